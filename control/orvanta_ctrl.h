@@ -1,0 +1,91 @@
+// The control object: its properties, its reports to the user, and (in the
+// device and scanner folders) every operation the automation interface names.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "platform/input.h"
+#include "platform/port.h"
+#include "platform/threads.h"
+#include "platform/user_interface.h"
+
+namespace orvanta {
+
+// The platform services a control works through.
+struct Platform {
+    platform::UserInterface& ui;
+    platform::Ports& ports;
+    platform::Input& input;
+    platform::Threads& threads;
+};
+
+inline constexpr char kDefaultComSettings[] = "baud=9600 parity=N data=7 stop=2";
+
+class COrvantaCtrl {
+public:
+    explicit COrvantaCtrl(const Platform& platform);
+    ~COrvantaCtrl();
+    COrvantaCtrl(const COrvantaCtrl&) = delete;
+    COrvantaCtrl& operator=(const COrvantaCtrl&) = delete;
+
+    // Properties, as the automation layer reads and writes them: a put stores
+    // the value converted to the field's type (a BOOL as 1 or 0) and then runs
+    // the shared change notification. Fields that the scan task reads while the
+    // host writes them are atomic words, never torn.
+    bool GetwithACKN() const { return withACKN.load() != 0; }
+    void SetwithACKN(bool v) { withACKN.store(v ? 1 : 0); OnPropertyChanged(); }
+    std::string GetdefaultComSettings() const { return defaultComSettings; }
+    void SetdefaultComSettings(std::string v) { defaultComSettings = std::move(v); OnPropertyChanged(); }
+    std::int16_t GetScannerSuffixChar() const { return ScannerSuffixChar.load(); }
+    void SetScannerSuffixChar(std::int16_t v) { ScannerSuffixChar.store(v); OnPropertyChanged(); }
+    bool GetonlyWorkwithCurrentWindow() const { return onlyWorkwithCurrentWindow.load() != 0; }
+    void SetonlyWorkwithCurrentWindow(bool v) { onlyWorkwithCurrentWindow.store(v ? 1 : 0); OnPropertyChanged(); }
+    bool GetdebugModus() const { return debugModus.load() != 0; }
+    void SetdebugModus(bool v) { debugModus.store(v ? 1 : 0); OnPropertyChanged(); }
+    std::int32_t GetThreadId() const { return ThreadId.load(); }
+    void SetThreadId(std::int32_t v) { ThreadId.store(v); OnPropertyChanged(); }
+    std::int32_t GetscanWindowHandle() const { return scanWindowHandle.load(); }
+    void SetscanWindowHandle(std::int32_t v) { scanWindowHandle.store(v); OnPropertyChanged(); }
+    std::int16_t Gettimeout() const { return timeout.load(); }
+    void Settimeout(std::int16_t v) { timeout.store(v); OnPropertyChanged(); }
+    std::int16_t Getchartooem() const { return chartooem.load(); }
+    void Setchartooem(std::int16_t v) { chartooem.store(v); OnPropertyChanged(); }
+
+    // The shared change notification: marks the persistent state changed.
+    void OnPropertyChanged() { SetModifiedFlag(true); }
+    void SetModifiedFlag(bool modified) { m_modified.store(modified); }
+    bool IsModified() const { return m_modified.load(); }
+
+    // Design-time picture: a white rectangle with an inscribed ellipse.
+    void OnDraw(platform::Canvas& canvas, const platform::Rect& bounds,
+                const platform::Rect& invalid);
+
+    // Reports to the user.
+    int ShowNotice(const char* message, const char* caption);
+    void DbgMsg(const char* message, const char* function);
+    // A box with no owner, shown only in debug mode.
+    void DebugBox(const char* text, const char* caption, std::uint32_t style);
+
+private:
+    Platform m_platform;
+    std::atomic<bool> m_modified{false};
+
+    // The nine properties, named as the automation interface names them.
+    std::atomic<std::int32_t> withACKN{0};
+    std::string defaultComSettings{kDefaultComSettings};  // host thread only
+    std::atomic<std::int16_t> ScannerSuffixChar{3};
+    std::atomic<std::int32_t> onlyWorkwithCurrentWindow{0};
+    std::atomic<std::int32_t> debugModus{0};
+    std::atomic<std::int32_t> ThreadId{23456};
+    std::atomic<std::int32_t> scanWindowHandle{0};
+    std::atomic<std::int16_t> timeout{10};
+    std::atomic<std::int16_t> chartooem{0};
+
+    static_assert(std::atomic<std::int16_t>::is_always_lock_free &&
+                      std::atomic<std::int32_t>::is_always_lock_free,
+                  "property words must be read and written whole without a lock");
+};
+
+}  // namespace orvanta

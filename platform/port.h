@@ -1,0 +1,93 @@
+// Port access: devices opened for overlapped I/O, with blocking semantics for
+// the core, plus the plain files the control writes and sends.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace orvanta::platform {
+
+class StopSignal;
+
+// Line settings the control reads and changes. The platform keeps the rest of
+// its native record in `native`, so a read-modify-write keeps every other field.
+struct LineSettings {
+    std::uint32_t BaudRate = 0;
+    std::uint8_t ByteSize = 0;
+    std::uint8_t Parity = 0;
+    std::uint8_t StopBits = 0;
+    char EvtChar = 0;
+    alignas(8) unsigned char native[64] = {};
+};
+
+// Escape functions, with the values of Win32's EscapeCommFunction.
+enum EscapeFunction : std::uint32_t {
+    kSetXoff = 1, kSetXon = 2, kSetRts = 3, kClrRts = 4,
+    kSetDtr = 5, kClrDtr = 6, kSetBreak = 8, kClrBreak = 9,
+};
+
+enum class WaitOutcome { Completed, TimedOut, Failed };
+
+struct WriteStart {
+    bool completed = false;     // finished at once
+    std::uint32_t error = 0;    // last error read right after the start
+    std::uint32_t written = 0;  // count when completed
+};
+
+constexpr std::uint32_t kErrorIoPending = 997;
+
+class Device {
+public:
+    virtual ~Device() = default;
+
+    // The write-completion event: unnamed, auto-reset, initially signalled.
+    virtual bool CreateWriteEvent() = 0;
+    virtual void ResetWriteEvent() = 0;
+    // Starts one write; at most one is outstanding per device.
+    virtual WriteStart StartWrite(const void* data, std::uint32_t length) = 0;
+    // Waits up to `limit_ms` for the outstanding write; `written` gets its count.
+    virtual WaitOutcome WaitWrite(std::uint32_t limit_ms, std::uint32_t& written) = 0;
+    // Cancels the outstanding write and returns once it has ended.
+    virtual void CancelWrite() = 0;
+    virtual bool Flush() = 0;
+
+    virtual bool ReadLineSettings(LineSettings& settings) = 0;
+    // Parses a mode string such as "baud=9600 parity=N data=7 stop=2" into
+    // `settings`; fields it does not name keep their values.
+    virtual bool ParseMode(const char* mode, LineSettings& settings) = 0;
+    virtual bool ApplyLineSettings(const LineSettings& settings) = 0;
+    virtual bool Escape(std::uint32_t function) = 0;
+    virtual bool ClearErrors(std::uint32_t& errors) = 0;
+
+    // Blocks until the port's event character has arrived; the bytes stay
+    // readable, in order, by Read. False when the wait fails or `stop` is set.
+    virtual bool WaitEventChar(StopSignal* stop) = 0;
+    // Blocks until `count` bytes have been read, the port fails, or `stop` is
+    // set; returns the count read. A count of 0 reads nothing.
+    virtual std::uint32_t Read(void* buffer, std::uint32_t count, StopSignal* stop) = 0;
+};
+
+class File {
+public:
+    virtual ~File() = default;
+    virtual void Write(const void* data, std::uint32_t length) = 0;
+    // Reads up to `length` bytes; 0 or less at the end or on an error.
+    virtual int Read(void* buffer, std::uint32_t length) = 0;
+};
+
+class Ports {
+public:
+    virtual ~Ports() = default;
+    // Opens a device for overlapped read and write, unshared; null on failure,
+    // with the platform's error left as the thread's last error.
+    virtual std::unique_ptr<Device> OpenDevice(const char* name) = 0;
+    // Creates (empties) a file for read and write, unshared; null on failure.
+    virtual std::unique_ptr<File> CreateNewFile(const char* name) = 0;
+    // Opens an existing file for reading, unshared; null on failure.
+    virtual std::unique_ptr<File> OpenFileForRead(const char* name) = 0;
+    // Converts in place from the ANSI to the OEM code page.
+    virtual void ToOem(char* text) = 0;
+    virtual void Sleep(std::uint32_t ms) = 0;
+};
+
+}  // namespace orvanta::platform

@@ -1,0 +1,72 @@
+#include "platform/win32/win32_threads.h"
+
+#include <new>
+
+namespace orvanta::win32 {
+
+namespace {
+
+class Win32Worker : public platform::Worker {
+public:
+    explicit Win32Worker(std::function<void()> body) : body_(std::move(body)) {}
+
+    bool Launch() {
+        // Created suspended so the priority is set before the first step.
+        DWORD id = 0;
+        thread_.reset(CreateThread(nullptr, 0, &Win32Worker::Entry, this, CREATE_SUSPENDED, &id));
+        if (!thread_) return false;
+        id_ = id;
+        SetThreadPriority(thread_.get(), THREAD_PRIORITY_NORMAL);
+        ResumeThread(thread_.get());
+        return true;
+    }
+    ~Win32Worker() override {
+        // The thread runs our body: it must be gone before the body is freed.
+        if (thread_ && !Join(INFINITE)) Terminate();
+    }
+    bool Join(std::uint32_t ms) override {
+        return !thread_ || WaitForSingleObject(thread_.get(), ms) == WAIT_OBJECT_0;
+    }
+    bool HasEnded() const override {
+        return !thread_ || WaitForSingleObject(thread_.get(), 0) == WAIT_OBJECT_0;
+    }
+    void Terminate() override {
+        if (thread_ && !HasEnded()) {
+            TerminateThread(thread_.get(), 0);
+            WaitForSingleObject(thread_.get(), INFINITE);
+        }
+    }
+    std::uint32_t ThreadId() const override { return id_; }
+
+private:
+    static DWORD WINAPI Entry(LPVOID self) {
+        static_cast<Win32Worker*>(self)->body_();
+        return 0;
+    }
+    std::function<void()> body_;
+    UniqueThread thread_;
+    DWORD id_ = 0;
+};
+
+}  // namespace
+
+Win32StopSignal::Win32StopSignal() : event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+
+std::unique_ptr<platform::StopSignal> Win32Threads::CreateStopSignal() {
+    auto signal = std::make_unique<Win32StopSignal>();
+    if (!signal->Event()) return nullptr;
+    return signal;
+}
+
+std::unique_ptr<platform::Worker> Win32Threads::Start(std::function<void()> body) {
+    auto worker = std::unique_ptr<Win32Worker>(new (std::nothrow) Win32Worker(std::move(body)));
+    if (!worker || !worker->Launch()) return nullptr;
+    return worker;
+}
+
+HANDLE StopEventOf(platform::StopSignal* stop) {
+    auto* own = dynamic_cast<Win32StopSignal*>(stop);
+    return own ? own->Event() : nullptr;
+}
+
+}  // namespace orvanta::win32

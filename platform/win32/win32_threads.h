@@ -1,0 +1,38 @@
+// Worker threads and stop signals on Windows.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/threads.h"
+#include "platform/win32/handle.h"
+
+namespace orvanta::win32 {
+
+class Win32StopSignal : public platform::StopSignal {
+public:
+    Win32StopSignal();
+    void Set() override { SetEvent(event_.get()); }
+    void Reset() override { ResetEvent(event_.get()); }
+    bool IsSet() const override { return WaitForSingleObject(event_.get(), 0) == WAIT_OBJECT_0; }
+    bool WaitFor(std::uint32_t ms) override {
+        return WaitForSingleObject(event_.get(), ms) == WAIT_OBJECT_0;
+    }
+    // For waits that combine the signal with an I/O completion.
+    HANDLE Event() const { return event_.get(); }
+
+private:
+    UniqueEvent event_;
+};
+
+class Win32Threads : public platform::Threads {
+public:
+    std::unique_ptr<platform::StopSignal> CreateStopSignal() override;
+    std::unique_ptr<platform::Worker> Start(std::function<void()> body) override;
+    std::uint32_t CurrentThreadId() override { return GetCurrentThreadId(); }
+    void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
+};
+
+// The event of a stop signal made here, or null for any other kind.
+HANDLE StopEventOf(platform::StopSignal* stop);
+
+}  // namespace orvanta::win32

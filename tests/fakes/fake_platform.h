@@ -1,0 +1,198 @@
+// Recording fakes of the platform interfaces for the native unit tests.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "control/orvanta_ctrl.h"
+
+namespace orvanta::fakes {
+
+// One call that reached the user interface, in order.
+struct UiEvent {
+    enum Kind { Notice, Box } kind;
+    std::string text;
+    std::string caption;
+    platform::WindowId owner = 0;
+    std::uint32_t style = 0;
+    std::uint32_t thread = 0;
+};
+
+class FakeUserInterface : public platform::UserInterface {
+public:
+    int RunNotice(const char* message, const char* caption) override {
+        Record({UiEvent::Notice, message, caption, 0, 0, CurrentThread()});
+        return notice_result;
+    }
+    void ShowMessageBox(platform::WindowId owner, const char* text, const char* caption,
+                        std::uint32_t style) override {
+        Record({UiEvent::Box, text, caption, owner, style, CurrentThread()});
+    }
+    platform::WindowId ForegroundWindow() override { return foreground; }
+    std::uint32_t LastError() override {
+        std::lock_guard<std::mutex> lock(mutex);
+        ++last_error_reads;
+        reads_before_first_event = events.empty() ? last_error_reads : reads_before_first_event;
+        return last_error;
+    }
+    void DismissThread(std::uint32_t thread_id) override { dismissed.push_back(thread_id); }
+    void ReleaseThread(std::uint32_t) override {}
+
+    std::vector<UiEvent> Events() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return events;
+    }
+
+    int notice_result = platform::kIdOk;
+    platform::WindowId foreground = 0;
+    std::uint32_t last_error = 0;
+    int last_error_reads = 0;
+    int reads_before_first_event = 0;
+    std::vector<std::uint32_t> dismissed;
+    std::function<void(const UiEvent&)> on_event;  // runs on the showing thread
+
+private:
+    static std::uint32_t CurrentThread() {
+        return static_cast<std::uint32_t>(std::hash<std::thread::id>{}(std::this_thread::get_id()));
+    }
+    void Record(const UiEvent& e) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            events.push_back(e);
+        }
+        if (on_event) on_event(e);
+    }
+    std::mutex mutex;
+    std::vector<UiEvent> events;
+};
+
+class FakeCanvas : public platform::Canvas {
+public:
+    void FillWhite(const platform::Rect& r) override { calls.push_back({"fill", r}); }
+    void Ellipse(const platform::Rect& r) override { calls.push_back({"ellipse", r}); }
+    struct Call { std::string what; platform::Rect rect; };
+    std::vector<Call> calls;
+};
+
+class FakeInput : public platform::Input {
+public:
+    platform::WindowId GetFocus() override { return focus; }
+    bool SendChar(platform::WindowId window, std::uint32_t wparam, std::intptr_t lparam) override {
+        chars.push_back({window, wparam, lparam});
+        return true;
+    }
+    void TypeChar(unsigned char c) override { typed.push_back(static_cast<char>(c)); }
+
+    struct Char { platform::WindowId window; std::uint32_t wparam; std::intptr_t lparam; };
+    platform::WindowId focus = 0;
+    std::vector<Char> chars;
+    std::string typed;
+};
+
+class FakeStopSignal : public platform::StopSignal {
+public:
+    void Set() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        set_ = true;
+        cv_.notify_all();
+    }
+    void Reset() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        set_ = false;
+    }
+    bool IsSet() const override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return set_;
+    }
+    bool WaitFor(std::uint32_t ms) override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return set_; });
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable cv_;
+    bool set_ = false;
+};
+
+class FakeWorker : public platform::Worker {
+public:
+    explicit FakeWorker(std::function<void()> body) {
+        thread_ = std::thread([this, body = std::move(body)] {
+            body();
+            std::lock_guard<std::mutex> lock(mutex_);
+            ended_ = true;
+            cv_.notify_all();
+        });
+    }
+    ~FakeWorker() override {
+        if (thread_.joinable()) thread_.join();
+    }
+    bool Join(std::uint32_t ms) override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return ended_; });
+    }
+    bool HasEnded() const override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return ended_;
+    }
+    void Terminate() override { terminated = true; }
+    std::uint32_t ThreadId() const override {
+        return static_cast<std::uint32_t>(std::hash<std::thread::id>{}(thread_.get_id()));
+    }
+    bool terminated = false;
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable cv_;
+    bool ended_ = false;
+    std::thread thread_;
+};
+
+class FakeThreads : public platform::Threads {
+public:
+    std::unique_ptr<platform::StopSignal> CreateStopSignal() override {
+        return std::make_unique<FakeStopSignal>();
+    }
+    std::unique_ptr<platform::Worker> Start(std::function<void()> body) override {
+        if (fail_start) return nullptr;
+        ++started;
+        return std::make_unique<FakeWorker>(std::move(body));
+    }
+    std::uint32_t CurrentThreadId() override {
+        return static_cast<std::uint32_t>(std::hash<std::thread::id>{}(std::this_thread::get_id()));
+    }
+    void Sleep(std::uint32_t ms) override { sleeps.push_back(ms); }
+
+    bool fail_start = false;
+    int started = 0;
+    std::vector<std::uint32_t> sleeps;
+};
+
+// Ports that open nothing; device tests use the scripted port instead.
+class NullPorts : public platform::Ports {
+public:
+    std::unique_ptr<platform::Device> OpenDevice(const char*) override { return nullptr; }
+    std::unique_ptr<platform::File> CreateNewFile(const char*) override { return nullptr; }
+    std::unique_ptr<platform::File> OpenFileForRead(const char*) override { return nullptr; }
+    void ToOem(char*) override {}
+    void Sleep(std::uint32_t) override {}
+};
+
+// A control wired to fakes.
+struct FakePlatform {
+    FakeUserInterface ui;
+    NullPorts ports;
+    FakeInput input;
+    FakeThreads threads;
+    Platform Get() { return Platform{ui, ports, input, threads}; }
+};
+
+}  // namespace orvanta::fakes

@@ -1,0 +1,45 @@
+// What every test of the test host shares: the control on the Win32 platform,
+// the dialog watcher, and where the built module lies.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "control/orvanta_ctrl.h"
+#include "platform/win32/win32_threads.h"
+#include "platform/win32/win32_ui.h"
+#include "tests/wine/watcher.h"
+
+namespace orvanta::testing {
+
+// The path of ORVANTA.OCX under test (from --ocx= or ORVANTA_OCX).
+const std::string& OcxPath();
+
+// Stand-ins for the services a test does not exercise.
+class NoPorts : public platform::Ports {
+public:
+    std::unique_ptr<platform::Device> OpenDevice(const char*) override { return nullptr; }
+    std::unique_ptr<platform::File> CreateNewFile(const char*) override { return nullptr; }
+    std::unique_ptr<platform::File> OpenFileForRead(const char*) override { return nullptr; }
+    void ToOem(char*) override {}
+    void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
+};
+
+class NoInput : public platform::Input {
+public:
+    platform::WindowId GetFocus() override { return 0; }
+    bool SendChar(platform::WindowId, std::uint32_t, std::intptr_t) override { return false; }
+    void TypeChar(unsigned char) override {}
+};
+
+struct Win32Host {
+    win32::Win32UserInterface ui;
+    NoPorts ports;
+    NoInput input;
+    win32::Win32Threads threads;
+    Platform Get() { return Platform{ui, ports, input, threads}; }
+};
+
+}  // namespace orvanta::testing

@@ -1,0 +1,196 @@
+// Notices, trace reports and debug boxes as real windows, read by the watcher.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "control/notice_dlg.h"
+#include "control/texts.h"
+#include "platform/win32/module.h"
+#include "tests/wine/host.h"
+
+namespace orvanta::testing {
+namespace {
+
+constexpr DWORD kWait = 10000;
+
+struct RealBoxes : ::testing::Test {
+    Win32Host host;
+    COrvantaCtrl ctrl{host.Get()};
+    DialogWatcher watcher;
+
+    BoxRecord OnlyBox() {
+        EXPECT_TRUE(watcher.WaitUntilNoneOpen(kWait));
+        const auto boxes = watcher.Boxes();
+        EXPECT_EQ(boxes.size(), 1u);
+        return boxes.empty() ? BoxRecord{} : boxes[0];
+    }
+};
+
+std::string Words(size_t length) {
+    std::string s;
+    while (s.size() < length) s += (s.size() % 10 == 9) ? ' ' : static_cast<char>('a' + s.size() % 26);
+    return s;
+}
+
+TEST_F(RealBoxes, NoticeShowsA511CharacterMessageWholeInATopmostDialog) {
+    const std::string message = Words(511);
+    EXPECT_EQ(ctrl.ShowNotice(message.c_str(), texts::kCaptionBrisomel), IDOK);
+    const BoxRecord box = OnlyBox();
+    EXPECT_EQ(box.caption, "Brisomel");
+    ASSERT_NE(box.Child(CNoticeDlg::kMessageItem), nullptr);
+    EXPECT_EQ(box.Child(CNoticeDlg::kMessageItem)->text, message);
+    EXPECT_TRUE(box.topmost);
+    EXPECT_EQ(box.pressed, IDOK);
+    // Template order: OK, the message, the picture.
+    ASSERT_EQ(box.children.size(), 3u);
+    EXPECT_EQ(box.children[0].id, IDOK);
+    EXPECT_EQ(box.children[0].text, "OK");
+    EXPECT_EQ(box.children[1].id, CNoticeDlg::kMessageItem);
+    EXPECT_EQ(box.children[2].id, CNoticeDlg::kPictureItem);
+    EXPECT_EQ(box.bitmap_width, 48);
+    EXPECT_EQ(box.bitmap_height, 48);
+    EXPECT_TRUE(box.style & WS_CAPTION);
+    EXPECT_TRUE(box.style & WS_SYSMENU);
+}
+
+TEST_F(RealBoxes, NoticeReplacesTooLongTexts) {
+    const std::string long_message = Words(512), long_caption = Words(255);
+    ctrl.ShowNotice(long_message.c_str(), "Brisomel");
+    ASSERT_TRUE(watcher.WaitUntilNoneOpen(kWait));
+    ctrl.ShowNotice("Kurz und gut", long_caption.c_str());
+    ASSERT_TRUE(watcher.WaitUntilNoneOpen(kWait));
+    const std::string caption254 = Words(254);
+    ctrl.ShowNotice("", caption254.c_str());
+    ASSERT_TRUE(watcher.WaitForBoxes(3, kWait));
+    ASSERT_TRUE(watcher.WaitUntilNoneOpen(kWait));
+    const auto boxes = watcher.Boxes();
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0].Child(CNoticeDlg::kMessageItem)->text, "Fehlermeldung zu lang !");
+    EXPECT_EQ(boxes[0].caption, "Brisomel");
+    EXPECT_EQ(boxes[1].caption, "Fenstertitel zu lang !");
+    EXPECT_EQ(boxes[1].Child(CNoticeDlg::kMessageItem)->text, "Kurz und gut");
+    EXPECT_EQ(boxes[2].caption, caption254);
+    EXPECT_EQ(boxes[2].Child(CNoticeDlg::kMessageItem)->text, "");
+}
+
+TEST_F(RealBoxes, NoticeEndCodes) {
+    watcher.SetAnswer([](const BoxRecord&) { return IDCANCEL; });
+    EXPECT_EQ(ctrl.ShowNotice("Abbrechen", "Brisomel"), IDCANCEL);
+    // Windows-1252 text reaches the window as the same bytes.
+    watcher.SetAnswer(nullptr);
+    EXPECT_EQ(ctrl.ShowNotice(texts::kNoEventContext, "Brisomel"), IDOK);
+    ASSERT_TRUE(watcher.WaitUntilNoneOpen(kWait));
+    const auto boxes = watcher.Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].Child(CNoticeDlg::kMessageItem)->text, texts::kNoEventContext);
+    EXPECT_NE(boxes[1].Child(CNoticeDlg::kMessageItem)->text.find("ge\xF6" "ffnet"), std::string::npos);
+}
+
+TEST_F(RealBoxes, TraceShowsThreeLinesWithTheErrorInHexAndDecimal) {
+    ctrl.SetdebugModus(true);
+    // The trace names the foreground window as its owner.
+    HWND owner = CreateWindowExA(0, "STATIC", "Besitzer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                 200, 100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(owner, nullptr);
+    SetForegroundWindow(owner);
+    const HWND foreground = GetForegroundWindow();
+    SetLastError(0x80070005u);
+    ctrl.DbgMsg("Zugriff verweigert", "OpenDevice");
+    const BoxRecord box = OnlyBox();
+    DestroyWindow(owner);
+    EXPECT_EQ(box.caption, "OrvantaCtrl::DbgMsg");
+    EXPECT_EQ(box.Text(),
+              "Function: OpenDevice\r\nMessage: Zugriff verweigert\r\nGetLastError == 80070005 "
+              "(-2147024891)\r\n");
+    EXPECT_EQ(box.icon, "");
+    EXPECT_EQ(box.owner, foreground);
+}
+
+TEST_F(RealBoxes, DebugBoxesShowOnlyInDebugMode) {
+    SetLastError(5);
+    ctrl.DbgMsg("Start", "SendFile");
+    ctrl.DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
+    Sleep(300);
+    EXPECT_TRUE(watcher.Boxes().empty());
+
+    ctrl.SetdebugModus(true);
+    ctrl.DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
+    ctrl.DebugBox(texts::kNotInitialised, texts::kCaptionError, platform::kMbIconError);
+    ASSERT_TRUE(watcher.WaitUntilNoneOpen(kWait));
+    const auto boxes = watcher.Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].caption, "COrvantaCtrl Debugmodus: Fehler");
+    EXPECT_EQ(boxes[0].Text(), "Schnittstelle nicht aktiviert !");
+    EXPECT_EQ(boxes[0].icon, "information");
+    EXPECT_EQ(boxes[0].owner, nullptr);
+    EXPECT_EQ(boxes[1].Text(), "Die Schnittstelle wurde nicht initialisiert!");
+    EXPECT_EQ(boxes[1].icon, "error");
+}
+
+TEST_F(RealBoxes, NoticeOnASecondThreadDoesNotBlockTheFirst) {
+    std::atomic<bool> release{false};
+    watcher.SetAnswer([&](const BoxRecord& box) {
+        if (box.Child(CNoticeDlg::kMessageItem) &&
+            box.Child(CNoticeDlg::kMessageItem)->text == "vom Arbeiter")
+            return release.load() ? IDOK : 0;
+        return IDOK;
+    });
+    std::atomic<int> worker_result{0};
+    std::thread worker([&] { worker_result = ctrl.ShowNotice("vom Arbeiter", "Brisomel"); });
+    ASSERT_TRUE(watcher.WaitForBoxes(1, kWait));
+    // The worker's notice stays up while this thread shows and closes its own.
+    EXPECT_EQ(ctrl.ShowNotice("vom Gastgeber", "Brisomel"), IDOK);
+    EXPECT_EQ(worker_result.load(), 0);
+    EXPECT_TRUE(watcher.WaitForOpenCount(1, kWait));
+    release = true;
+    worker.join();
+    EXPECT_EQ(worker_result.load(), IDOK);
+    const auto boxes = watcher.Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].Child(CNoticeDlg::kMessageItem)->text, "vom Arbeiter");
+    EXPECT_EQ(boxes[1].Child(CNoticeDlg::kMessageItem)->text, "vom Gastgeber");
+    EXPECT_TRUE(boxes[0].topmost);
+    EXPECT_NE(boxes[0].thread, boxes[1].thread);
+}
+
+TEST_F(RealBoxes, DismissingAThreadClosesItsBoxAndRefusesTheNext) {
+    watcher.SetAnswer([](const BoxRecord&) { return 0; });  // nobody answers
+    std::atomic<DWORD> worker_id{0};
+    std::atomic<int> result{0};
+    std::thread worker([&] {
+        worker_id = GetCurrentThreadId();
+        result = ctrl.ShowNotice("wartet", "Brisomel");
+        ctrl.ShowNotice("danach", "Brisomel");
+    });
+    ASSERT_TRUE(watcher.WaitForBoxes(1, kWait));
+    host.ui.DismissThread(worker_id);
+    worker.join();
+    host.ui.ReleaseThread(worker_id);
+    EXPECT_EQ(result.load(), IDCANCEL);
+    EXPECT_EQ(watcher.Boxes().size(), 1u);
+}
+
+TEST(NoticeResources, WarningBitmapIs48By48With16Colours) {
+    HANDLE image = LoadImageA(win32::ModuleInstance(), MAKEINTRESOURCEA(202), IMAGE_BITMAP, 0, 0,
+                              LR_CREATEDIBSECTION);
+    ASSERT_NE(image, nullptr);
+    DIBSECTION dib = {};
+    ASSERT_EQ(GetObjectA(image, sizeof dib, &dib), static_cast<int>(sizeof dib));
+    EXPECT_EQ(dib.dsBm.bmWidth, 48);
+    EXPECT_EQ(dib.dsBm.bmHeight, 48);
+    EXPECT_EQ(dib.dsBm.bmBitsPixel, 4);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, image);
+    EXPECT_EQ(GetPixel(dc, 0, 0), RGB(192, 192, 192));    // ground
+    EXPECT_EQ(GetPixel(dc, 12, 24), RGB(255, 0, 0));      // disc
+    EXPECT_EQ(GetPixel(dc, 24, 24), RGB(255, 255, 255));  // the "!"
+    EXPECT_EQ(GetPixel(dc, 24, 1), RGB(0, 0, 0));         // rim
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(image);
+}
+
+}  // namespace
+}  // namespace orvanta::testing
