@@ -7,7 +7,7 @@ namespace orvanta {
 
 COrvantaCtrl::COrvantaCtrl(const Platform& platform) : m_platform(platform) {}
 
-COrvantaCtrl::~COrvantaCtrl() = default;
+COrvantaCtrl::~COrvantaCtrl() { CloseDevice(); }
 
 void COrvantaCtrl::OnDraw(platform::Canvas& canvas, const platform::Rect& bounds,
                           const platform::Rect& /*invalid: the whole picture is cheap*/) {

@@ -4,8 +4,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 
+#include "device/write_gate.h"
 #include "platform/input.h"
 #include "platform/port.h"
 #include "platform/threads.h"
@@ -68,9 +71,58 @@ public:
     // A box with no owner, shown only in debug mode.
     void DebugBox(const char* text, const char* caption, std::uint32_t style);
 
+    // Device connection.
+    bool OpenDevice(const std::string& str_Name);
+    void CloseDevice();
+
+    // Output. Texts arrive as the control's own copy (the host's string is
+    // never changed). `stop`, when given, is the scan task's stop signal: a
+    // write of a stopping task gives up instead of waiting.
+    std::int32_t WriteDevice(const char* text, std::int32_t m_Bytes,
+                             platform::StopSignal* stop = nullptr);
+    std::int32_t Write(std::string str_ToWrite);
+    std::int32_t Writeln(std::string str_ToWrite);
+    void FormFeed();
+    std::int32_t Flush();
+    std::int16_t SendByte(std::int16_t b_ToSend, platform::StopSignal* stop = nullptr);
+    std::int16_t SendEscCommand(const std::string& c_Command, const std::string& params);
+    std::int32_t SendFile(const std::string& str_FileToSend);
+
+    // Line control and raw reads.
+    bool SetCOMSettings(const std::string& str_Params);
+    bool SetSignalOnCOM(std::int16_t b_Signal);
+    std::int32_t ClearCOMError();
+    std::int16_t WaitCOMSignal(std::int16_t onsignal, platform::StopSignal* stop = nullptr);
+    std::int32_t ReadBytes(std::string str_Buffer, std::int32_t m_bufferlen,
+                           std::int32_t m_bytestoread);
+
+    // Scan task stop (the task itself lives in the scanner folder).
+    std::int32_t DeactivateScanTask(std::int32_t M_Task);
+
+    bool IsDeviceOpen() const { return h_Lpt1 != nullptr; }
+
 private:
+    // One write through the gate: `length` bytes of `data` go to the device,
+    // `echo_length` of them into the protocol file. `requested` is the count
+    // as the caller gave it, for the time-out notices.
+    std::int32_t WriteBlock(const char* data, std::uint32_t length, std::uint32_t echo_length,
+                            std::int32_t requested, platform::StopSignal* stop);
+    std::int32_t WriteLocked(const char* data, std::uint32_t length, std::uint32_t echo_length,
+                             std::int32_t requested, platform::StopSignal* stop);
+    void ShowLineSettings(const platform::LineSettings& settings, const char* caption);
+
     Platform m_platform;
     std::atomic<bool> m_modified{false};
+
+    // The task reference (0: none) and the open device with its protocol file.
+    // The scan task uses the device only while it runs, and every change of
+    // these fields stops it first.
+    std::atomic<std::int32_t> m_pScanThread{0};
+    std::unique_ptr<platform::Device> h_Lpt1;
+    std::unique_ptr<platform::File> m_hProtocolFile;
+    WriteGate m_writeGate;
+    // One reader at a time per port, so no code is split between two readers.
+    std::mutex m_readLock;
 
     // The nine properties, named as the automation interface names them.
     std::atomic<std::int32_t> withACKN{0};

@@ -26,7 +26,7 @@ enum EscapeFunction : std::uint32_t {
     kSetDtr = 5, kClrDtr = 6, kSetBreak = 8, kClrBreak = 9,
 };
 
-enum class WaitOutcome { Completed, TimedOut, Failed };
+enum class WaitOutcome { Completed, TimedOut, Failed, Stopped };
 
 struct WriteStart {
     bool completed = false;     // finished at once
@@ -46,7 +46,9 @@ public:
     // Starts one write; at most one is outstanding per device.
     virtual WriteStart StartWrite(const void* data, std::uint32_t length) = 0;
     // Waits up to `limit_ms` for the outstanding write; `written` gets its count.
-    virtual WaitOutcome WaitWrite(std::uint32_t limit_ms, std::uint32_t& written) = 0;
+    // Stopped when `stop` is set first; the write is then still outstanding.
+    virtual WaitOutcome WaitWrite(std::uint32_t limit_ms, std::uint32_t& written,
+                                  StopSignal* stop) = 0;
     // Cancels the outstanding write and returns once it has ended.
     virtual void CancelWrite() = 0;
     virtual bool Flush() = 0;
@@ -59,6 +61,9 @@ public:
     virtual bool Escape(std::uint32_t function) = 0;
     virtual bool ClearErrors(std::uint32_t& errors) = 0;
 
+    // Reads and waits are never issued from two threads at once: the control
+    // holds one reader at a time per device.
+    //
     // Blocks until the port's event character has arrived; the bytes stay
     // readable, in order, by Read. False when the wait fails or `stop` is set.
     virtual bool WaitEventChar(StopSignal* stop) = 0;

@@ -1,0 +1,593 @@
+// The device channel on the scripted port: opening and closing, the one write
+// path and the operations on it, line control and raw reads.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "control/orvanta_ctrl.h"
+#include "control/texts.h"
+#include "device/channel_rules.h"
+#include "tests/fakes/fake_port.h"
+
+namespace orvanta {
+namespace {
+
+using fakes::WriteMode;
+using Calls = std::vector<std::string>;
+
+struct Channel : ::testing::Test {
+    fakes::DevicePlatform p;
+    COrvantaCtrl ctrl{p.Get()};
+
+    void Open(const char* name = "COM1") {
+        ASSERT_TRUE(ctrl.OpenDevice(name));
+        p.port->ClearCalls();
+    }
+    // The texts the user interface showed, in order.
+    std::vector<std::string> Shown() {
+        std::vector<std::string> shown;
+        for (const auto& e : p.ui.Events()) shown.push_back(e.text);
+        return shown;
+    }
+    std::string Protocol() { return p.port->File(texts::kProtocolFileName); }
+};
+
+std::string TraceOf(const char* function, const char* message, const char* error = "00000000 (0)") {
+    return std::string("Function: ") + function + "\r\nMessage: " + message +
+           "\r\nGetLastError == " + error + "\r\n";
+}
+
+// --- opening and closing --------------------------------------------------
+
+TEST_F(Channel, OpenClosesFirstPausesThenMakesProtocolFileDeviceAndEvent) {
+    ctrl.SetdebugModus(true);
+    EXPECT_TRUE(ctrl.OpenDevice("COM1"));
+    EXPECT_EQ(p.port->Calls(),
+              (Calls{"sleep 200", "box " + TraceOf("OpenDevice", "Start"), "create OCXPROT.PRT",
+                     "open COM1", "event", "box " + TraceOf("OpenDevice", "OK")}));
+    EXPECT_TRUE(ctrl.IsDeviceOpen());
+    EXPECT_EQ(Protocol(), "");
+
+    // Again with the same name: the first device goes before the pause.
+    p.port->ClearCalls();
+    EXPECT_TRUE(ctrl.OpenDevice("COM1"));
+    const Calls calls = p.port->Calls();
+    ASSERT_GE(calls.size(), 4u);
+    EXPECT_EQ(calls[0], "close COM1");
+    EXPECT_EQ(calls[1], "box " + TraceOf("CloseDevice", "h_Lpt1 closed"));
+    EXPECT_EQ(calls[2], "close file OCXPROT.PRT");
+    EXPECT_EQ(calls[3], "sleep 200");
+    EXPECT_EQ(p.port->devices_alive, 1);
+}
+
+TEST_F(Channel, FailedOpenTracesTheOpensErrorShowsOneNoticeAndLeavesTheControlClosed) {
+    Open("COM1");
+    ctrl.Write("old");
+    p.port->missing_devices = {"COM7"};
+    ctrl.SetdebugModus(true);
+    EXPECT_FALSE(ctrl.OpenDevice("COM7"));
+    EXPECT_FALSE(ctrl.IsDeviceOpen());
+    EXPECT_EQ(p.port->devices_alive, 0);
+    const Calls calls = p.port->Calls();
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[calls.size() - 2], "box " + TraceOf("OpenDevice", "nicht offen.", "00000002 (2)"));
+    EXPECT_EQ(calls.back(), "notice Schnittstelle: COM7 konnte nicht ge\xF6" "ffnet werden !");
+    EXPECT_EQ(p.ui.Events().back().caption, "Brisomel");
+    // The protocol file was made anew before the device was tried.
+    EXPECT_EQ(Protocol(), "");
+    EXPECT_EQ(p.port->open_files.count(texts::kProtocolFileName), 1u);
+    // Every operation now finds no device.
+    EXPECT_EQ(ctrl.Write("x"), 0);
+}
+
+TEST_F(Channel, ANameTooLongForTheNoticeIsShortenedSoTheTextFits) {
+    const std::string name = "COM" + std::string(3997, '9');
+    p.port->missing_devices = {PlatformDeviceName(name)};
+    EXPECT_FALSE(ctrl.OpenDevice(name));
+    const std::string shown = Shown().back();
+    EXPECT_LE(shown.size(), 511u);
+    EXPECT_EQ(shown.rfind("Schnittstelle: COM999", 0), 0u);
+    const std::string tail = " konnte nicht ge\xF6" "ffnet werden !";
+    EXPECT_EQ(shown.substr(shown.size() - tail.size()), tail);
+}
+
+TEST_F(Channel, PortsFromTenUpGoToThePlatformWithTheDevicePrefix) {
+    p.port->missing_devices = {"\\\\.\\COM10"};
+    EXPECT_FALSE(ctrl.OpenDevice("COM10"));
+    EXPECT_EQ(p.port->Calls()[2], "open \\\\.\\COM10");
+    // The notice names the device as the host wrote it.
+    EXPECT_EQ(Shown().back(), "Schnittstelle: COM10 konnte nicht ge\xF6" "ffnet werden !");
+
+    const std::pair<const char*, const char*> names[] = {
+        {"COM1", "COM1"},           {"COM9", "COM9"},
+        {"COM10", "\\\\.\\COM10"},  {"com255", "\\\\.\\com255"},
+        {"LPT12", "\\\\.\\LPT12"},  {"COM01", "COM01"},
+        {"COM010", "\\\\.\\COM010"}, {"COM1x", "COM1x"},
+        {"COM", "COM"},             {"NUL", "NUL"},
+        {"\\\\.\\COM12", "\\\\.\\COM12"}, {"C:\\out\\COM12", "C:\\out\\COM12"},
+        {"COM10:", "COM10:"},       {"AUX10", "AUX10"},
+    };
+    for (const auto& [host, platform_name] : names)
+        EXPECT_EQ(PlatformDeviceName(host), platform_name) << host;
+}
+
+TEST_F(Channel, EventThatCannotBeMadeStillOpensWithItsNotice) {
+    p.port->event_ok = false;
+    ctrl.SetdebugModus(true);
+    EXPECT_TRUE(ctrl.OpenDevice("COM1"));
+    EXPECT_TRUE(ctrl.IsDeviceOpen());
+    const Calls calls = p.port->Calls();
+    EXPECT_EQ(calls[calls.size() - 2], "box " + TraceOf("OpenDevice", "hEvent == NULL."));
+    EXPECT_EQ(calls.back(), std::string("notice ") + texts::kNoEventContext);
+}
+
+TEST_F(Channel, CloseWithNothingOpenOrTwiceDoesNothingAndShowsNothing) {
+    ctrl.SetdebugModus(true);
+    ctrl.SetscanWindowHandle(77);
+    ctrl.CloseDevice();
+    ctrl.CloseDevice();
+    EXPECT_TRUE(p.port->Calls().empty());
+    EXPECT_TRUE(p.ui.Events().empty());
+    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0);
+
+    Open();
+    ctrl.CloseDevice();
+    ctrl.CloseDevice();
+    EXPECT_EQ(p.port->Calls(), (Calls{"close COM1", "box " + TraceOf("CloseDevice", "h_Lpt1 closed"),
+                                      "close file OCXPROT.PRT"}));
+    EXPECT_FALSE(ctrl.IsDeviceOpen());
+}
+
+TEST_F(Channel, AProtocolFileThatCannotBeMadeLeavesWritesWorking) {
+    p.port->locked_files = {texts::kProtocolFileName};
+    Open();
+    EXPECT_EQ(ctrl.Writeln("abc"), 5);
+    EXPECT_EQ(p.port->device_bytes, "abc\r\n");
+    EXPECT_EQ(Protocol(), "");
+}
+
+// --- the write path --------------------------------------------------------
+
+TEST_F(Channel, WritelnSendsTextThenLineEndAndEchoesBoth) {
+    Open();
+    p.port->write_mode = WriteMode::Pending;
+    EXPECT_EQ(ctrl.Writeln("abc"), 5);
+    EXPECT_EQ(p.port->writes, (std::vector<std::string>{"abc", "\r\n"}));
+    EXPECT_EQ(Protocol(), "abc\r\n");
+    // timeout x length + 9000 for each write.
+    EXPECT_EQ(p.port->limits, (std::vector<std::uint32_t>{9030, 9020}));
+    EXPECT_EQ(p.port->Calls(), (Calls{"reset", "write 3", "wait 9030", "reset", "write 2", "wait 9020"}));
+    EXPECT_TRUE(p.ui.Events().empty());
+
+    EXPECT_EQ(ctrl.Writeln(""), 2);
+    EXPECT_EQ(p.port->writes.back(), "\r\n");
+    EXPECT_EQ(ctrl.Write(""), 0);
+    EXPECT_EQ(p.port->writes.size(), 3u);
+}
+
+TEST_F(Channel, ATextWhoseWriteFailedGetsNoLineEnd) {
+    Open();
+    p.port->write_mode = WriteMode::FailAtOnce;
+    EXPECT_EQ(ctrl.Writeln("abc"), 0);
+    EXPECT_EQ(p.port->Calls(), (Calls{"reset", "write 3", std::string("notice ") + texts::kSevereWriteError}));
+    // The echo is made before the write is tried.
+    EXPECT_EQ(Protocol(), "abc");
+}
+
+TEST_F(Channel, SuccessCountsWhatThePlatformReportsWritten) {
+    Open();
+    p.port->write_mode = WriteMode::Pending;
+    p.port->short_count = 2;
+    EXPECT_EQ(ctrl.Write("abcdef"), 2);
+    p.port->write_mode = WriteMode::AtOnce;
+    EXPECT_EQ(ctrl.Write("abcdef"), 6);
+}
+
+TEST_F(Channel, DebugModeShowsTheErrorNumberWhileTheWriteRunsBeforeTheWait) {
+    Open();
+    ctrl.SetdebugModus(true);
+    p.port->write_mode = WriteMode::Pending;
+    EXPECT_EQ(ctrl.Write("a"), 1);
+    EXPECT_EQ(p.port->Calls(), (Calls{"reset", "write 1", "notice Fehler-Nr.: 997", "wait 9010"}));
+    EXPECT_EQ(p.ui.Events()[0].caption, "Brisomel");
+}
+
+TEST_F(Channel, TimedOutWriteIsCancelledShowsFourNoticesAndTheNextWriteWorks) {
+    Open();
+    p.port->next_writes = {WriteMode::PendingTimeout};
+    p.port->write_mode = WriteMode::Pending;
+    EXPECT_EQ(ctrl.Write("\xE9xyz"), 0);
+    EXPECT_EQ(p.port->Calls(), (Calls{"reset", "write 4", "wait 9040", "cancel",
+                                      "notice schon wieder waitstate==WAIT_TIMEOUT",
+                                      "notice m_Bytes: 0   L\xE4" "nge: 4", "notice \xE9xyz",
+                                      "notice Char: -23"}));
+    for (const auto& e : p.ui.Events()) EXPECT_EQ(e.caption, "Brisomel");
+    EXPECT_EQ(p.port->outstanding, false);
+    EXPECT_EQ(ctrl.Write("ok"), 2);
+    EXPECT_EQ(p.port->overlaps, 0);
+}
+
+TEST_F(Channel, TimeOutNoticesOfAByteShowTheCountAsGiven) {
+    Open();
+    p.port->write_mode = WriteMode::PendingTimeout;
+    EXPECT_EQ(ctrl.SendByte(0x41), 0);
+    const auto shown = Shown();
+    ASSERT_EQ(shown.size(), 4u);
+    EXPECT_EQ(shown[1], "m_Bytes: 1   L\xE4" "nge: 1");
+    EXPECT_EQ(shown[3], "Char: 65");
+}
+
+TEST_F(Channel, FailedWaitCancelsAndShowsTheAbortNotice) {
+    Open();
+    p.port->write_mode = WriteMode::PendingFail;
+    EXPECT_EQ(ctrl.Write("abc"), 0);
+    EXPECT_EQ(p.port->Calls(),
+              (Calls{"reset", "write 3", "wait 9030", "cancel", std::string("notice ") + texts::kWriteFailed}));
+}
+
+TEST(WriteTimeLimit, GrowsWithLengthStaysFiniteAndNeverNegative) {
+    EXPECT_EQ(WriteTimeLimit(10, 100), 10000u);
+    EXPECT_EQ(WriteTimeLimit(10, 0), 9000u);
+    EXPECT_EQ(WriteTimeLimit(0, 1000000), 9000u);
+    EXPECT_EQ(WriteTimeLimit(-1, 10), 9000u);
+    EXPECT_EQ(WriteTimeLimit(-32768, 0xFFFFFFFFu), 9000u);
+    EXPECT_EQ(WriteTimeLimit(32767, 131072), 32767u * 131072u + 9000u);
+    // Beyond 32 bits the wait is the longest finite one, never "for ever".
+    EXPECT_EQ(WriteTimeLimit(32767, 0xFFFFFFFFu), 0xFFFFFFFEu);
+    EXPECT_EQ(WriteTimeLimit(1, 0xFFFFFFFFu), 0xFFFFFFFEu);
+}
+
+TEST_F(Channel, NegativeTimeoutWaitsTheFixedPartOnly) {
+    Open();
+    p.port->write_mode = WriteMode::Pending;
+    ctrl.Settimeout(-5);
+    ctrl.Write(std::string(1000, 'x'));
+    EXPECT_EQ(p.port->limits.back(), 9000u);
+}
+
+TEST_F(Channel, OemConversionOnlyOnTheControlsCopyAndNeverOnTheLineEnd) {
+    Open();
+    ctrl.Setchartooem(1);
+    const std::string host_text = "\xE4\xF6\xFC";
+    EXPECT_EQ(ctrl.Writeln(host_text), 5);
+    EXPECT_EQ(host_text, "\xE4\xF6\xFC");
+    EXPECT_EQ(p.port->device_bytes, "\x84\x94\x81\r\n");
+    EXPECT_EQ(Protocol(), "\x84\x94\x81\r\n");
+
+    ctrl.Setchartooem(0);
+    ctrl.Write("\xE4");
+    EXPECT_EQ(p.port->writes.back(), "\xE4");
+}
+
+TEST_F(Channel, SendByteSendsTheLowByteAndAZeroByteIsNotEchoed) {
+    Open();
+    EXPECT_EQ(ctrl.SendByte(321), 1);
+    EXPECT_EQ(ctrl.SendByte(0), 1);
+    EXPECT_EQ(ctrl.SendByte(-1), 1);
+    EXPECT_EQ(p.port->writes, (std::vector<std::string>{"A", std::string(1, '\0'), "\xFF"}));
+    EXPECT_EQ(Protocol(), "A\xFF");
+}
+
+TEST_F(Channel, EscCommandSendsEscAndCommandThenEachParameterByte) {
+    Open();
+    EXPECT_EQ(ctrl.SendEscCommand("E", "27 10"), 4);
+    EXPECT_EQ(p.port->writes, (std::vector<std::string>{"\x1B" "E", "\x1B", "\n"}));
+
+    p.port->writes.clear();
+    EXPECT_EQ(ctrl.SendEscCommand("(s", "  5   7 "), 5);
+    EXPECT_EQ(p.port->writes, (std::vector<std::string>{"\x1B(s", "\x05", "\x07"}));
+
+    p.port->writes.clear();
+    EXPECT_EQ(ctrl.SendEscCommand("", "0x41 -191 +66 12abc x"), 6);
+    EXPECT_EQ(p.port->writes, (std::vector<std::string>{"\x1B", std::string(1, '\0'), "A", "B", "\x0C",
+                                                       std::string(1, '\0')}));
+
+    // A command of any length goes whole.
+    const std::string command(5000, 'c');
+    p.port->writes.clear();
+    EXPECT_EQ(ctrl.SendEscCommand(command, ""), 5001);
+    EXPECT_EQ(p.port->writes, (std::vector<std::string>{"\x1B" + command}));
+}
+
+TEST_F(Channel, EscCommandInDebugModeShowsEachTokenBeforeItsByte) {
+    Open();
+    ctrl.SetdebugModus(true);
+    EXPECT_EQ(ctrl.SendEscCommand("E", "27"), 3);
+    const auto events = p.ui.Events();
+    // The error-number notice of each write, and the token's box between them.
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[1].text, "27");
+    EXPECT_EQ(events[1].caption, "gesendetes Zeichen");
+    EXPECT_EQ(events[1].style, platform::kMbOk);
+    EXPECT_EQ(events[1].owner, 0u);
+}
+
+TEST(EscParams, SplitAtBlanksOnlyAndReadAsDecimal) {
+    EXPECT_EQ(SplitEscParams(""), std::vector<std::string>{});
+    EXPECT_EQ(SplitEscParams("   "), std::vector<std::string>{});
+    EXPECT_EQ(SplitEscParams(" 1  2\t3 "), (std::vector<std::string>{"1", "2\t3"}));
+    EXPECT_EQ(ReadDecimal("27"), 27);
+    EXPECT_EQ(ReadDecimal("\t-5x"), -5);
+    EXPECT_EQ(ReadDecimal("0x1B"), 0);
+    EXPECT_EQ(ReadDecimal("+"), 0);
+    EXPECT_EQ(ReadDecimal("99999999999999999999"), INT32_MAX);
+    EXPECT_EQ(ReadDecimal("-99999999999999999999"), INT32_MIN);
+}
+
+TEST_F(Channel, SendFileGoesInChunksOf4000AndEchoesEveryByte) {
+    Open();
+    std::string content(9000, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7);
+    p.port->files["job.prn"] = content;
+    p.port->write_mode = WriteMode::Pending;
+    EXPECT_EQ(ctrl.SendFile("job.prn"), 9000);
+    ASSERT_EQ(p.port->writes.size(), 3u);
+    EXPECT_EQ(p.port->writes[0].size(), 4000u);
+    EXPECT_EQ(p.port->writes[1].size(), 4000u);
+    EXPECT_EQ(p.port->writes[2].size(), 1000u);
+    EXPECT_EQ(p.port->device_bytes, content);
+    EXPECT_EQ(Protocol(), content);
+    EXPECT_EQ(p.port->limits, (std::vector<std::uint32_t>{49000, 49000, 19000}));
+    EXPECT_EQ(p.port->open_files.count("job.prn"), 0u);  // closed again
+}
+
+TEST_F(Channel, SendFileOfAnEmptyFileTracesStartAndExitAndSendsNothing) {
+    Open();
+    ctrl.SetdebugModus(true);
+    p.port->files["empty.prn"] = "";
+    EXPECT_EQ(ctrl.SendFile("empty.prn"), 0);
+    EXPECT_EQ(Shown(), (std::vector<std::string>{TraceOf("SendFile", "Start"), TraceOf("SendFile", "Exit")}));
+    EXPECT_TRUE(p.port->writes.empty());
+}
+
+TEST_F(Channel, SendFileThatCannotBeOpenedOrFailsMidwayReportsIt) {
+    Open();
+    p.port->files["locked.prn"] = "data";
+    p.port->locked_files = {"locked.prn"};
+    EXPECT_EQ(ctrl.SendFile("missing.prn"), 0);
+    EXPECT_EQ(ctrl.SendFile("locked.prn"), 0);
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"Die Datei: missing.prn konnte nicht gelesen werden !",
+                                                 "Die Datei: locked.prn konnte nicht gelesen werden !"}));
+
+    p.port->files["big.prn"] = std::string(10000, 'b');
+    p.port->next_writes = {WriteMode::AtOnce, WriteMode::FailAtOnce};
+    EXPECT_EQ(ctrl.SendFile("big.prn"), 4000);
+    EXPECT_EQ(Shown().back(),
+              "Die Ausgabe der  Datei: big.prn wurde abbgebrochen, da das Ausgabeger\xE4"
+              "t einen Fehler meldete !");
+    EXPECT_EQ(p.port->open_files.count("big.prn"), 0u);
+
+    const std::string long_name(1000, 'n');
+    EXPECT_EQ(ctrl.SendFile(long_name), 0);
+    EXPECT_LT(Shown().back().size(), 256u);
+}
+
+TEST_F(Channel, FormFeedSendsOneByteThenFlushes) {
+    Open();
+    ctrl.FormFeed();
+    EXPECT_EQ(p.port->Calls(), (Calls{"reset", "write 1", "flush"}));
+    EXPECT_EQ(p.port->device_bytes, "\x0C");
+    p.port->flush_ok = false;
+    EXPECT_EQ(ctrl.Flush(), 0);
+    p.port->flush_ok = true;
+    EXPECT_NE(ctrl.Flush(), 0);
+}
+
+TEST_F(Channel, HugeAndBinaryTextsGoWholeUpToTheirFirstZeroByte) {
+    Open();
+    const std::string huge(1 << 20, 'h');
+    EXPECT_EQ(ctrl.Write(huge), 1 << 20);
+    EXPECT_EQ(p.port->writes.back().size(), huge.size());
+    std::string binary;
+    for (int c = 1; c < 256; ++c) binary += static_cast<char>(c);
+    EXPECT_EQ(ctrl.Write(binary + std::string(1, '\0') + "after"), 255);
+    EXPECT_EQ(p.port->writes.back(), binary);
+}
+
+// --- with no device open ---------------------------------------------------
+
+TEST_F(Channel, EveryOperationWithoutADeviceReportsOnlyInDebugMode) {
+    struct Case {
+        const char* name;
+        std::function<std::int32_t(COrvantaCtrl&)> run;
+        std::int32_t result;
+        std::vector<std::string> boxes;  // caption: text
+    };
+    const std::string init = std::string(texts::kCaptionError) + ": " + texts::kNotInitialised;
+    const std::string inactive = std::string(texts::kCaptionError) + ": " + texts::kNotActivated;
+    const Case cases[] = {
+        {"Write", [](COrvantaCtrl& c) { return c.Write("x"); }, 0, {init}},
+        {"Write empty", [](COrvantaCtrl& c) { return c.Write(""); }, 0, {}},
+        {"Writeln", [](COrvantaCtrl& c) { return c.Writeln("x"); }, 0, {init}},
+        {"Writeln empty", [](COrvantaCtrl& c) { return c.Writeln(""); }, 0, {init}},
+        {"FormFeed", [](COrvantaCtrl& c) { c.FormFeed(); return 0; }, 0, {init}},
+        {"SendByte", [](COrvantaCtrl& c) { return c.SendByte(1); }, 0, {init}},
+        {"SendEscCommand", [](COrvantaCtrl& c) { return c.SendEscCommand("E", "1 2"); }, 2,
+         {init, "gesendetes Zeichen: 1", init, "gesendetes Zeichen: 2", init}},
+        {"Flush", [](COrvantaCtrl& c) { return c.Flush(); }, 0, {}},
+        {"SetCOMSettings", [](COrvantaCtrl& c) { return c.SetCOMSettings("") ? 1 : 0; }, 0, {inactive}},
+        {"SetSignalOnCOM", [](COrvantaCtrl& c) { return c.SetSignalOnCOM(1) ? 1 : 0; }, 0, {inactive}},
+        {"ClearCOMError", [](COrvantaCtrl& c) { return c.ClearCOMError(); }, -1, {inactive}},
+        {"WaitCOMSignal", [](COrvantaCtrl& c) { return c.WaitCOMSignal(0); }, 0, {inactive}},
+        {"ReadBytes", [](COrvantaCtrl& c) { return c.ReadBytes("abc", 3, 3); }, 0, {inactive}},
+    };
+    for (const bool debug : {false, true}) {
+        for (const Case& c : cases) {
+            fakes::DevicePlatform q;
+            COrvantaCtrl control(q.Get());
+            control.SetdebugModus(debug);
+            EXPECT_EQ(c.run(control), c.result) << c.name;
+            std::vector<std::string> boxes;
+            for (const auto& e : q.ui.Events()) {
+                EXPECT_EQ(e.kind, fakes::UiEvent::Box) << c.name;
+                EXPECT_EQ(e.owner, 0u) << c.name;
+                boxes.push_back(e.caption + ": " + e.text);
+            }
+            EXPECT_EQ(boxes, debug ? c.boxes : std::vector<std::string>{}) << c.name;
+            EXPECT_TRUE(q.port->Calls().size() == q.ui.Events().size()) << c.name;  // no port call
+        }
+    }
+    fakes::DevicePlatform q;
+    COrvantaCtrl control(q.Get());
+    control.SetdebugModus(true);
+    EXPECT_EQ(control.SendFile("x"), 0);
+    EXPECT_EQ(q.ui.Events()[1].text, TraceOf("SendFile", "h_Lpt1 == NULL"));
+    EXPECT_EQ(q.ui.Events()[2].text, texts::kNotActivated);
+    EXPECT_EQ(q.ui.Events()[2].style, platform::kMbIconInformation);
+}
+
+// --- writes from two threads -----------------------------------------------
+
+TEST_F(Channel, WritesFromTwoThreadsNeverShareTheRecordOrInterleave) {
+    Open();
+    p.port->write_mode = WriteMode::Pending;
+    p.port->pending_ms = 1;
+    const std::string a(50, 'a'), b(70, 'b');
+    std::thread other([&] {
+        for (int i = 0; i < 40; ++i) ctrl.Write(b);
+    });
+    for (int i = 0; i < 40; ++i) ctrl.Write(a);
+    other.join();
+    EXPECT_EQ(p.port->overlaps, 0);
+    ASSERT_EQ(p.port->writes.size(), 80u);
+    // The protocol file holds whole writes, in the device's order.
+    std::string expected;
+    for (const auto& w : p.port->writes) {
+        EXPECT_TRUE(w == a || w == b);
+        expected += w;
+    }
+    EXPECT_EQ(Protocol(), expected);
+}
+
+TEST_F(Channel, AStoppedWriteGivesUpWithoutNoticesAndFreesTheRecord) {
+    Open();
+    p.port->next_writes = {WriteMode::PendingUntilStop};
+    fakes::FakeStopSignal stop;
+    std::int16_t result = -1;
+    std::thread task([&] { result = ctrl.SendByte(6, &stop); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    stop.Set();
+    task.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(p.ui.Events().empty());
+    EXPECT_EQ(p.port->Calls().back(), "cancel");
+    EXPECT_EQ(ctrl.Write("next"), 4);
+}
+
+// --- line control and raw reads ------------------------------------------
+
+TEST_F(Channel, EmptyModeAppliesTheDefaultsWithTheSuffixAsEventCharacter) {
+    Open();
+    p.port->line.BaudRate = 1200;
+    p.port->line.Parity = 2;
+    p.port->line.ByteSize = 8;
+    p.port->line.StopBits = 0;
+    ctrl.SetdebugModus(true);
+    EXPECT_TRUE(ctrl.SetCOMSettings(""));
+    EXPECT_EQ(p.port->line.BaudRate, 9600u);
+    EXPECT_EQ(p.port->line.ByteSize, 7);
+    EXPECT_EQ(p.port->line.Parity, 0);
+    EXPECT_EQ(p.port->line.StopBits, 2);
+    EXPECT_EQ(p.port->line.EvtChar, 3);
+    const auto events = p.ui.Events();
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].text, "baud=9600 parity=N data=7 stop=2");
+    EXPECT_EQ(events[0].caption, "COrvantaCtrl Debugmodus: Parameterstring");
+    EXPECT_EQ(events[1].text, "Baud=1200 parity=2  data=8   stop=0");
+    EXPECT_EQ(events[1].caption, "COrvantaCtrl Debugmodus: Alten Parameter");
+    EXPECT_EQ(events[2].text, "Baud=9600 parity=0  data=7   stop=2");
+    EXPECT_EQ(events[2].caption, "COrvantaCtrl Debugmodus: neuen Parameter");
+    for (const auto& e : events) EXPECT_EQ(e.style, platform::kMbIconInformation);
+}
+
+TEST_F(Channel, ModeThatCannotBeReadOrParsedAppliesNothing) {
+    Open();
+    ctrl.SetScannerSuffixChar(0x10D);
+    EXPECT_FALSE(ctrl.SetCOMSettings("baud=9600 bogus"));
+    EXPECT_EQ(p.port->Calls(), (Calls{"get state", "parse baud=9600 bogus"}));
+    p.port->ClearCalls();
+    p.port->read_ok = false;
+    EXPECT_FALSE(ctrl.SetCOMSettings("baud=1200"));
+    EXPECT_EQ(p.port->Calls(), (Calls{"get state"}));
+    p.port->read_ok = true;
+    p.port->apply_ok = false;
+    EXPECT_FALSE(ctrl.SetCOMSettings("baud=1200"));
+    p.port->apply_ok = true;
+    p.port->ClearCalls();
+    // The low byte of the suffix; a mode string's own fields for the rest.
+    EXPECT_TRUE(ctrl.SetCOMSettings("baud=19200"));
+    EXPECT_EQ(p.port->Calls().back(), "apply evt=13");
+    EXPECT_EQ(p.port->line.BaudRate, 19200u);
+}
+
+TEST_F(Channel, SignalsOneToEightMapToTheirEscapeFunctions) {
+    Open();
+    const std::uint32_t expected[] = {3, 4, 5, 6, 1, 2, 8, 9};
+    for (std::int16_t s = 1; s <= 8; ++s) EXPECT_TRUE(ctrl.SetSignalOnCOM(s));
+    for (std::int16_t s : {0, 9, -1, 32767}) EXPECT_FALSE(ctrl.SetSignalOnCOM(s));
+    const Calls calls = p.port->Calls();
+    ASSERT_EQ(calls.size(), 8u);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(calls[i], "escape " + std::to_string(expected[i]));
+    p.port->escape_ok = false;
+    EXPECT_FALSE(ctrl.SetSignalOnCOM(7));
+}
+
+TEST_F(Channel, ClearCOMErrorGivesTheMaskOrMinusOne) {
+    Open();
+    EXPECT_EQ(ctrl.ClearCOMError(), 0);
+    p.port->error_mask = 0x0A;
+    EXPECT_EQ(ctrl.ClearCOMError(), 0x0A);
+    p.port->clear_ok = false;
+    EXPECT_EQ(ctrl.ClearCOMError(), -1);
+}
+
+TEST_F(Channel, WaitCOMSignalReturnsOnceTheEventCharacterIsInAndLeavesTheBytes) {
+    Open();
+    ctrl.SetCOMSettings("");
+    std::thread scanner([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        p.port->Feed("47");
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        p.port->Feed("11\x03");
+    });
+    EXPECT_NE(ctrl.WaitCOMSignal(0), 0);
+    scanner.join();
+    EXPECT_EQ(ctrl.ReadBytes("xxxxx", 5, 5), 5);
+    EXPECT_TRUE(p.port->input.empty());
+    p.port->wait_ok = false;
+    EXPECT_EQ(ctrl.WaitCOMSignal(0), 0);
+}
+
+TEST_F(Channel, ReadBytesNeverReadsPastTheCopyOfTheBuffer) {
+    Open();
+    p.port->Feed(std::string(100, 'r'));
+    EXPECT_EQ(ctrl.ReadBytes("abc", 3, 3), 3);
+    EXPECT_EQ(ctrl.ReadBytes("abc", 3, 4), 0);  // more than the buffer: nothing
+    EXPECT_EQ(ctrl.ReadBytes("ab", 100, 50), 3);  // the copy holds two letters and the zero
+    EXPECT_EQ(ctrl.ReadBytes("abc", 3, -1), 0);
+    EXPECT_EQ(ctrl.ReadBytes("abc", -5, -10), 0);
+    EXPECT_EQ(ctrl.ReadBytes("abc", 3, 0), 0);
+    EXPECT_EQ(p.port->input.size(), 94u);
+    const Calls calls = p.port->Calls();
+    EXPECT_EQ(calls, (Calls{"read 3", "read 3"}));
+
+    ctrl.SetdebugModus(true);
+    EXPECT_EQ(ctrl.ReadBytes("abc", 3, 4), 0);
+    const auto box = p.ui.Events().back();
+    EXPECT_EQ(box.text, "Die Anzahl der zu lesenden Bytes (4) darf nicht gr\xF6\xDF"
+                        "er sein als die Puffergr\xF6\xDF" "e (3) !");
+    EXPECT_EQ(box.caption, "COrvantaCtrl Debugmodus: Fehler");
+    EXPECT_EQ(box.style, platform::kMbIconError);
+}
+
+TEST_F(Channel, DeactivateResetsTheWindowAndTaskFields) {
+    ctrl.SetscanWindowHandle(1234);
+    EXPECT_EQ(ctrl.DeactivateScanTask(0), 0);
+    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0);
+}
+
+}  // namespace
+}  // namespace orvanta
