@@ -2,6 +2,7 @@
 
 #include "control/reporting.h"
 #include "control/texts.h"
+#include "scanner/scan_task.h"
 
 namespace orvanta {
 

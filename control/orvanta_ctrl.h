@@ -8,13 +8,15 @@
 #include <mutex>
 #include <string>
 
-#include "device/write_gate.h"
+#include "device/gate.h"
 #include "platform/input.h"
 #include "platform/port.h"
 #include "platform/threads.h"
 #include "platform/user_interface.h"
 
 namespace orvanta {
+
+struct ScanTask;
 
 // The platform services a control works through.
 struct Platform {
@@ -96,8 +98,17 @@ public:
     std::int32_t ReadBytes(std::string str_Buffer, std::int32_t m_bufferlen,
                            std::int32_t m_bytestoread);
 
-    // Scan task stop (the task itself lives in the scanner folder).
+    // Scanner. `stop`, when given, is the scan task's stop signal.
+    std::string ScanCodeFromCOM();
+    std::int32_t ActivateScanTask();
     std::int32_t DeactivateScanTask(std::int32_t M_Task);
+    std::int32_t SendStartAck();
+    std::int32_t CaptureFocusWindow();
+    std::int32_t SendCodeToWindow(std::int32_t window, std::string code,
+                                  platform::StopSignal* stop = nullptr);
+    std::int32_t TypeCodeAsKeys(std::string code, platform::StopSignal* stop = nullptr);
+    // The reference of the task the control holds (0: none).
+    std::int32_t ScanTaskReference() const { return m_pScanThread.load(); }
 
     bool IsDeviceOpen() const { return h_Lpt1 != nullptr; }
 
@@ -111,6 +122,17 @@ private:
                              std::int32_t requested, platform::StopSignal* stop);
     void ShowLineSettings(const platform::LineSettings& settings, const char* caption);
 
+    // One code as the reader got it; `wait_failed` tells a failed wait from a
+    // scanned "ERROR".
+    struct CodeRead {
+        std::string code;
+        bool wait_failed = false;
+    };
+    CodeRead ReadCode(platform::StopSignal* stop);
+    void ScanThreadProc(platform::StopSignal& stop);
+    std::int32_t ScanLoop(platform::StopSignal& stop);
+    void StopTask(ScanTask& task);
+
     Platform m_platform;
     std::atomic<bool> m_modified{false};
 
@@ -118,11 +140,12 @@ private:
     // The scan task uses the device only while it runs, and every change of
     // these fields stops it first.
     std::atomic<std::int32_t> m_pScanThread{0};
+    std::unique_ptr<ScanTask> m_task;  // host thread only
     std::unique_ptr<platform::Device> h_Lpt1;
     std::unique_ptr<platform::File> m_hProtocolFile;
-    WriteGate m_writeGate;
+    Gate m_writeGate;
     // One reader at a time per port, so no code is split between two readers.
-    std::mutex m_readLock;
+    Gate m_readGate;
 
     // The nine properties, named as the automation interface names them.
     std::atomic<std::int32_t> withACKN{0};

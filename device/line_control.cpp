@@ -74,7 +74,8 @@ std::int16_t COrvantaCtrl::WaitCOMSignal(std::int16_t /*onsignal: not used*/,
         DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
         return 0;
     }
-    std::lock_guard<std::mutex> one_reader(m_readLock);
+    if (m_readGate.Enter(stop) != Gate::Entry::Entered) return 0;
+    GatePass leave(m_readGate);
     return h_Lpt1->WaitEventChar(stop) ? 1 : 0;
 }
 
@@ -99,7 +100,8 @@ std::int32_t COrvantaCtrl::ReadBytes(std::string str_Buffer, std::int32_t m_buff
         static_cast<std::uint32_t>(m_bytestoread) < storage ? static_cast<std::uint32_t>(m_bytestoread) : storage;
     std::vector<char> copy(str_Buffer.begin(), str_Buffer.end());
     copy.push_back('\0');
-    std::lock_guard<std::mutex> one_reader(m_readLock);
+    if (m_readGate.Enter(nullptr) != Gate::Entry::Entered) return 0;
+    GatePass leave(m_readGate);
     return static_cast<std::int32_t>(h_Lpt1->Read(copy.data(), count, nullptr));
 }
 

@@ -17,18 +17,6 @@ std::uint32_t Length(const char* text) {
     return static_cast<std::uint32_t>(std::strlen(text));
 }
 
-// Leaves the gate however the write ends.
-class GateGuard {
-public:
-    explicit GateGuard(WriteGate& gate) : gate_(gate) {}
-    ~GateGuard() { gate_.Leave(); }
-    GateGuard(const GateGuard&) = delete;
-    GateGuard& operator=(const GateGuard&) = delete;
-
-private:
-    WriteGate& gate_;
-};
-
 }  // namespace
 
 std::int32_t COrvantaCtrl::WriteDevice(const char* text, std::int32_t m_Bytes,
@@ -47,13 +35,13 @@ std::int32_t COrvantaCtrl::WriteBlock(const char* data, std::uint32_t length,
         return 0;
     }
     switch (m_writeGate.Enter(stop)) {
-    case WriteGate::Entry::Entered:
+    case Gate::Entry::Entered:
         break;
-    case WriteGate::Entry::Reentered:  // the record is in use by this thread's own write
-    case WriteGate::Entry::Stopped:
+    case Gate::Entry::Reentered:  // the record is in use by this thread's own write
+    case Gate::Entry::Stopped:
         return 0;
     }
-    GateGuard leave(m_writeGate);
+    GatePass leave(m_writeGate);
     return WriteLocked(data, length, echo_length, requested, stop);
 }
 
@@ -66,12 +54,14 @@ std::int32_t COrvantaCtrl::WriteLocked(const char* data, std::uint32_t length,
 
     const platform::WriteStart start = device.StartWrite(data, length);
     char message[kNoticeBuffer];
-    if (debugModus.load() != 0) {
+    const auto stopping = [stop] { return stop && stop->IsSet(); };
+    if (debugModus.load() != 0 && !stopping()) {
         FormatBounded(message, sizeof message, texts::kErrorNumber, static_cast<int>(start.error));
         ShowNotice(message, texts::kCaptionBrisomel);  // while the write runs
     }
     if (start.completed) return static_cast<std::int32_t>(start.written);
     if (start.error != platform::kErrorIoPending) {
+        if (stopping()) return 0;
         ShowNotice(texts::kSevereWriteError, texts::kCaptionBrisomel);
         return 0;
     }
@@ -83,6 +73,7 @@ std::int32_t COrvantaCtrl::WriteLocked(const char* data, std::uint32_t length,
     case platform::WaitOutcome::TimedOut: {
         // Ended before the record serves another write.
         device.CancelWrite();
+        if (stopping()) return 0;
         ShowNotice(texts::kTimeoutAgain, texts::kCaptionBrisomel);
         FormatBounded(message, sizeof message, texts::kTimeoutLengths, static_cast<int>(requested),
                       static_cast<int>(length));
@@ -101,6 +92,7 @@ std::int32_t COrvantaCtrl::WriteLocked(const char* data, std::uint32_t length,
         break;
     }
     device.CancelWrite();
+    if (stopping()) return 0;
     ShowNotice(texts::kWriteFailed, texts::kCaptionBrisomel);
     return 0;
 }

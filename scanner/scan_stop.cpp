@@ -1,12 +1,46 @@
-// Stopping the scan task: the fields the stop resets.
+// Stopping the scan task, wherever it is, and resetting the fields.
 #include "control/orvanta_ctrl.h"
+#include "scanner/scan_task.h"
 
 namespace orvanta {
 
-std::int32_t COrvantaCtrl::DeactivateScanTask(std::int32_t /*M_Task*/) {
+namespace {
+// The task is asked to end and its boxes are closed; only a thread that has
+// not ended after this long is terminated.
+constexpr int kStopRounds = 100;
+constexpr std::uint32_t kStopRoundMs = 50;
+}  // namespace
+
+std::int32_t COrvantaCtrl::DeactivateScanTask(std::int32_t M_Task) {
+    // 0 names the stored task; any other value must be its reference. A
+    // value that names no task stops nothing.
+    if (m_task && (M_Task == 0 || M_Task == m_task->reference)) {
+        std::unique_ptr<ScanTask> task = std::move(m_task);
+        StopTask(*task);
+    }
     scanWindowHandle.store(0);
-    m_pScanThread.store(0);
+    if (!m_task) m_pScanThread.store(0);
     return 0;
+}
+
+void COrvantaCtrl::StopTask(ScanTask& task) {
+    platform::Worker& worker = *task.worker;
+    if (worker.HasEnded()) return;
+    task.stop->Set();
+    const std::uint32_t thread = worker.ThreadId();
+    bool ended = false;
+    for (int round = 0; round < kStopRounds && !ended; ++round) {
+        // Again each round: the task may have been about to show a box.
+        m_platform.ui.DismissThread(thread);
+        ended = worker.Join(kStopRoundMs);
+    }
+    if (!ended) {
+        worker.Terminate();
+        // Whatever path it was inside is free again.
+        m_writeGate.Abandon();
+        m_readGate.Abandon();
+    }
+    m_platform.ui.ReleaseThread(thread);
 }
 
 }  // namespace orvanta

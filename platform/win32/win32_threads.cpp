@@ -25,7 +25,20 @@ public:
         if (thread_ && !Join(INFINITE)) Terminate();
     }
     bool Join(std::uint32_t ms) override {
-        return !thread_ || WaitForSingleObject(thread_.get(), ms) == WAIT_OBJECT_0;
+        if (!thread_) return true;
+        // The worker may be inside SendMessage to a window of the joining
+        // thread: take such messages in while waiting, or neither moves.
+        const DWORD start = GetTickCount();
+        for (;;) {
+            const DWORD spent = GetTickCount() - start;
+            const DWORD left = ms == INFINITE ? INFINITE : (spent >= ms ? 0 : ms - spent);
+            HANDLE handle = thread_.get();
+            const DWORD woke = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_SENDMESSAGE);
+            if (woke == WAIT_OBJECT_0) return true;
+            if (woke != WAIT_OBJECT_0 + 1) return false;
+            MSG msg;
+            PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
     }
     bool HasEnded() const override {
         return !thread_ || WaitForSingleObject(thread_.get(), 0) == WAIT_OBJECT_0;

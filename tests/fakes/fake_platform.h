@@ -1,12 +1,14 @@
 // Recording fakes of the platform interfaces for the native unit tests.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,8 +44,16 @@ public:
         reads_before_first_event = events.empty() ? last_error_reads : reads_before_first_event;
         return last_error;
     }
-    void DismissThread(std::uint32_t thread_id) override { dismissed.push_back(thread_id); }
-    void ReleaseThread(std::uint32_t) override {}
+    void DismissThread(std::uint32_t thread_id) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        dismissed.push_back(thread_id);
+        dismissing.insert(thread_id);
+        dismissed_cv.notify_all();
+    }
+    void ReleaseThread(std::uint32_t thread_id) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        dismissing.erase(thread_id);
+    }
 
     std::vector<UiEvent> Events() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -57,6 +67,8 @@ public:
     int reads_before_first_event = 0;
     std::vector<std::uint32_t> dismissed;
     std::function<void(const UiEvent&)> on_event;  // runs on the showing thread
+    // Boxes stay up until their thread is dismissed, as a person would leave them.
+    std::atomic<bool> hold_boxes{false};
 
 private:
     static std::uint32_t CurrentThread() {
@@ -68,8 +80,14 @@ private:
             events.push_back(e);
         }
         if (on_event) on_event(e);
+        if (!hold_boxes) return;
+        std::unique_lock<std::mutex> lock(mutex);
+        dismissed_cv.wait_for(lock, std::chrono::seconds(10),
+                              [&] { return dismissing.count(e.thread) != 0; });
     }
     std::mutex mutex;
+    std::condition_variable dismissed_cv;
+    std::set<std::uint32_t> dismissing;
     std::vector<UiEvent> events;
 };
 
@@ -85,15 +103,32 @@ class FakeInput : public platform::Input {
 public:
     platform::WindowId GetFocus() override { return focus; }
     bool SendChar(platform::WindowId window, std::uint32_t wparam, std::intptr_t lparam) override {
+        std::lock_guard<std::mutex> lock(mutex);
         chars.push_back({window, wparam, lparam});
         return true;
     }
-    void TypeChar(unsigned char c) override { typed.push_back(static_cast<char>(c)); }
+    void TypeChar(unsigned char c) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        typed.push_back(static_cast<char>(c));
+    }
+    std::string Typed() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return typed;
+    }
+    std::string Delivered() {  // the characters sent as messages
+        std::lock_guard<std::mutex> lock(mutex);
+        std::string s;
+        for (const auto& c : chars) s += static_cast<char>(c.wparam);
+        return s;
+    }
 
     struct Char { platform::WindowId window; std::uint32_t wparam; std::intptr_t lparam; };
     platform::WindowId focus = 0;
     std::vector<Char> chars;
     std::string typed;
+
+private:
+    std::mutex mutex;
 };
 
 class FakeStopSignal : public platform::StopSignal {

@@ -1,6 +1,7 @@
-// Lets one write at a time through the control's write path, from the host's
-// thread or the scan task's, so that no two writes share the record or
-// interleave on the device and in the protocol file.
+// Lets one caller at a time through a path of the control, from the host's
+// thread or the scan task's: the write path (so no two writes share the record
+// or interleave on the device and in the protocol file) and the read path (so
+// no code is split between two readers).
 #pragma once
 
 #include <chrono>
@@ -12,11 +13,11 @@
 
 namespace orvanta {
 
-class WriteGate {
+class Gate {
 public:
     enum class Entry {
         Entered,
-        Reentered,  // this thread is inside a write already (a box of it runs a message loop)
+        Reentered,  // this thread is inside already (a box of it runs a message loop)
         Stopped,    // the caller's stop signal was set while it waited
     };
 
@@ -39,7 +40,19 @@ public:
             busy_ = false;
             owner_ = std::thread::id();
         }
-        cv_.notify_one();
+        cv_.notify_all();
+    }
+
+    // Frees the gate from a thread that was terminated inside it. The calling
+    // thread's own passage is kept.
+    void Abandon() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!busy_ || owner_ == std::this_thread::get_id()) return;
+            busy_ = false;
+            owner_ = std::thread::id();
+        }
+        cv_.notify_all();
     }
 
 private:
@@ -47,6 +60,18 @@ private:
     std::condition_variable cv_;
     bool busy_ = false;
     std::thread::id owner_;
+};
+
+// Leaves the gate however the passage ends.
+class GatePass {
+public:
+    explicit GatePass(Gate& gate) : gate_(gate) {}
+    ~GatePass() { gate_.Leave(); }
+    GatePass(const GatePass&) = delete;
+    GatePass& operator=(const GatePass&) = delete;
+
+private:
+    Gate& gate_;
 };
 
 }  // namespace orvanta

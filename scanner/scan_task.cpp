@@ -1,0 +1,102 @@
+// The background scan task: code after code from the scanner, delivered to a
+// window and answered, until "ENDSCAN" or a stop.
+#include "scanner/scan_task.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "control/orvanta_ctrl.h"
+#include "control/texts.h"
+
+namespace orvanta {
+
+namespace {
+constexpr std::int16_t kAck = 0x06;
+constexpr std::int16_t kErrorAnswer = 0x0F;
+// A wait that keeps failing (a port gone) is retried with a growing pause.
+constexpr std::uint32_t kFirstBackoffMs = 10;
+constexpr std::uint32_t kLongestBackoffMs = 1000;
+
+std::atomic<std::int32_t> g_lastReference{0};
+}  // namespace
+
+std::int32_t NextTaskReference() {
+    std::int32_t current = g_lastReference.load();
+    std::int32_t next;
+    do {
+        next = current == INT32_MAX ? 1 : current + 1;
+    } while (!g_lastReference.compare_exchange_weak(current, next));
+    return next;
+}
+
+std::int32_t COrvantaCtrl::SendStartAck() {
+    if (withACKN.load() != 0) SendByte(kAck);
+    return 0;
+}
+
+std::int32_t COrvantaCtrl::ActivateScanTask() {
+    const std::int32_t window = scanWindowHandle.load();
+    if (!h_Lpt1) {
+        if (debugModus.load() != 0) ShowNotice(texts::kNotActivated, texts::kCaptionError);
+        return 0;
+    }
+    // One task per control: a second start names the running one.
+    if (m_task && !m_task->worker->HasEnded()) return m_task->reference;
+    m_task.reset();  // a task that ended by itself: its thread is gone already
+
+    SendStartAck();
+    if (window == 0) scanWindowHandle.store(CaptureFocusWindow());
+
+    m_pScanThread.store(0);
+    auto task = std::make_unique<ScanTask>();
+    task->stop = m_platform.threads.CreateStopSignal();
+    if (task->stop) {
+        platform::StopSignal* stop = task->stop.get();
+        task->worker = m_platform.threads.Start([this, stop] { ScanThreadProc(*stop); });
+    }
+    if (!task->worker) {
+        ShowNotice(texts::kScanThreadFailed, texts::kCaptionBrisomel);
+        return 0;
+    }
+    task->reference = NextTaskReference();
+    m_pScanThread.store(task->reference);
+    m_task = std::move(task);
+    return m_task->reference;
+}
+
+void COrvantaCtrl::ScanThreadProc(platform::StopSignal& stop) {
+    ScanLoop(stop);
+    if (stop.IsSet()) return;  // a stopped task says nothing more
+    m_platform.ui.ShowMessageBox(0, texts::kScanTaskEnded, texts::kCaptionBrisomel,
+                                 platform::kMbIconInformation);
+}
+
+std::int32_t COrvantaCtrl::ScanLoop(platform::StopSignal& stop) {
+    std::uint32_t backoff = 0;
+    CodeRead read = ReadCode(&stop);
+    for (;;) {
+        if (stop.IsSet()) return 0;
+        if (!read.wait_failed) backoff = 0;
+        if (read.code == texts::kCodeEndScan) break;
+        if (read.code == texts::kCodeError) {
+            if (withACKN.load() != 0) SendByte(kErrorAnswer, &stop);
+            if (read.wait_failed) {
+                backoff = backoff ? std::min(backoff * 2, kLongestBackoffMs) : kFirstBackoffMs;
+                if (stop.WaitFor(backoff)) return 0;
+            }
+        } else {
+            DebugBox(read.code.c_str(), texts::kCaptionCodeRead, platform::kMbIconInformation);
+            if (stop.IsSet()) return 0;
+            SendCodeToWindow(scanWindowHandle.load(), read.code, &stop);
+            if (stop.IsSet()) return 0;
+            if (withACKN.load() != 0) SendByte(kAck, &stop);
+        }
+        read = ReadCode(&stop);
+    }
+    if (withACKN.load() != 0) SendByte(kAck, &stop);
+    if (stop.IsSet()) return 0;
+    ShowNotice(texts::kScanEnded, texts::kCaptionBrisomel);
+    return 0;
+}
+
+}  // namespace orvanta

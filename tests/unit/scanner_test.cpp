@@ -1,0 +1,365 @@
+// The scanner on the scripted port: the reader, the delivery rules, and the
+// background task with its answers and its stop.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "control/orvanta_ctrl.h"
+#include "control/texts.h"
+#include "tests/fakes/fake_port.h"
+
+namespace orvanta {
+namespace {
+
+using Calls = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
+
+template <typename Pred>
+bool WaitUntil(Pred pred, int ms = 5000) {
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    while (!pred()) {
+        if (Clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+struct Scanner : ::testing::Test {
+    fakes::DevicePlatform p;
+    COrvantaCtrl ctrl{p.Get()};
+
+    void SetUp() override {
+        ASSERT_TRUE(ctrl.OpenDevice("COM5"));
+        ctrl.SetCOMSettings("");
+        p.port->ClearCalls();
+    }
+    std::string Sent() {
+        std::lock_guard<std::mutex> lock(p.port->mutex);
+        return p.port->device_bytes;
+    }
+    std::vector<fakes::UiEvent> Shown() { return p.ui.Events(); }
+    bool Saw(const std::string& text) {
+        for (const auto& e : p.ui.Events())
+            if (e.text == text) return true;
+        return false;
+    }
+};
+
+// --- the reader --------------------------------------------------------------
+
+TEST_F(Scanner, ReadsTheBytesBeforeTheSuffixOneAtATime) {
+    p.port->Feed("4711\x03" "rest");
+    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "4711");
+    EXPECT_EQ(p.port->Calls(), (Calls{"wait char", "read 1", "read 1", "sleep 0", "read 1", "sleep 0",
+                                      "read 1", "sleep 0", "read 1", "sleep 0", "read 0", "sleep 0"}));
+    // What follows the suffix waits for the next call.
+    EXPECT_EQ(p.port->input.size(), 4u);
+}
+
+TEST_F(Scanner, DebugModeShowsEveryByteTheSuffixIncluded) {
+    ctrl.SetdebugModus(true);
+    p.port->Feed("47\x03");
+    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "47");
+    const auto boxes = Shown();
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0].text, "4");
+    EXPECT_EQ(boxes[2].text, "\x03");
+    for (const auto& b : boxes) {
+        EXPECT_EQ(b.caption, "Quenlet Debugmodus: Inhalt des Scanbuffers");
+        EXPECT_EQ(b.style, platform::kMbIconInformation);
+        EXPECT_EQ(b.owner, 0u);
+    }
+}
+
+TEST_F(Scanner, ReaderEdgeCases) {
+    p.port->Feed("\x03" "ab\x03");
+    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "");
+    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "ab");
+    p.port->Feed(std::string("x\0y\x03", 4));
+    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "x");  // the text ends at a zero byte
+    EXPECT_TRUE(p.port->input.empty());
+
+    p.port->ClearCalls();
+    p.port->wait_ok = false;
+    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "ERROR");
+    EXPECT_EQ(p.port->Calls(), Calls{"wait char"});  // no byte taken
+}
+
+TEST_F(Scanner, LongCodesComeWholeUpTo65535BytesAndTheNextStaysInStep) {
+    std::string symbol(70000, 'q');
+    for (std::size_t i = 0; i < symbol.size(); ++i) symbol[i] = static_cast<char>('a' + i % 26);
+    p.port->Feed(symbol + "\x03" "next\x03");
+    const std::string code = ctrl.ScanCodeFromCOM();
+    EXPECT_EQ(code, symbol.substr(0, 65535));
+    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "next");
+}
+
+TEST_F(Scanner, SuffixComparesTheLowByteLikeTheEventCharacter) {
+    for (const std::int16_t suffix : {std::int16_t{0x83}, std::int16_t{-125}, std::int16_t{0x183}}) {
+        ctrl.SetScannerSuffixChar(suffix);
+        ctrl.SetCOMSettings("");
+        p.port->Feed("\xE4\x83");
+        EXPECT_EQ(ctrl.ScanCodeFromCOM(), "\xE4") << suffix;
+    }
+}
+
+TEST(ScannerNoDevice, ReaderAndTaskWithoutADevice) {
+    fakes::DevicePlatform p;
+    COrvantaCtrl ctrl(p.Get());
+    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "");
+    EXPECT_EQ(ctrl.ActivateScanTask(), 0);
+    EXPECT_TRUE(p.ui.Events().empty());
+    ctrl.SetdebugModus(true);
+    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "");
+    EXPECT_EQ(ctrl.ActivateScanTask(), 0);
+    const auto shown = p.ui.Events();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].kind, fakes::UiEvent::Box);
+    EXPECT_EQ(shown[0].text, texts::kNotActivated);
+    EXPECT_EQ(shown[1].kind, fakes::UiEvent::Notice);
+    EXPECT_EQ(shown[1].caption, texts::kCaptionError);
+    EXPECT_TRUE(p.port->Calls().size() == 2u);  // the two shown, no port call
+    EXPECT_EQ(p.threads.started, 0);
+}
+
+// --- delivery -----------------------------------------------------------------
+
+TEST_F(Scanner, MessageModeSendsEachByteZeroExtendedToTheWindow) {
+    ctrl.SetonlyWorkwithCurrentWindow(true);
+    ctrl.SetscanWindowHandle(0x1234);
+    EXPECT_EQ(ctrl.SendCodeToWindow(0x1234, "a\xE4"), 2);
+    ASSERT_EQ(p.input.chars.size(), 2u);
+    EXPECT_EQ(p.input.chars[0].wparam, 0x61u);
+    EXPECT_EQ(p.input.chars[1].wparam, 0xE4u);
+    EXPECT_EQ(p.input.chars[1].lparam, 1);
+    EXPECT_EQ(p.input.chars[1].window, 0x1234u);
+    EXPECT_EQ(ctrl.SendCodeToWindow(0x1234, ""), 0);
+
+    // The field decides whether there is a target, the argument which it is.
+    ctrl.SetscanWindowHandle(0);
+    EXPECT_EQ(ctrl.SendCodeToWindow(0x1234, "abc"), -1);
+    EXPECT_EQ(p.input.chars.size(), 2u);
+    EXPECT_TRUE(p.input.typed.empty());
+}
+
+TEST_F(Scanner, KeystrokeModeTypesTheCodeAndIgnoresTheWindow) {
+    ctrl.SetscanWindowHandle(0x1234);
+    EXPECT_EQ(ctrl.SendCodeToWindow(0x1234, "Hello, World! \xC4"), 15);
+    EXPECT_EQ(p.input.typed, "Hello, World! \xC4");
+    EXPECT_TRUE(p.input.chars.empty());
+}
+
+TEST_F(Scanner, DeliveryDebugBoxesInOrderAndCutToTheirBuffer) {
+    ctrl.SetdebugModus(true);
+    EXPECT_EQ(ctrl.SendCodeToWindow(0, "ab"), 2);
+    auto boxes = Shown();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "Code wurde direkt \xFC" "ber Tastaturpuffer gesendet !");
+    EXPECT_EQ(boxes[0].caption, "COrvantaCtrl Debugmodus: Senden");
+    EXPECT_EQ(boxes[1].text, "Code zum senden: ab . Anzahl gesendeter Zeichen: 2");
+    EXPECT_EQ(boxes[1].caption, "COrvantaCtrl Debugmodus: Gesendeter Code");
+
+    ctrl.SetonlyWorkwithCurrentWindow(true);
+    const std::string long_code(1000, 'L');
+    EXPECT_EQ(ctrl.SendCodeToWindow(0, long_code), -1);
+    const std::string text = Shown().back().text;
+    EXPECT_EQ(text.size(), 255u);
+    const std::string tail = " . Anzahl gesendeter Zeichen: -1";
+    EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+    EXPECT_EQ(text.rfind("Code zum senden: LLL", 0), 0u);
+}
+
+TEST_F(Scanner, FocusIsCapturedOnlyInMessageMode) {
+    p.input.focus = 0x777;
+    EXPECT_EQ(ctrl.CaptureFocusWindow(), 0);
+    ctrl.SetonlyWorkwithCurrentWindow(true);
+    EXPECT_EQ(ctrl.CaptureFocusWindow(), 0x777);
+}
+
+// --- the task -----------------------------------------------------------------
+
+TEST_F(Scanner, ASessionAnswersEachCodeDeliversAndEndsWithItsTwoMessages) {
+    ctrl.SetwithACKN(true);
+    ctrl.SetonlyWorkwithCurrentWindow(true);
+    p.input.focus = 0x42;
+    const std::int32_t task = ctrl.ActivateScanTask();
+    EXPECT_GT(task, 0);
+    EXPECT_EQ(ctrl.ScanTaskReference(), task);
+    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0x42);
+    p.port->Feed("A1\x03" "ERROR\x03" "B2\x03" "ENDSCAN\x03");
+    ASSERT_TRUE(WaitUntil([&] { return Saw(texts::kScanTaskEnded); }));
+    EXPECT_EQ(Sent(), "\x06\x06\x0F\x06\x06");
+    EXPECT_EQ(p.input.Delivered(), "A1B2");
+    const auto shown = Shown();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, "Scannen beendet !");
+    EXPECT_EQ(shown[0].kind, fakes::UiEvent::Notice);
+    EXPECT_EQ(shown[1].kind, fakes::UiEvent::Box);
+    EXPECT_EQ(shown[1].caption, "Brisomel");
+    EXPECT_EQ(shown[1].style, platform::kMbIconInformation);
+    // The answer to ENDSCAN went before the closing notice.
+    const Calls calls = p.port->Calls();
+    const auto notice = std::find(calls.begin(), calls.end(), "notice Scannen beendet !");
+    ASSERT_NE(notice, calls.end());
+    EXPECT_EQ(std::count(calls.begin(), notice, "write 1"), 5);
+
+    // The ended task keeps its reference and window; the next one uses it.
+    EXPECT_EQ(ctrl.ScanTaskReference(), task);
+    p.input.focus = 0x99;
+    const std::int32_t again = ctrl.ActivateScanTask();
+    EXPECT_NE(again, 0);
+    EXPECT_NE(again, task);
+    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0x42);
+    EXPECT_EQ(ctrl.DeactivateScanTask(again), 0);
+}
+
+TEST_F(Scanner, ReservedCodesCompareExactly) {
+    ctrl.SetwithACKN(true);
+    ctrl.ActivateScanTask();
+    p.port->Feed("endscan\x03" "ENDSCAN \x03" "\x03" "ENDSCAN\x03");
+    ASSERT_TRUE(WaitUntil([&] { return Saw(texts::kScanTaskEnded); }));
+    EXPECT_EQ(p.input.Typed(), "endscanENDSCAN ");
+    EXPECT_EQ(Sent(), "\x06\x06\x06\x06\x06");  // start, three codes (the empty one too), end
+}
+
+TEST_F(Scanner, StartAnswerGoesFirstAndAFailedStartIsReported) {
+    ctrl.SetwithACKN(true);
+    ctrl.SetonlyWorkwithCurrentWindow(true);
+    p.input.focus = 0x55;
+    p.threads.fail_start = true;
+    EXPECT_EQ(ctrl.ActivateScanTask(), 0);
+    EXPECT_EQ(Sent(), "\x06");
+    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0x55);
+    ASSERT_EQ(Shown().size(), 1u);
+    EXPECT_EQ(Shown()[0].text, "Scan-Thread konnte nicht gestartet werden !");
+    EXPECT_EQ(Shown()[0].caption, "Brisomel");
+    EXPECT_EQ(ctrl.ScanTaskReference(), 0);
+}
+
+TEST_F(Scanner, ASecondActivationNamesTheRunningTaskAndDoesNothingElse) {
+    ctrl.SetwithACKN(true);
+    ctrl.SetonlyWorkwithCurrentWindow(true);
+    ctrl.SetscanWindowHandle(0x10);
+    const std::int32_t task = ctrl.ActivateScanTask();
+    ctrl.SetscanWindowHandle(0);
+    p.input.focus = 0x20;
+    EXPECT_EQ(ctrl.ActivateScanTask(), task);
+    EXPECT_EQ(p.threads.started, 1);
+    EXPECT_EQ(Sent(), "\x06");
+    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0);
+    ctrl.DeactivateScanTask(0);
+}
+
+TEST_F(Scanner, StopWhileWaitingIsPromptSilentAndResetsTheFields) {
+    ctrl.SetwithACKN(true);
+    ctrl.SetscanWindowHandle(0x10);
+    const std::int32_t task = ctrl.ActivateScanTask();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const auto before = Clock::now();
+    EXPECT_EQ(ctrl.DeactivateScanTask(task), 0);
+    EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(500));
+    p.port->Feed("late\x03");
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(Sent(), "\x06");
+    EXPECT_TRUE(Shown().empty());
+    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0);
+    EXPECT_EQ(ctrl.ScanTaskReference(), 0);
+    EXPECT_EQ(p.port->input.size(), 5u);  // nobody read it
+    EXPECT_NE(ctrl.ActivateScanTask(), 0);
+    ctrl.CloseDevice();
+    EXPECT_EQ(ctrl.ScanTaskReference(), 0);
+}
+
+TEST_F(Scanner, StopClosesTheBoxTheTaskShowsAndNothingFollows) {
+    ctrl.SetwithACKN(true);
+    ctrl.SetdebugModus(true);
+    p.ui.hold_boxes = true;
+    ctrl.ActivateScanTask();
+    p.port->ClearCalls();
+    p.port->Feed("C3\x03");
+    ASSERT_TRUE(WaitUntil([&] { return !Shown().empty(); }));  // the first byte's box is up
+    EXPECT_EQ(ctrl.DeactivateScanTask(0), 0);
+    const auto shown = Shown().size();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(Shown().size(), shown);
+    EXPECT_EQ(Sent(), "\x06");
+    EXPECT_FALSE(p.ui.dismissed.empty());
+}
+
+TEST_F(Scanner, StopDuringABurstLeavesNothingBehind) {
+    ctrl.SetwithACKN(true);
+    std::string burst;
+    for (int i = 0; i < 1000; ++i) burst += std::to_string(i) + "\x03";
+    ctrl.ActivateScanTask();
+    p.port->Feed(burst);
+    ASSERT_TRUE(WaitUntil([&] { return Sent().size() > 50; }));
+    ctrl.DeactivateScanTask(0);
+    const std::string sent = Sent();
+    const std::string typed = p.input.Typed();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(Sent(), sent);
+    EXPECT_EQ(p.input.Typed(), typed);
+    EXPECT_EQ(p.port->overlaps, 0);
+    // The host's own reader takes the rest in step (a last code in case the
+    // task had read them all).
+    p.port->Feed("999\x03");
+    const std::string next = ctrl.ScanCodeFromCOM();
+    EXPECT_FALSE(next.empty());
+    EXPECT_EQ(next.find_first_not_of("0123456789"), std::string::npos);
+}
+
+TEST_F(Scanner, EndedOrUnknownReferencesStopNothing) {
+    const std::int32_t task = ctrl.ActivateScanTask();
+    EXPECT_EQ(ctrl.DeactivateScanTask(task + 1000), 0);
+    // The running task was not touched and still answers to its reference.
+    EXPECT_EQ(ctrl.ScanTaskReference(), task);
+    p.port->Feed("x\x03");
+    ASSERT_TRUE(WaitUntil([&] { return p.input.Typed() == "x"; }));
+    p.port->Feed("ENDSCAN\x03");
+    ASSERT_TRUE(WaitUntil([&] { return Saw(texts::kScanTaskEnded); }));
+    ctrl.SetscanWindowHandle(5);
+    EXPECT_EQ(ctrl.DeactivateScanTask(0), 0);  // ended: only the fields
+    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0);
+    EXPECT_EQ(ctrl.ScanTaskReference(), 0);
+    EXPECT_TRUE(p.ui.dismissed.empty());
+}
+
+TEST_F(Scanner, ADeadPortIsAnsweredWithoutSpinningAndStillStops) {
+    ctrl.SetwithACKN(true);
+    p.port->wait_ok = false;
+    ctrl.ActivateScanTask();
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    const auto waits = [&] {
+        const Calls calls = p.port->Calls();
+        return std::count(calls.begin(), calls.end(), "wait char");
+    };
+    // 10, 20, 40, 80, 160 ms apart: a handful, not thousands.
+    EXPECT_GE(waits(), 3);
+    EXPECT_LE(waits(), 8);
+    const auto before = Clock::now();
+    ctrl.DeactivateScanTask(0);
+    EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(300));
+    const std::string sent = Sent();
+    EXPECT_EQ(sent.substr(0, 2), "\x06\x0F");
+    EXPECT_EQ(sent.find_first_not_of("\x0F", 1), std::string::npos);
+}
+
+TEST(ScannerLifetime, DestroyingOrReopeningStopsTheTask) {
+    fakes::DevicePlatform p;
+    {
+        COrvantaCtrl ctrl(p.Get());
+        ASSERT_TRUE(ctrl.OpenDevice("COM5"));
+        ASSERT_NE(ctrl.ActivateScanTask(), 0);
+        ASSERT_TRUE(ctrl.OpenDevice("COM5"));  // closes first, task included
+        EXPECT_EQ(ctrl.ScanTaskReference(), 0);
+        ASSERT_NE(ctrl.ActivateScanTask(), 0);
+    }
+    EXPECT_EQ(p.port->devices_alive, 0);
+    EXPECT_TRUE(p.ui.Events().empty());
+}
+
+}  // namespace
+}  // namespace orvanta

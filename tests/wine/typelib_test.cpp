@@ -1,0 +1,322 @@
+// The type library embedded in ORVANTA.OCX, read back through oleaut32 the way
+// hosts and the registration read it: library, types, flags and every member.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <ole2.h>
+#include <oleauto.h>
+// After the system headers, so only the control's own GUIDs get defined here.
+#include <initguid.h>
+#include "orvanta.h"
+
+#include <string>
+#include <vector>
+
+#include "control/orvanta_ids.h"
+#include "tests/wine/host.h"
+
+namespace orvanta::testing {
+namespace {
+
+struct Bstr {
+    BSTR b = nullptr;
+    ~Bstr() { SysFreeString(b); }
+};
+
+// Texts come back as UTF-16; the control's own are Windows-1252 bytes.
+std::string Narrow(const wchar_t* w) {
+    if (!w || !*w) return {};
+    const int n = WideCharToMultiByte(1252, 0, w, -1, nullptr, 0, nullptr, nullptr);
+    std::string s(n > 0 ? n - 1 : 0, '\0');
+    WideCharToMultiByte(1252, 0, w, -1, &s[0], n, nullptr, nullptr);
+    return s;
+}
+
+std::wstring Widen(const std::string& s) {
+    std::wstring w(s.size(), L'\0');
+    w.resize(MultiByteToWideChar(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), &w[0],
+                                 static_cast<int>(w.size())));
+    return w;
+}
+
+std::string Text(const GUID& g) {
+    wchar_t buf[40];
+    return StringFromGUID2(g, buf, 40) ? Narrow(buf) : std::string();
+}
+
+struct Doc {
+    std::string name, text, file;
+    DWORD context = 0xFFFFFFFF;
+};
+
+template <class T>
+Doc Documentation(T* owner, int index) {
+    Bstr name, text, file;
+    Doc d;
+    EXPECT_EQ(owner->GetDocumentation(index, &name.b, &text.b, &d.context, &file.b), S_OK);
+    d.name = Narrow(name.b);
+    d.text = Narrow(text.b);
+    d.file = Narrow(file.b);
+    return d;
+}
+
+struct TypeLibrary : ::testing::Test {
+    void SetUp() override {
+        ASSERT_FALSE(OcxPath().empty()) << "pass --ocx=<path of ORVANTA.OCX>";
+        const HRESULT hr = LoadTypeLibEx(Widen(OcxPath()).c_str(), REGKIND_NONE, &lib);
+        ASSERT_EQ(hr, S_OK) << "no type library in " << OcxPath();
+    }
+    void TearDown() override {
+        for (ITypeInfo* i : infos) i->Release();
+        if (lib) lib->Release();
+    }
+    ITypeInfo* Keep(ITypeInfo* info) {
+        if (info) infos.push_back(info);
+        return info;
+    }
+    ITypeInfo* Info(UINT index) {
+        ITypeInfo* info = nullptr;
+        EXPECT_EQ(lib->GetTypeInfo(index, &info), S_OK);
+        return Keep(info);
+    }
+    ITypeInfo* ImplType(ITypeInfo* info, UINT index, int* flags) {
+        HREFTYPE ref = 0;
+        ITypeInfo* impl = nullptr;
+        EXPECT_EQ(info->GetImplTypeFlags(index, flags), S_OK);
+        EXPECT_EQ(info->GetRefTypeOfImplType(index, &ref), S_OK);
+        EXPECT_EQ(info->GetRefTypeInfo(ref, &impl), S_OK);
+        return Keep(impl);
+    }
+    static TYPEATTR Attr(ITypeInfo* info) {
+        TYPEATTR* a = nullptr;
+        TYPEATTR copy{};
+        if (info->GetTypeAttr(&a) == S_OK) {
+            copy = *a;
+            info->ReleaseTypeAttr(a);
+        }
+        return copy;
+    }
+    std::vector<std::string> Names(ITypeInfo* info, MEMBERID id) {
+        BSTR names[8] = {};
+        UINT count = 0;
+        EXPECT_EQ(info->GetNames(id, names, 8, &count), S_OK);
+        std::vector<std::string> out;
+        for (UINT i = 0; i < count; ++i) {
+            out.push_back(Narrow(names[i]));
+            SysFreeString(names[i]);
+        }
+        return out;
+    }
+
+    ITypeLib* lib = nullptr;
+    std::vector<ITypeInfo*> infos;
+};
+
+TEST_F(TypeLibrary, LibraryAttributesAndDocumentation) {
+    TLIBATTR* a = nullptr;
+    ASSERT_EQ(lib->GetLibAttr(&a), S_OK);
+    EXPECT_EQ(Text(a->guid), "{1C3B2481-A973-4F1E-8A7C-3A51ED70F978}");  // never changes
+    EXPECT_EQ(a->wMajorVerNum, 1);
+    EXPECT_EQ(a->wMinorVerNum, 0);
+    EXPECT_EQ(a->lcid, 0u);
+#ifdef _WIN64
+    EXPECT_EQ(a->syskind, SYS_WIN64);
+#else
+    EXPECT_EQ(a->syskind, SYS_WIN32);
+#endif
+    EXPECT_TRUE(a->wLibFlags & LIBFLAG_FCONTROL);
+    EXPECT_FALSE(a->wLibFlags & (LIBFLAG_FRESTRICTED | LIBFLAG_FHIDDEN));
+    lib->ReleaseTLibAttr(a);
+
+    const Doc d = Documentation(lib, -1);
+    EXPECT_EQ(d.name, "ORVANTALib");
+    EXPECT_EQ(d.text, "orvanta ActiveX-Steuerelement-Modul");
+    EXPECT_EQ(d.file, "orvanta.hlp");
+    EXPECT_EQ(d.context, 0u);
+}
+
+// Library, _DOrvanta, _DOrvantaEvents, Orvanta, property page: one block of
+// five that differs only in the low byte of the first group.
+TEST_F(TypeLibrary, TheFiveIdentitiesRunFrom81To85) {
+    const GUID* ids[] = {&LIBID_ORVANTALib, &DIID__DOrvanta, &DIID__DOrvantaEvents,
+                         &CLSID_Orvanta, &CLSID_OrvantaPropPage};
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        GUID g = *ids[i];
+        EXPECT_EQ(g.Data1 & 0xFF, 0x81u + i);
+        g.Data1 = LIBID_ORVANTALib.Data1;
+        EXPECT_TRUE(IsEqualGUID(g, LIBID_ORVANTALib));
+    }
+}
+
+TEST_F(TypeLibrary, ThreeTypesInOrderWithTheirFlags) {
+    struct Row {
+        const char* name;
+        const GUID* guid;
+        TYPEKIND kind;
+        WORD flags;
+        const char* help;
+        WORD funcs, vars, impls;
+    };
+    const Row rows[] = {
+        {"_DOrvanta", &DIID__DOrvanta, TKIND_DISPATCH, TYPEFLAG_FDISPATCHABLE | TYPEFLAG_FHIDDEN,
+         "Dispatch-Schnittstelle f\xFC" "r Orvanta Control", kMethodCount, kPropertyCount, 1},
+        {"_DOrvantaEvents", &DIID__DOrvantaEvents, TKIND_DISPATCH, TYPEFLAG_FDISPATCHABLE,
+         "Ereignisschnittstelle f\xFC" "r Orvanta Control", 0, 0, 1},
+        {"Orvanta", &CLSID_Orvanta, TKIND_COCLASS, TYPEFLAG_FCANCREATE | TYPEFLAG_FCONTROL,
+         "Orvanta Control", 0, 0, 2},
+    };
+    ASSERT_EQ(lib->GetTypeInfoCount(), 3u);
+    for (UINT i = 0; i < 3; ++i) {
+        const Row& r = rows[i];
+        SCOPED_TRACE(r.name);
+        const Doc d = Documentation(lib, i);
+        EXPECT_EQ(d.name, r.name);
+        EXPECT_EQ(d.text, r.help);
+        EXPECT_EQ(d.context, 0u);
+        TYPEKIND kind = TKIND_MAX;
+        EXPECT_EQ(lib->GetTypeInfoType(i, &kind), S_OK);
+        EXPECT_EQ(kind, r.kind);
+        const TYPEATTR a = Attr(Info(i));
+        EXPECT_TRUE(IsEqualGUID(a.guid, *r.guid)) << Text(a.guid);
+        EXPECT_EQ(a.wTypeFlags, r.flags);
+        EXPECT_EQ(a.cFuncs, r.funcs);
+        EXPECT_EQ(a.cVars, r.vars);
+        EXPECT_EQ(a.cImplTypes, r.impls);
+    }
+    for (UINT i = 0; i < 2; ++i) {  // both dispinterfaces derive from IDispatch
+        int flags = -1;
+        EXPECT_TRUE(IsEqualGUID(Attr(ImplType(Info(i), 0, &flags)).guid, IID_IDispatch));
+    }
+}
+
+TEST_F(TypeLibrary, CoclassDefaultInterfaceAndDefaultSource) {
+    ITypeInfo* coclass = Info(2);
+    int flags = -1;
+    EXPECT_TRUE(IsEqualGUID(Attr(ImplType(coclass, 0, &flags)).guid, DIID__DOrvanta));
+    EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT);
+    EXPECT_TRUE(IsEqualGUID(Attr(ImplType(coclass, 1, &flags)).guid, DIID__DOrvantaEvents));
+    EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
+}
+
+struct Param {
+    VARTYPE vt;
+    const char* name;
+};
+struct Member {
+    Dispid id;
+    const char* name;
+    bool property;
+    VARTYPE type;  // a method's result, a property's value
+    std::vector<Param> params;
+};
+
+// Dispatch-table order: the methods, the nine properties, then AboutBox.
+const std::vector<Member> kMembers = {
+    {kDispidWrite, "Write", false, VT_I4, {{VT_BSTR, "str_ToWrite"}}},
+    {kDispidCloseDevice, "CloseDevice", false, VT_VOID, {}},
+    {kDispidWriteln, "Writeln", false, VT_I4, {{VT_BSTR, "str_ToWrite"}}},
+    {kDispidFormFeed, "FormFeed", false, VT_VOID, {}},
+    {kDispidOpenDevice, "OpenDevice", false, VT_BOOL, {{VT_BSTR, "str_Name"}}},
+    {kDispidFlush, "Flush", false, VT_I4, {}},
+    {kDispidSendByte, "SendByte", false, VT_I2, {{VT_I2, "b_ToSend"}}},
+    {kDispidSendEscCommand, "SendEscCommand", false, VT_I2, {{VT_BSTR, "c_Command"}, {VT_BSTR, "params"}}},
+    {kDispidSendFile, "SendFile", false, VT_I4, {{VT_BSTR, "str_FileToSend"}}},
+    {kDispidSetSignalOnCOM, "SetSignalOnCOM", false, VT_BOOL, {{VT_I2, "b_Signal"}}},
+    {kDispidClearCOMError, "ClearCOMError", false, VT_I4, {}},
+    {kDispidSetCOMSettings, "SetCOMSettings", false, VT_BOOL, {{VT_BSTR, "str_Params"}}},
+    {kDispidWaitCOMSignal, "WaitCOMSignal", false, VT_I2, {{VT_I2, "onsignal"}}},
+    {kDispidScanCodeFromCOM, "ScanCodeFromCOM", false, VT_BSTR, {}},
+    {kDispidDeactivateScanTask, "DeactivateScanTask", false, VT_I4, {{VT_I4, "M_Task"}}},
+    {kDispidActivateScanTask, "ActivateScanTask", false, VT_I4, {}},
+    {kDispidReadBytes, "ReadBytes", false, VT_I4,
+     {{VT_BSTR, "str_Buffer"}, {VT_I4, "m_bufferlen"}, {VT_I4, "m_bytestoread"}}},
+    {kDispidwithACKN, "withACKN", true, VT_BOOL, {}},
+    {kDispiddefaultComSettings, "defaultComSettings", true, VT_BSTR, {}},
+    {kDispidScannerSuffixChar, "ScannerSuffixChar", true, VT_I2, {}},
+    {kDispidonlyWorkwithCurrentWindow, "onlyWorkwithCurrentWindow", true, VT_BOOL, {}},
+    {kDispiddebugModus, "debugModus", true, VT_BOOL, {}},
+    {kDispidThreadId, "ThreadId", true, VT_I4, {}},
+    {kDispidscanWindowHandle, "scanWindowHandle", true, VT_I4, {}},
+    {kDispidtimeout, "timeout", true, VT_I2, {}},
+    {kDispidchartooem, "chartooem", true, VT_I2, {}},
+    {kDispidAboutBox, "AboutBox", false, VT_VOID, {}},
+};
+
+TEST_F(TypeLibrary, EveryMemberOfTheDispatchInterface) {
+    ITypeInfo* disp = Info(0);
+    UINT func = 0, var = 0;
+    for (size_t i = 0; i < kMembers.size(); ++i) {
+        const Member& m = kMembers[i];
+        SCOPED_TRACE(m.name);
+        // 1 to 26 are the table positions; AboutBox keeps the stock id.
+        EXPECT_EQ(m.id, i + 1 < kMembers.size() ? static_cast<int>(i + 1) : -552);
+
+        std::vector<std::string> expected_names = {m.name};
+        if (m.property) {
+            VARDESC* v = nullptr;
+            ASSERT_EQ(disp->GetVarDesc(var++, &v), S_OK);
+            EXPECT_EQ(v->memid, m.id);
+            EXPECT_EQ(v->varkind, VAR_DISPATCH);
+            EXPECT_EQ(v->elemdescVar.tdesc.vt, m.type);
+            EXPECT_FALSE(v->wVarFlags & VARFLAG_FREADONLY);
+            disp->ReleaseVarDesc(v);
+        } else {
+            FUNCDESC* f = nullptr;
+            ASSERT_EQ(disp->GetFuncDesc(func++, &f), S_OK);
+            EXPECT_EQ(f->memid, m.id);
+            EXPECT_EQ(f->funckind, FUNC_DISPATCH);
+            EXPECT_EQ(f->invkind, INVOKE_FUNC);
+            EXPECT_EQ(f->elemdescFunc.tdesc.vt, m.type);
+            EXPECT_EQ(f->cParamsOpt, 0);
+            ASSERT_EQ(f->cParams, static_cast<SHORT>(m.params.size()));
+            for (size_t p = 0; p < m.params.size(); ++p) {
+                const ELEMDESC& e = f->lprgelemdescParam[p];
+                EXPECT_EQ(e.tdesc.vt, m.params[p].vt) << m.params[p].name;
+                EXPECT_FALSE(e.paramdesc.wParamFlags &
+                             (PARAMFLAG_FOUT | PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT | PARAMFLAG_FRETVAL))
+                    << m.params[p].name;
+                expected_names.push_back(m.params[p].name);
+            }
+            disp->ReleaseFuncDesc(f);
+        }
+        EXPECT_EQ(Names(disp, m.id), expected_names);
+        const Doc d = Documentation(disp, m.id);
+        EXPECT_EQ(d.name, m.name);
+        EXPECT_EQ(d.text, "");
+        EXPECT_EQ(d.context, 0u);
+    }
+    EXPECT_EQ(func, static_cast<UINT>(kMethodCount));
+    EXPECT_EQ(var, static_cast<UINT>(kPropertyCount));
+}
+
+TEST_F(TypeLibrary, NamesResolveWithoutRegardToCase) {
+    ITypeInfo* disp = Info(0);
+    struct Lookup {
+        std::vector<std::wstring> names;
+        HRESULT result;
+        std::vector<MEMBERID> ids;
+    };
+    std::vector<Lookup> lookups = {
+        {{L"write"}, S_OK, {1}},
+        {{L"aboutbox"}, S_OK, {-552}},
+        {{L"WITHACKN"}, S_OK, {18}},
+        {{L"ScanCodeFromCom"}, S_OK, {14}},
+        {{L"readbytes", L"M_BYTESTOREAD", L"str_buffer"}, S_OK, {17, 2, 0}},
+        {{L"WriteLine"}, DISP_E_UNKNOWNNAME, {}},
+    };
+    for (const Member& m : kMembers) lookups.push_back({{Widen(m.name)}, S_OK, {m.id}});
+    for (auto& l : lookups) {
+        SCOPED_TRACE(Narrow(l.names[0].c_str()));
+        std::vector<LPOLESTR> names;
+        for (auto& n : l.names) names.push_back(&n[0]);
+        std::vector<MEMBERID> ids(names.size(), 12345);
+        EXPECT_EQ(disp->GetIDsOfNames(names.data(), static_cast<UINT>(names.size()), ids.data()), l.result);
+        if (l.result == S_OK) {
+            EXPECT_EQ(ids, l.ids);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace orvanta::testing
