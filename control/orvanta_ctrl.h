@@ -107,8 +107,10 @@ public:
     std::int32_t SendCodeToWindow(std::int32_t window, std::string code,
                                   platform::StopSignal* stop = nullptr);
     std::int32_t TypeCodeAsKeys(std::string code, platform::StopSignal* stop = nullptr);
-    // The reference of the task the control holds (0: none).
+    // The reference of the task the control holds (0: none), and whether it
+    // still runs (it has not read "ENDSCAN" and closed its messages).
     std::int32_t ScanTaskReference() const { return m_pScanThread.load(); }
+    bool IsScanTaskRunning() const;
 
     bool IsDeviceOpen() const { return h_Lpt1 != nullptr; }
 

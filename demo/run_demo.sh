@@ -8,6 +8,9 @@ shift
 source "$root/tests/wine/harness.sh"
 wh_trap_install
 wh_prefix_up win32 "$build/wine/win32"
+# The virtual cable: the control on COM5, the demo's printer and scanner on COM6.
+wh_com_pair 5 6
+export ORVANTA_PEER_PORTS=COM5:COM6
 mkdir -p "$build/wine/demo"
 cd "$build/wine/demo"
 wh_run 300 "$build/wine/demo.log" "$build/i686/orvanta_demo.exe" "$@"

@@ -11,6 +11,8 @@ constexpr int kStopRounds = 100;
 constexpr std::uint32_t kStopRoundMs = 50;
 }  // namespace
 
+bool COrvantaCtrl::IsScanTaskRunning() const { return m_task && !m_task->worker->HasEnded(); }
+
 std::int32_t COrvantaCtrl::DeactivateScanTask(std::int32_t M_Task) {
     // 0 names the stored task; any other value must be its reference. A
     // value that names no task stops nothing.

@@ -41,7 +41,7 @@ std::int32_t COrvantaCtrl::ActivateScanTask() {
         return 0;
     }
     // One task per control: a second start names the running one.
-    if (m_task && !m_task->worker->HasEnded()) return m_task->reference;
+    if (IsScanTaskRunning()) return m_task->reference;
     m_task.reset();  // a task that ended by itself: its thread is gone already
 
     SendStartAck();

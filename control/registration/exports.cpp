@@ -1,19 +1,79 @@
-// The module's four exports. No class is served yet: every request answers
-// "nothing here" and the module may always be unloaded.
+// The module's four exports, its module object and its two class objects.
 #include <windows.h>
+#include <ole2.h>
 #include <olectl.h>
+// After the system headers, so that only the control's own GUIDs are
+// defined, here and nowhere else in the module.
+#include <initguid.h>
+#include "orvanta.h"
+
+#include "control/orvanta_com.h"
+#include "control/registration/registration.h"
+#include "platform/com/com_module.h"
+#include "platform/com/com_util.h"
+#include "platform/com/registry.h"
+#include "platform/win32/module.h"
+#include "ui/orvanta_prop_page.h"
+
+namespace orvanta {
+
+namespace {
+
+com::ClassFactory g_controlFactory(CLSID_Orvanta, &COrvantaCom::Create, "ORVANTA.OrvantaCtrl.1",
+                                   &registration::UpdateControlRegistry);
+com::ClassFactory g_pageFactory(CLSID_OrvantaPropPage, &COrvantaPropPage::Create,
+                                "ORVANTA.OrvantaPropPage.1", &registration::UpdatePageRegistry);
+com::ClassFactory* const g_factories[] = {&g_controlFactory, &g_pageFactory};
+
+// The module object: its start and end are the framework's own.
+class COrvantaApp final : public com::ControlModule {
+public:
+    COrvantaApp() : ControlModule(g_factories, 2) {}
+    BOOL InitInstance() override { return ControlModule::InitInstance(); }
+    int ExitInstance() override { return ControlModule::ExitInstance(); }
+};
+
+COrvantaApp theApp;
+
+}  // namespace
+
+}  // namespace orvanta
+
+using orvanta::theApp;
 
 extern "C" {
 
-STDAPI DllCanUnloadNow() { return S_OK; }
-
-STDAPI DllGetClassObject(REFCLSID /*clsid*/, REFIID /*iid*/, LPVOID* out) {
-    if (out) *out = nullptr;
-    return CLASS_E_CLASSNOTAVAILABLE;
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        DisableThreadLibraryCalls(instance);
+        return theApp.InitInstance();
+    }
+    if (reason == DLL_PROCESS_DETACH) theApp.ExitInstance();
+    return TRUE;
 }
 
-STDAPI DllRegisterServer() { return E_NOTIMPL; }
+STDAPI DllCanUnloadNow() { return theApp.CanUnloadNow(); }
 
-STDAPI DllUnregisterServer() { return E_NOTIMPL; }
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
+    return orvanta::com::Guard([&] { return theApp.GetClassObject(clsid, iid, out); });
+}
+
+STDAPI DllRegisterServer() {
+    return orvanta::com::Guard([] {
+        if (!orvanta::com::registry::RegisterModuleTypeLib(orvanta::win32::ModuleInstance(), LIBID_ORVANTALib))
+            return SELFREG_E_TYPELIB;
+        if (!theApp.UpdateRegistryAll(true)) return SELFREG_E_CLASS;
+        return S_OK;
+    });
+}
+
+STDAPI DllUnregisterServer() {
+    return orvanta::com::Guard([] {
+        if (!orvanta::com::registry::UnregisterTypeLib(LIBID_ORVANTALib, 1, 0, LOCALE_NEUTRAL))
+            return SELFREG_E_TYPELIB;
+        if (!theApp.UpdateRegistryAll(false)) return SELFREG_E_CLASS;
+        return S_OK;
+    });
+}
 
 }  // extern "C"

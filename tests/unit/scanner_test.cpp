@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -345,6 +346,31 @@ TEST_F(Scanner, ADeadPortIsAnsweredWithoutSpinningAndStillStops) {
     const std::string sent = Sent();
     EXPECT_EQ(sent.substr(0, 2), "\x06\x0F");
     EXPECT_EQ(sent.find_first_not_of("\x0F", 1), std::string::npos);
+}
+
+TEST_F(Scanner, AHostReaderBesideTheTaskNeverSplitsACode) {
+    ctrl.SetonlyWorkwithCurrentWindow(true);
+    ctrl.SetscanWindowHandle(0x42);
+    ctrl.ActivateScanTask();
+    std::string burst;
+    for (int i = 0; i < 200; ++i) burst += "code" + std::to_string(i) + "\x03";
+    p.port->Feed(burst);
+    std::vector<std::string> host_codes;
+    for (int i = 0; i < 20; ++i) host_codes.push_back(ctrl.ScanCodeFromCOM());
+    ctrl.DeactivateScanTask(0);
+    // Each reader got whole codes; together they got each code once.
+    std::set<std::string> seen(host_codes.begin(), host_codes.end());
+    std::string task_chars = p.input.Delivered();
+    for (const auto& code : host_codes) EXPECT_EQ(code.rfind("code", 0), 0u) << code;
+    for (int i = 0; i < 200; ++i) {
+        const std::string code = "code" + std::to_string(i);
+        if (seen.count(code)) continue;
+        const std::size_t at = task_chars.find(code);
+        if (at == std::string::npos) continue;  // not read before the stop
+        // Delivered whole: followed by the next code or the end.
+        const std::size_t end = at + code.size();
+        EXPECT_TRUE(end == task_chars.size() || task_chars.compare(end, 4, "code") == 0) << code;
+    }
 }
 
 TEST(ScannerLifetime, DestroyingOrReopeningStopsTheTask) {

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "control/orvanta_ctrl.h"
+#include "platform/win32/win32_input.h"
+#include "platform/win32/win32_port.h"
 #include "platform/win32/win32_threads.h"
 #include "platform/win32/win32_ui.h"
 #include "tests/wine/watcher.h"
@@ -38,6 +40,39 @@ struct Win32Host {
     win32::Win32UserInterface ui;
     NoPorts ports;
     NoInput input;
+    win32::Win32Threads threads;
+    Platform Get() { return Platform{ui, ports, input, threads}; }
+};
+
+// The Win32 ports, remembering the device opened last so a test can read the
+// line back; the pause before an open can be left out where a test opens a
+// thousand times.
+class WatchedPorts : public platform::Ports {
+public:
+    std::unique_ptr<platform::Device> OpenDevice(const char* name) override {
+        auto device = real.OpenDevice(name);
+        last = device.get();
+        return device;
+    }
+    std::unique_ptr<platform::File> CreateNewFile(const char* name) override { return real.CreateNewFile(name); }
+    std::unique_ptr<platform::File> OpenFileForRead(const char* name) override {
+        return real.OpenFileForRead(name);
+    }
+    void ToOem(char* text) override { real.ToOem(text); }
+    void Sleep(std::uint32_t ms) override {
+        if (pause) real.Sleep(ms);
+    }
+
+    win32::Win32Ports real;
+    platform::Device* last = nullptr;  // owned by the control
+    bool pause = true;
+};
+
+// A control on every real Win32 service.
+struct Win32DeviceHost {
+    win32::Win32UserInterface ui;
+    WatchedPorts ports;
+    win32::Win32Input input;
     win32::Win32Threads threads;
     Platform Get() { return Platform{ui, ports, input, threads}; }
 };

@@ -14,33 +14,104 @@ wh_trap_install
 passed=0
 failed=0
 
+# Adds the counts of a GoogleTest log; a host that ended early counts as a failure.
+count_gtest() {
+    local log=$1 rc=$2 what=$3 p f
+    p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -n 1)
+    f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*listed below.*/\1/p' "$log" | tail -n 1)
+    p=${p:-0}
+    f=${f:-0}
+    if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then
+        echo "wine: $what ended with $rc before it finished" >&2
+        f=1
+    fi
+    passed=$((passed + p))
+    failed=$((failed + f))
+}
+
+# One check of a host nobody here wrote: passes when the command succeeds
+# and (if given) its output holds the expected line.
+check_step() {
+    local what=$1 log=$2 expect=$3 rc=0
+    shift 3
+    wh_run 120 "$log" "$@" >/dev/null || rc=$?
+    if [ "$rc" -eq 0 ] && { [ -z "$expect" ] || grep -qx "$expect" <(tr -d '\r' <"$log"); }; then
+        echo "[       OK ] $what"
+        passed=$((passed + 1))
+    else
+        echo "[  FAILED  ] $what (exit $rc, output $log):" >&2
+        sed 's/^/    /' "$log" >&2
+        failed=$((failed + 1))
+    fi
+}
+
 run_arch() {
-    local arch=$1 dir=$2 work log rc=0
+    local arch=$1 dir=$2 work log rc=0 ocx
     [ -f "$dir/orvanta_wine_tests.exe" ] || { echo "wine: $dir/orvanta_wine_tests.exe missing" >&2; failed=$((failed + 1)); return; }
     wh_prefix_up "$arch" "$build/wine/$arch"
     wh_com_pair 5 6
     work="$build/wine/work-$arch"
     rm -rf "$work" && mkdir -p "$work"
     log="$build/wine/tests-$arch.log"
+    ocx=$(wh_winpath "$dir/ORVANTA.OCX")
     echo "== Windows tests, $arch (prefix booted in ${WH_BOOT_SECONDS:-0} s)"
-    (cd "$work" && ORVANTA_PEER_PORTS="COM5:COM6" wh_run 900 "$log" "$dir/orvanta_wine_tests.exe" \
-        "--ocx=$(wh_winpath "$dir/ORVANTA.OCX")") || rc=$?
-    local p f
-    p=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log" | tail -n 1)
-    f=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*listed below.*/\1/p' "$log" | tail -n 1)
-    p=${p:-0}
-    f=${f:-0}
-    if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then
-        echo "wine: the $arch test host ended with $rc before it finished" >&2
-        f=1
-    fi
-    passed=$((passed + p))
-    failed=$((failed + f))
+    # One test suite at a time, each on a fresh cable: a pty keeps the line
+    # settings and the bytes of the suite before.
+    local list="$build/wine/tests-$arch.list" suite names suite_log
+    (cd "$work" && wh_run 60 "$list" "$dir/orvanta_wine_tests.exe" --gtest_list_tests) || rc=$?
+    : >"$log"
+    for suite in $(tr -d '\r' <"$list" | sed -n 's/^\([A-Za-z0-9_/]*\)\.$/\1/p'); do
+        names=$(tr -d '\r' <"$list" | awk -v s="$suite." '
+            /^[^ ]/ { cur = $1; next }
+            cur == s { printf "%s%s%s", sep, s, $1; sep = ":" }')
+        [ -n "$names" ] || continue
+        wh_com_pair_restart 5 >/dev/null
+        suite_log="$build/wine/tests-$arch-$suite.log"
+        rc=0
+        (cd "$work" && ORVANTA_PEER_PORTS="COM5:COM6" wh_run 900 "$suite_log" \
+            "$dir/orvanta_wine_tests.exe" "--ocx=$ocx" "--gtest_filter=$names") || rc=$?
+        cat "$suite_log" >>"$log"
+        count_gtest "$suite_log" "$rc" "the $arch test host ($suite)"
+        grep -E '^\[  (PASSED|FAILED)  \]' "$suite_log" | sed "s/^/  $suite: /" | head -n 5
+    done
+
+    # Registration by regsvr32, the registry against the table, the control
+    # from VBScript and JScript, then removal by regsvr32 /u.
+    echo "== Real hosts, $arch"
+    local w="$build/wine/$arch-hosts" state
+    mkdir -p "$w"
+    (cd "$work" &&
+        check_step "regsvr32 registers ($arch)" "$w/regsvr32.log" "" regsvr32 /s "$ocx"
+        for state in registered unregistered; do
+            if [ "$state" = unregistered ]; then
+                check_step "cscript VBScript ($arch)" "$w/vbs.log" "ALL OK" \
+                    cscript.exe //nologo "$(wh_winpath "$root/tests/scripts/control.vbs")"
+                check_step "cscript JScript ($arch)" "$w/js.log" "ALL OK" \
+                    cscript.exe //nologo "$(wh_winpath "$root/tests/scripts/control.js")"
+                # Two controls, one on each end of a fresh cable.
+                wh_com_pair_restart 5 >/dev/null
+                check_step "cscript device channel ($arch)" "$w/channel.log" "ALL OK" \
+                    cscript.exe //nologo "$(wh_winpath "$root/tests/scripts/channel.vbs")"
+                check_step "regsvr32 /u unregisters ($arch)" "$w/regsvr32-u.log" "" regsvr32 /s /u "$ocx"
+            fi
+            rc=0
+            ORVANTA_REGSVR32=$state wh_run 120 "$w/registry-$state.log" "$dir/orvanta_wine_tests.exe" \
+                "--ocx=$ocx" --gtest_filter='Regsvr32.*' >/dev/null || rc=$?
+            count_gtest "$w/registry-$state.log" "$rc" "the $arch registry check ($state)"
+            tail -n 3 "$w/registry-$state.log"
+        done
+        echo "counts $passed $failed" >"$w/counts")
+    read -r _ passed failed <"$w/counts"
     wh_prefix_down
 }
 
-run_arch win32 "$build/i686"
-run_arch win64 "$build/x86_64"
+# ORVANTA_WINE_ARCH picks one architecture ("win32" or "win64") for a faster loop.
+for arch in ${ORVANTA_WINE_ARCH:-win32 win64}; do
+    case "$arch" in
+        win32) run_arch win32 "$build/i686" ;;
+        win64) run_arch win64 "$build/x86_64" ;;
+    esac
+done
 
 echo "wine: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,0 +1,117 @@
+// Ports, devices and plain files on Windows.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+#include "platform/port.h"
+#include "platform/win32/handle.h"
+
+namespace orvanta::win32 {
+
+// Bytes read from a port ahead of the reader, oldest first. Fixed in size, so
+// a peer that never sends the event character cannot make it grow: once it is
+// full the oldest bytes give way, as on a driver's full input queue.
+class LookAhead {
+public:
+    static constexpr std::size_t kCapacity = 64 * 1024;
+
+    std::size_t Size() const { return size_; }
+    unsigned char At(std::size_t index) const { return data_[(head_ + index) % kCapacity]; }
+    // Appends; when full, the oldest bytes make room. Returns how many went.
+    std::size_t Append(const unsigned char* bytes, std::size_t count);
+    // Moves up to `count` of the oldest bytes out; returns how many.
+    std::size_t Take(unsigned char* out, std::size_t count);
+
+private:
+    unsigned char data_[kCapacity];
+    std::size_t head_ = 0;
+    std::size_t size_ = 0;
+};
+
+class Win32Device : public platform::Device {
+public:
+    // Takes the handle of a device opened for overlapped I/O.
+    Win32Device(UniqueFile file, UniqueEvent read_event);
+    ~Win32Device() override;
+    Win32Device(const Win32Device&) = delete;
+    Win32Device& operator=(const Win32Device&) = delete;
+
+    bool CreateWriteEvent() override;
+    void ResetWriteEvent() override;
+    platform::WriteStart StartWrite(const void* data, std::uint32_t length) override;
+    platform::WaitOutcome WaitWrite(std::uint32_t limit_ms, std::uint32_t& written,
+                                    platform::StopSignal* stop) override;
+    void CancelWrite() override;
+    bool Flush() override;
+
+    bool ReadLineSettings(platform::LineSettings& settings) override;
+    bool ParseMode(const char* mode, platform::LineSettings& settings) override;
+    bool ApplyLineSettings(const platform::LineSettings& settings) override;
+    bool Escape(std::uint32_t function) override;
+    bool ClearErrors(std::uint32_t& errors) override;
+
+    bool WaitEventChar(platform::StopSignal* stop) override;
+    std::uint32_t Read(void* buffer, std::uint32_t count, platform::StopSignal* stop) override;
+
+private:
+    DCB BaseDcb(const platform::LineSettings& settings);
+    void FinishWrite(DWORD count);
+    // One overlapped read of up to `count` bytes into `into`, awaited; the
+    // count it delivered, also when it failed or was stopped part-way.
+    enum class ReadEnd { Done, Failed, Stopped };
+    ReadEnd ReadOnce(unsigned char* into, DWORD count, HANDLE stop_event, DWORD& got);
+    DWORD InputQueued();
+
+    UniqueFile file_;
+
+    // Writes: their own record and event, as a write may run beside a read.
+    UniqueEvent write_event_;
+    OVERLAPPED write_ov_ = {};
+    bool write_outstanding_ = false;
+    std::uint64_t write_offset_ = 0;  // only a plain file opened as a device heeds it
+    std::uint32_t last_written_ = 0;
+
+    // Reads and the wait for the event character.
+    UniqueEvent read_event_;
+    OVERLAPPED read_ov_ = {};
+    std::uint64_t read_offset_ = 0;
+    LookAhead look_ahead_;
+    unsigned char chunk_[4096];
+
+    // The wait for the event character is ours, not the driver's, and some
+    // drivers (Wine's) report it back as 0: the one applied here rules.
+    // -1 until ApplyLineSettings succeeds; set by the host's thread, read by
+    // the reader's.
+    std::atomic<int> applied_event_char_{-1};
+
+    // Errors our own ClearCommError calls took from the port, and look-ahead
+    // overflows, kept for the caller's next ClearErrors.
+    std::atomic<std::uint32_t> held_errors_{0};
+};
+
+class Win32File : public platform::File {
+public:
+    explicit Win32File(UniqueFile file) : file_(std::move(file)) {}
+    void Write(const void* data, std::uint32_t length) override;
+    int Read(void* buffer, std::uint32_t length) override;
+
+private:
+    UniqueFile file_;
+};
+
+class Win32Ports : public platform::Ports {
+public:
+    std::unique_ptr<platform::Device> OpenDevice(const char* name) override;
+    std::unique_ptr<platform::File> CreateNewFile(const char* name) override;
+    std::unique_ptr<platform::File> OpenFileForRead(const char* name) override;
+    void ToOem(char* text) override;
+    void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
+};
+
+}  // namespace orvanta::win32

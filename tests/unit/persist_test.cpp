@@ -1,0 +1,167 @@
+// The stored record of a control: what round-trips, and what any damaged or
+// foreign bytes do to the loader (an error, never a read past the data).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "control/orvanta_members.h"
+#include "control/persist_state.h"
+
+namespace orvanta::persist {
+namespace {
+
+constexpr std::uint32_t kVersion = 0x00010000;
+
+std::vector<unsigned char> Record(const ControlState& s) {
+    unsigned char out[kRecordSize];
+    Encode(s, out);
+    return {out, out + kRecordSize};
+}
+
+// Decodes from a heap block of exactly `bytes.size()` bytes, so that a read
+// past the end shows under ASan and valgrind.
+Status DecodeExact(const std::vector<unsigned char>& bytes, ControlState& out) {
+    std::unique_ptr<unsigned char[]> block(new unsigned char[bytes.size() ? bytes.size() : 1]);
+    if (!bytes.empty()) std::memcpy(block.get(), bytes.data(), bytes.size());
+    return Decode(block.get(), bytes.size(), kVersion, out);
+}
+
+TEST(PersistRecord, RoundTripsVersionExtentAndStockWord) {
+    const ControlState cases[] = {
+        {kVersion, 2646, 1323, 0}, {kVersion, 0, 0, 0}, {kVersion, kMaxExtent, kMaxExtent, 0},
+        {0x00010000 - 1 + 1, 1, 2, 0}, {0x00010000, 12345678 / 10, 7, 0},
+    };
+    for (const auto& c : cases) {
+        ControlState back{1, 1, 1, 1};
+        ASSERT_EQ(DecodeExact(Record(c), back), Status::kOk);
+        EXPECT_EQ(back.version, c.version);
+        EXPECT_EQ(back.extent_x, c.extent_x);
+        EXPECT_EQ(back.extent_y, c.extent_y);
+        EXPECT_EQ(back.stock_props, c.stock_props);
+    }
+}
+
+TEST(PersistRecord, RejectsDamageWithItsReasonAndLeavesTheOutputAlone) {
+    const std::vector<unsigned char> good = Record({kVersion, 100, 200, 0});
+    struct Case {
+        const char* what;
+        std::vector<unsigned char> bytes;
+        Status expected;
+    };
+    auto with = [&](std::size_t at, unsigned char v) {
+        auto b = good;
+        b[at] = v;
+        return b;
+    };
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        auto b = good;
+        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (8 * i));
+        return b;
+    };
+    std::vector<unsigned char> longer = good;
+    longer.push_back(0);
+    const Case cases[] = {
+        {"empty", {}, Status::kTruncated},
+        {"header only", {good.begin(), good.begin() + kHeaderSize}, Status::kTruncated},
+        {"one byte short", {good.begin(), good.end() - 1}, Status::kTruncated},
+        {"one byte more", longer, Status::kBadSize},
+        {"foreign magic", with(0, 'X'), Status::kBadMagic},
+        {"huge size claim", put32(4, 0x7FFFFFFF), Status::kBadSize},
+        {"zero size claim", put32(4, 0), Status::kBadSize},
+        {"newer major version", put32(8, 0x00020000), Status::kBadVersion},
+        {"older major version", put32(8, 0x00000001), Status::kBadVersion},
+        {"newer minor version", put32(8, 0x00010001), Status::kBadVersion},
+        {"negative width", put32(12, 0xFFFFFFFF), Status::kBadValue},
+        {"giant height", put32(16, kMaxExtent + 1), Status::kBadValue},
+        {"stock property we do not have", put32(20, 1), Status::kBadValue},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ControlState out{7, 7, 7, 7};
+        EXPECT_EQ(DecodeExact(c.bytes, out), c.expected);
+        EXPECT_EQ(out.version, 7u);
+        EXPECT_EQ(out.extent_x, 7);
+    }
+    EXPECT_EQ(Decode(nullptr, 24, kVersion, *std::make_unique<ControlState>()), Status::kTruncated);
+}
+
+TEST(PersistRecord, RandomBytesAndMutationsNeverDecodeToNonsense) {
+    std::mt19937 rng(4242);
+    const std::vector<unsigned char> good = Record({kVersion, 2646, 1323, 0});
+    int accepted = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::vector<unsigned char> bytes;
+        if (round % 2) {
+            bytes.resize(rng() % 64);
+            for (auto& b : bytes) b = static_cast<unsigned char>(rng());
+        } else {
+            bytes = good;
+            const int flips = 1 + static_cast<int>(rng() % 4);
+            for (int i = 0; i < flips; ++i) bytes[rng() % bytes.size()] ^= 1u << (rng() % 8);
+            if (rng() % 4 == 0) bytes.resize(rng() % (kRecordSize + 8), 0);
+        }
+        ControlState out;
+        if (DecodeExact(bytes, out) == Status::kOk) {
+            ++accepted;
+            EXPECT_EQ(out.version >> 16, 1u);
+            EXPECT_LE(out.version, kVersion);
+            EXPECT_GE(out.extent_x, 0);
+            EXPECT_LE(out.extent_y, kMaxExtent);
+            EXPECT_EQ(out.stock_props, 0u);
+        }
+    }
+    // Flips inside the extents still decode; the loader is not merely refusing all.
+    EXPECT_GT(accepted, 0);
+}
+
+TEST(PersistRecord, HeaderCheckNeedsOnlyTheHeader) {
+    const std::vector<unsigned char> good = Record({kVersion, 1, 1, 0});
+    EXPECT_EQ(CheckHeader(good.data(), kHeaderSize), Status::kOk);
+    EXPECT_EQ(CheckHeader(good.data(), kHeaderSize - 1), Status::kTruncated);
+}
+
+// Member lookup by name, as GetIDsOfNames uses it.
+TEST(DispatchTable, NamesResolveWithoutRegardToCaseAndOnlyWholly) {
+    const auto& table = OrvantaMembers();
+    struct Case {
+        const char* name;
+        bool found;
+        std::int32_t dispid;
+    };
+    const Case cases[] = {
+        {"write", true, 1},       {"WRITE", true, 1},          {"Writeln", true, 3},
+        {"aboutbox", true, -552}, {"CHARTOOEM", true, 26},     {"scancodefromcom", true, 14},
+        {"Writ", false, 0},       {"Writelnx", false, 0},      {"", false, 0},
+        {"Write ", false, 0},     {"with\xC4" "CKN", false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto* m = table.FindByName(c.name);
+        ASSERT_EQ(m != nullptr, c.found);
+        if (m) {
+            EXPECT_EQ(m->dispid, c.dispid);
+        }
+    }
+    const wchar_t wide[] = L"ThreadID";
+    ASSERT_NE(table.FindByName(wide), nullptr);
+    EXPECT_EQ(table.FindByName(wide)->dispid, 23);
+    EXPECT_EQ(table.FindByName(static_cast<const wchar_t*>(nullptr)), nullptr);
+}
+
+TEST(DispatchTable, IdsAreThePositionsThenAboutBox) {
+    const auto& table = OrvantaMembers();
+    ASSERT_EQ(table.count, 27u);
+    for (std::size_t i = 0; i + 1 < table.count; ++i) {
+        EXPECT_EQ(table.members[i].dispid, static_cast<std::int32_t>(i + 1)) << table.members[i].name;
+        EXPECT_EQ(table.members[i].is_property, i >= 17) << table.members[i].name;
+        EXPECT_EQ(table.FindById(table.members[i].dispid), &table.members[i]);
+    }
+    EXPECT_EQ(table.FindById(0), nullptr);
+    EXPECT_EQ(table.FindById(27), nullptr);
+}
+
+}  // namespace
+}  // namespace orvanta::persist

@@ -1,0 +1,72 @@
+#include "tests/wine/com_host.h"
+
+namespace orvanta::testing {
+
+std::wstring Wide(const std::string& s) {
+    if (s.empty()) return {};
+    std::wstring w(s.size(), L'\0');
+    w.resize(MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), &w[0],
+                                 static_cast<int>(w.size())));
+    return w;
+}
+
+std::string Narrow(const wchar_t* w) {
+    if (!w || !*w) return {};
+    const int n = WideCharToMultiByte(CP_ACP, 0, w, -1, nullptr, 0, nullptr, nullptr);
+    std::string s(n > 0 ? n - 1 : 0, '\0');
+    WideCharToMultiByte(CP_ACP, 0, w, -1, &s[0], n, nullptr, nullptr);
+    return s;
+}
+
+std::string GuidString(const GUID& g) {
+    wchar_t buf[40] = {};
+    StringFromGUID2(g, buf, 40);
+    return Narrow(buf);
+}
+
+template <typename F>
+F Export(HMODULE m, const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m, name)));
+}
+
+Ocx::Ocx() {
+    module_ = LoadLibraryA(OcxPath().c_str());
+    if (!module_) return;
+    get_ = Export<GetClassObjectFn>(module_, "DllGetClassObject");
+    can_unload_ = Export<NoArgFn>(module_, "DllCanUnloadNow");
+    register_ = Export<NoArgFn>(module_, "DllRegisterServer");
+    unregister_ = Export<NoArgFn>(module_, "DllUnregisterServer");
+    if (!get_ || !can_unload_ || !register_ || !unregister_) {
+        FreeLibrary(module_);
+        module_ = nullptr;
+    }
+}
+
+Ocx::~Ocx() {
+    if (module_) FreeLibrary(module_);
+}
+
+HRESULT Ocx::CreateControl(REFIID iid, void** out) {
+    Ptr<IClassFactory> factory;
+    HRESULT hr = get_(CLSID_Orvanta, IID_IClassFactory, factory.put_void());
+    if (FAILED(hr)) return hr;
+    return factory->CreateInstance(nullptr, iid, out);
+}
+
+HRESULT CallDispatch(IDispatch* d, DISPID id, WORD flags, VARIANT* args, UINT count, VARIANT* result,
+                     UINT* arg_error) {
+    DISPPARAMS params = {args, nullptr, count, 0};
+    UINT ignored = 0;
+    return d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr,
+                     arg_error ? arg_error : &ignored);
+}
+
+HRESULT PutProperty(IDispatch* d, DISPID id, VARIANT value) {
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS params = {&value, &put, 1, 1};
+    UINT ignored = 0;
+    return d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr,
+                     &ignored);
+}
+
+}  // namespace orvanta::testing

@@ -1,0 +1,251 @@
+// Self-registration against the registry table, written out here entry by
+// entry: in-process through the exports, and (ORVANTA_REGSVR32=registered or
+// =unregistered) after wine regsvr32 has run.
+#include "tests/wine/com_host.h"
+
+#include <cstdlib>
+#include <map>
+#include <set>
+#include <vector>
+
+namespace orvanta::testing {
+namespace {
+
+const char kControl[] = "{1C3B2484-A973-4F1E-8A7C-3A51ED70F978}";
+const char kPage[] = "{1C3B2485-A973-4F1E-8A7C-3A51ED70F978}";
+const char kLib[] = "{1C3B2481-A973-4F1E-8A7C-3A51ED70F978}";
+const char kProgId[] = "ORVANTA.OrvantaCtrl.1";
+
+bool Exists(const std::string& key) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+    RegCloseKey(h);
+    return true;
+}
+
+// The value's data, or "<missing>"; "<type N>" for anything but REG_SZ.
+std::string Read(const std::string& key, const char* name) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return "<missing>";
+    char data[1024] = {};
+    DWORD size = sizeof data - 1, type = 0;
+    const LONG rc = RegQueryValueExA(h, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(h);
+    if (rc != ERROR_SUCCESS) return "<missing>";
+    if (type != REG_SZ) return "<type " + std::to_string(type) + ">";
+    return data;
+}
+
+// Names of the values under a key, "" for the default one.
+std::set<std::string> ValueNames(const std::string& key) {
+    std::set<std::string> names;
+    HKEY h = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return names;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD length = sizeof name;
+        if (RegEnumValueA(h, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.insert(name);
+    }
+    RegCloseKey(h);
+    return names;
+}
+
+std::set<std::string> SubKeys(const std::string& key) {
+    std::set<std::string> names;
+    HKEY h = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return names;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(h, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.insert(name);
+    }
+    RegCloseKey(h);
+    return names;
+}
+
+std::string ShortPath(const std::string& path) {
+    char out[MAX_PATH] = {};
+    const DWORD n = GetShortPathNameA(path.c_str(), out, sizeof out);
+    return n && n < sizeof out ? std::string(out) : path;
+}
+
+struct Entry {
+    std::string key;
+    const char* name;  // null: default value
+    std::string data;
+};
+
+std::vector<Entry> Table(const std::string& module) {
+    const std::string c = std::string("CLSID\\") + kControl;
+    const std::string p = std::string("CLSID\\") + kPage;
+    return {
+        {kProgId, nullptr, "Orvanta Control"},
+        {std::string(kProgId) + "\\CLSID", nullptr, kControl},
+        {std::string(kProgId) + "\\Insertable", nullptr, ""},
+        {c, nullptr, "Orvanta Control"},
+        {c + "\\ProgID", nullptr, kProgId},
+        {c + "\\InprocServer32", nullptr, module},
+        {c + "\\InprocServer32", "ThreadingModel", "Apartment"},
+        {c + "\\ToolboxBitmap32", nullptr, module + ", 1"},
+        {c + "\\MiscStatus", nullptr, "0"},
+        {c + "\\MiscStatus\\1", nullptr, "132241"},
+        {c + "\\Control", nullptr, ""},
+        {c + "\\TypeLib", nullptr, kLib},
+        {c + "\\Version", nullptr, "1.0"},
+        {c + "\\Insertable", nullptr, ""},
+        {p, nullptr, "Orvanta Property Page"},
+        {p + "\\InprocServer32", nullptr, module},
+    };
+}
+
+// Every entry of the table, nothing else under the two classes and the
+// ProgID, and the type library's key.
+void ExpectRegistered(const std::string& module_path) {
+    const std::string module = ShortPath(module_path);
+    std::map<std::string, std::set<std::string>> names;
+    for (const Entry& e : Table(module)) {
+        SCOPED_TRACE(e.key + (e.name ? std::string(" : ") + e.name : std::string()));
+        EXPECT_EQ(Read(e.key, e.name), e.data);
+        names[e.key].insert(e.name ? e.name : "");
+    }
+    for (const auto& [key, expected] : names) {
+        std::set<std::string> got = ValueNames(key);
+        got.insert("");  // an empty default value may be stored or not
+        std::set<std::string> want = expected;
+        want.insert("");
+        EXPECT_EQ(got, want) << key;
+    }
+    const std::string c = std::string("CLSID\\") + kControl;
+    EXPECT_EQ(SubKeys(c), (std::set<std::string>{"Control", "InprocServer32", "Insertable", "MiscStatus",
+                                                 "ProgID", "ToolboxBitmap32", "TypeLib", "Version"}));
+    EXPECT_EQ(SubKeys(std::string("CLSID\\") + kPage), (std::set<std::string>{"InprocServer32"}));
+    EXPECT_EQ(SubKeys(kProgId), (std::set<std::string>{"CLSID", "Insertable"}));
+    EXPECT_FALSE(Exists("ORVANTA.OrvantaPropPage.1")) << "the page has no ProgID key";
+    EXPECT_TRUE(Exists(std::string("TypeLib\\") + kLib + "\\1.0"));
+    EXPECT_TRUE(Exists(std::string("Interface\\{1C3B2482-A973-4F1E-8A7C-3A51ED70F978}")));
+}
+
+void ExpectUnregistered() {
+    EXPECT_FALSE(Exists(std::string("CLSID\\") + kControl));
+    EXPECT_FALSE(Exists(std::string("CLSID\\") + kPage));
+    EXPECT_FALSE(Exists(kProgId));
+    EXPECT_FALSE(Exists(std::string("TypeLib\\") + kLib));
+    EXPECT_FALSE(Exists("Interface\\{1C3B2482-A973-4F1E-8A7C-3A51ED70F978}"));
+    EXPECT_FALSE(Exists("Interface\\{1C3B2483-A973-4F1E-8A7C-3A51ED70F978}"));
+}
+
+struct Registration : ComTest {
+    void TearDown() override {
+        if (ocx) ocx->Unregister();
+        ComTest::TearDown();
+    }
+};
+
+TEST_F(Registration, WritesExactlyTheTableTwiceAlikeAndRemovesIt) {
+    ASSERT_EQ(ocx->Register(), S_OK);
+    ExpectRegistered(OcxPath());
+    ASSERT_EQ(ocx->Register(), S_OK);
+    ExpectRegistered(OcxPath());
+    ASSERT_EQ(ocx->Unregister(), S_OK);
+    ExpectUnregistered();
+    EXPECT_EQ(ocx->Unregister(), S_OK) << "removing what is not there succeeds";
+    ExpectUnregistered();
+}
+
+TEST_F(Registration, ASixteenBitRegistrationOfTheLibrarySurvives) {
+    ASSERT_EQ(ocx->Register(), S_OK);
+    const std::string locale = std::string("TypeLib\\") + kLib + "\\1.0\\0";
+    HKEY h = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, (locale + "\\win16").c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                              &h, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("ORVANTA.TLB"), 12);
+    RegCloseKey(h);
+    ASSERT_EQ(ocx->Unregister(), S_OK);
+    EXPECT_EQ(Read(locale + "\\win16", nullptr), "ORVANTA.TLB");
+#ifdef _WIN64
+    EXPECT_FALSE(Exists(locale + "\\win64"));
+#else
+    EXPECT_FALSE(Exists(locale + "\\win32"));
+#endif
+    EXPECT_FALSE(Exists(std::string("CLSID\\") + kControl));
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, (locale + "\\win16").c_str());
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, locale.c_str());
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string("TypeLib\\") + kLib + "\\1.0").c_str());
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string("TypeLib\\") + kLib).c_str());
+}
+
+TEST_F(Registration, ASixteenBitServerKeepsItsClassKey) {
+    const std::string c = std::string("CLSID\\") + kControl;
+    ASSERT_EQ(ocx->Register(), S_OK);
+    HKEY h = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, (c + "\\InprocServer").c_str(), 0, nullptr, 0, KEY_WRITE,
+                              nullptr, &h, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(h);
+    ASSERT_EQ(ocx->Unregister(), S_OK);
+    EXPECT_TRUE(Exists(c + "\\InprocServer"));
+    EXPECT_TRUE(Exists(c + "\\ProgID"));
+    EXPECT_FALSE(Exists(c + "\\InprocServer32"));
+    EXPECT_FALSE(Exists(c + "\\ToolboxBitmap32"));
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, (c + "\\InprocServer").c_str());
+}
+
+TEST_F(RegisteredTest, TypeInformationComesFromTheRegisteredLibrary) {
+    Ptr<ITypeLib> lib;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_ORVANTALib, 1, 0, 0, lib.put()), S_OK);
+    TLIBATTR* a = nullptr;
+    ASSERT_EQ(lib->GetLibAttr(&a), S_OK);
+    EXPECT_EQ(a->wMajorVerNum, 1);
+    EXPECT_EQ(a->wMinorVerNum, 0);
+    EXPECT_EQ(a->lcid, 0u);
+    EXPECT_TRUE(a->wLibFlags & LIBFLAG_FCONTROL);
+    lib->ReleaseTLibAttr(a);
+
+    Ptr<IDispatch> disp;
+    ASSERT_EQ(ocx->CreateControl(IID_IDispatch, disp.put_void()), S_OK);
+    Ptr<ITypeInfo> info;
+    ASSERT_EQ(disp->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put()), S_OK);
+    TYPEATTR* t = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&t), S_OK);
+    EXPECT_TRUE(IsEqualGUID(t->guid, DIID__DOrvanta));
+    EXPECT_EQ(t->typekind, TKIND_DISPATCH);
+    EXPECT_EQ(t->cFuncs, 18);
+    EXPECT_EQ(t->cVars, 9);
+    info->ReleaseTypeAttr(t);
+    // The host's own name lookup through the type information agrees with ours.
+    LPOLESTR name[] = {const_cast<LPOLESTR>(L"scanwindowhandle")};
+    MEMBERID id = 0;
+    EXPECT_EQ(info->GetIDsOfNames(name, 1, &id), S_OK);
+    EXPECT_EQ(id, 24);
+
+    Ptr<IProvideClassInfo2> pci;
+    ASSERT_EQ(disp->QueryInterface(IID_IProvideClassInfo2, pci.put_void()), S_OK);
+    Ptr<ITypeInfo> coclass;
+    ASSERT_EQ(pci->GetClassInfo(coclass.put()), S_OK);
+    ASSERT_EQ(coclass->GetTypeAttr(&t), S_OK);
+    EXPECT_TRUE(IsEqualGUID(t->guid, CLSID_Orvanta));
+    EXPECT_EQ(t->typekind, TKIND_COCLASS);
+    coclass->ReleaseTypeAttr(t);
+
+    CLSID by_progid = GUID_NULL;
+    EXPECT_EQ(CLSIDFromProgID(L"ORVANTA.OrvantaCtrl.1", &by_progid), S_OK);
+    EXPECT_TRUE(IsEqualGUID(by_progid, CLSID_Orvanta));
+}
+
+// After wine regsvr32 (run.sh sets the state it left).
+TEST(Regsvr32, LeftTheRegistryAsTheTableSays) {
+    const char* state = std::getenv("ORVANTA_REGSVR32");
+    if (!state) GTEST_SKIP() << "run by tests/wine/run.sh after regsvr32";
+    ASSERT_FALSE(OcxPath().empty());
+    if (std::string(state) == "registered") {
+        ExpectRegistered(OcxPath());
+    } else {
+        ExpectUnregistered();
+    }
+}
+
+}  // namespace
+}  // namespace orvanta::testing

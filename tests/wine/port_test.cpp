@@ -1,0 +1,398 @@
+// The Win32 port against a real far end: the device on one end of a virtual
+// null-modem cable (ORVANTA_PEER_PORTS, "COM5:COM6"), the test on the other,
+// and plain files and NUL, which need no cable.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/win32/win32_port.h"
+#include "platform/win32/win32_threads.h"
+#include "tests/wine/peer.h"
+
+namespace orvanta::testing {
+namespace {
+
+using platform::WaitOutcome;
+std::string Pattern(size_t size) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 % 251);
+    return bytes;
+}
+
+
+std::uint32_t Size(const std::string& bytes) { return static_cast<std::uint32_t>(bytes.size()); }
+
+// Writes as the control does; the count that went, 0 on a failure.
+std::uint32_t WriteAll(platform::Device& device, const std::string& bytes) {
+    device.ResetWriteEvent();
+    const auto start = device.StartWrite(bytes.data(), Size(bytes));
+    std::uint32_t written = start.written;
+    if (start.completed) return written;
+    if (start.error != platform::kErrorIoPending) return 0;
+    return device.WaitWrite(kBound, written, nullptr) == WaitOutcome::Completed ? written : 0;
+}
+
+// Starts a write the peer does not take; true when it pends. `bytes` must
+// outlive the write.
+bool Pends(platform::Device& device, const std::string& bytes) {
+    device.ResetWriteEvent();
+    const auto start = device.StartWrite(bytes.data(), Size(bytes));
+    return !start.completed && start.error == platform::kErrorIoPending;
+}
+
+// Baud/data bits/parity/stop bits/event character.
+std::string Show(const platform::LineSettings& s) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%u/%u/%u/%u/%d", static_cast<unsigned>(s.BaudRate), s.ByteSize,
+                  s.Parity, s.StopBits, s.EvtChar);
+    return text;
+}
+
+struct PeerPort : ::testing::Test {
+    void SetUp() override {
+        const char* pair = std::getenv("ORVANTA_PEER_PORTS");
+        const char* colon = pair ? std::strchr(pair, ':') : nullptr;
+        if (!colon) GTEST_SKIP() << "ORVANTA_PEER_PORTS does not name two linked ports (COM5:COM6)";
+        own.assign(pair, colon);
+        {  // What earlier tests left travelling the other way.
+            Peer stale(own);
+            ASSERT_TRUE(stale.IsOpen()) << "cannot open " << own << ", error " << GetLastError();
+            stale.Drain();
+        }
+        peer = std::make_unique<Peer>(colon + 1);
+        ASSERT_TRUE(peer->IsOpen()) << "cannot open " << colon + 1 << ", error " << GetLastError();
+        peer->Drain();
+        device = ports.OpenDevice(own.c_str());
+        ASSERT_TRUE(device) << "cannot open " << own << ", error " << GetLastError();
+        ASSERT_TRUE(device->CreateWriteEvent());
+    }
+    bool UseEventChar(char c) {
+        platform::LineSettings s;
+        if (!device->ReadLineSettings(s) || !device->ParseMode("baud=9600 parity=N data=8 stop=1", s))
+            return false;
+        s.EvtChar = c;
+        return device->ApplyLineSettings(s);
+    }
+    // True when the character came; false also when the watchdog had to stop it.
+    bool WaitForEventChar() {
+        StopAfter watchdog(stop, kBound - 1000);
+        const bool came = Bounded("WaitEventChar", [&] { return device->WaitEventChar(&stop); });
+        EXPECT_FALSE(stop.IsSet()) << "WaitEventChar was ended by the watchdog";
+        stop.Reset();
+        return came;
+    }
+    std::string Read(std::uint32_t count, platform::StopSignal* with = nullptr) {
+        std::string bytes(count, '\0');
+        bytes.resize(Bounded("Read", [&] { return device->Read(&bytes[0], count, with); }));
+        return bytes;
+    }
+
+    std::string own;
+    win32::Win32Ports ports;
+    win32::Win32StopSignal stop;
+    std::unique_ptr<Peer> peer;
+    std::unique_ptr<platform::Device> device;
+};
+
+TEST_F(PeerPort, BytesCrossExactlyBothWays) {
+    const std::string all = Pattern(251) + std::string("\0\x80\xFF\0", 4);
+    EXPECT_EQ(WriteAll(*device, all), Size(all));
+    const auto nothing = device->StartWrite("", 0);
+    EXPECT_TRUE(nothing.completed);
+    EXPECT_EQ(nothing.written, 0u);
+    EXPECT_EQ(peer->Receive(all.size(), kBound), all);
+    EXPECT_EQ(peer->Drain(), "");
+
+    ASSERT_TRUE(peer->Send(all));
+    EXPECT_EQ(Read(0), "");
+    EXPECT_EQ(Read(Size(all)), all);
+}
+
+TEST_F(PeerPort, AWriteThePeerDoesNotTakeTimesOutCancelsAndLeavesThePortUsable) {
+    const std::string big = Pattern(1 << 20);
+    ASSERT_TRUE(Pends(*device, big));
+    std::uint32_t written = 0;
+    Elapsed waited;
+    EXPECT_EQ(device->WaitWrite(300, written, nullptr), WaitOutcome::TimedOut);
+    EXPECT_GE(waited.ms(), 250u);
+    EXPECT_LT(waited.ms(), 2000u);
+    Bounded("CancelWrite", [&] { device->CancelWrite(); return 0; });
+
+    const std::string arrived = peer->Drain();
+    EXPECT_GT(arrived.size(), 0u);
+    EXPECT_LT(arrived.size(), big.size());
+    EXPECT_TRUE(arrived == big.substr(0, arrived.size())) << "not the write's first bytes";
+    EXPECT_EQ(WriteAll(*device, "danach"), 6u);
+    EXPECT_EQ(peer->Receive(6, kBound), "danach");
+}
+
+TEST_F(PeerPort, WithoutAWriteEventAPendingWriteFailsInsteadOfWaitingForEver) {
+    device.reset();
+    auto bare = ports.OpenDevice(own.c_str());
+    ASSERT_TRUE(bare);
+    const std::string big = Pattern(1 << 20);  // lives as long as the write
+    ASSERT_TRUE(Pends(*bare, big));
+    std::uint32_t written = 0;
+    EXPECT_EQ(Bounded("WaitWrite", [&] { return bare->WaitWrite(INFINITE, written, nullptr); }),
+              WaitOutcome::Failed);
+    Bounded("CancelWrite", [&] { bare->CancelWrite(); return 0; });
+}
+
+TEST_F(PeerPort, AStopFromAnotherThreadEndsEveryWaitPromptly) {
+    const std::string big = Pattern(1 << 20);
+    ASSERT_TRUE(Pends(*device, big));
+    std::uint32_t written = 0;
+    {
+        StopAfter later(stop, 200);
+        Elapsed e;
+        EXPECT_EQ(Bounded("WaitWrite", [&] { return device->WaitWrite(INFINITE, written, &stop); }),
+                  WaitOutcome::Stopped);
+        EXPECT_LT(e.ms(), 2000u);
+    }
+    stop.Reset();
+    EXPECT_EQ(device->WaitWrite(50, written, &stop), WaitOutcome::TimedOut) << "no longer outstanding";
+    Bounded("CancelWrite", [&] { device->CancelWrite(); return 0; });
+    peer->Drain();
+
+    // Stopped waits and reads keep every byte that came, in order.
+    ASSERT_TRUE(UseEventChar(3));
+    ASSERT_TRUE(peer->Send("12"));
+    {
+        StopAfter later(stop, 300);
+        Elapsed e;
+        EXPECT_FALSE(Bounded("WaitEventChar", [&] { return device->WaitEventChar(&stop); }));
+        EXPECT_LT(e.ms(), 2000u);
+    }
+    stop.Reset();
+    ASSERT_TRUE(peer->Send("34"));
+    {
+        StopAfter later(stop, 300);
+        Elapsed e;
+        EXPECT_EQ(Read(8, &stop), "1234");
+        EXPECT_LT(e.ms(), 2000u);
+    }
+}
+
+TEST_F(PeerPort, WaitEventCharReturnsOnceTheCharacterIsInAndLeavesTheBytesToRead) {
+    ASSERT_TRUE(UseEventChar(3));
+    ASSERT_TRUE(peer->Send("4711\x03"));
+    EXPECT_TRUE(WaitForEventChar());
+    for (const char expected : std::string("4711\x03")) EXPECT_EQ(Read(1), std::string(1, expected));
+
+    // In pieces: the wait lasts until the character is there.
+    std::thread sender([&] {
+        peer->Send("ab");
+        Sleep(150);
+        peer->Send("cd");
+        Sleep(150);
+        peer->Send("\x03" "ef");
+    });
+    Elapsed e;
+    EXPECT_TRUE(WaitForEventChar());
+    EXPECT_GE(e.ms(), 250u) << "returned before the event character came";
+    sender.join();
+    EXPECT_EQ(Read(7), "abcd\x03" "ef");
+
+    // Two messages read ahead at once: the second wait needs no new byte.
+    ASSERT_TRUE(peer->Send("gh\x03ij\x03"));
+    Sleep(200);
+    EXPECT_TRUE(WaitForEventChar());
+    EXPECT_EQ(Read(3), "gh\x03");
+    EXPECT_TRUE(WaitForEventChar());
+    EXPECT_EQ(Read(3), "ij\x03");
+}
+
+TEST_F(PeerPort, AFloodWithoutTheCharacterKeepsTheNewestBytesAndReportsAnOverrun) {
+    ASSERT_TRUE(UseEventChar(3));
+    std::uint32_t errors = 0xdeadbeef;
+    ASSERT_TRUE(device->ClearErrors(errors));
+    EXPECT_EQ(errors, 0u);
+    std::string flood(win32::LookAhead::kCapacity + 10000, '\0');
+    for (size_t i = 0; i < flood.size(); ++i) flood[i] = static_cast<char>('a' + i % 26);
+    flood += '\x03';
+    std::thread sender([&] { peer->Send(flood); });
+    EXPECT_TRUE(WaitForEventChar());
+    sender.join();
+    ASSERT_TRUE(device->ClearErrors(errors));
+    EXPECT_EQ(errors & CE_RXOVER, static_cast<std::uint32_t>(CE_RXOVER));
+    const std::string kept = Read(win32::LookAhead::kCapacity);
+    EXPECT_TRUE(kept == flood.substr(flood.size() - kept.size())) << "not the newest bytes in order";
+    ASSERT_TRUE(device->ClearErrors(errors));
+    EXPECT_EQ(errors, 0u);
+}
+
+TEST_F(PeerPort, LineSettingsReachThePortAndComeBack) {
+    // A Linux pty always runs 8 data bits: the kernel resets CSIZE.
+    const char* seven_bits = OnWine() ? "9600/8/0/2/3" : "9600/7/0/2/3";
+    struct Case { const char* mode; char evt; const char* parsed; const char* read_back; };
+    platform::LineSettings s, now;
+    ASSERT_TRUE(device->ReadLineSettings(s));
+    for (const Case& c : {Case{"baud=19200 parity=N data=8 stop=1", 13, "19200/8/0/0/0", "19200/8/0/0/13"},
+                          Case{"baud=9600 parity=N data=7 stop=2", 3, "9600/7/0/2/13", seven_bits}}) {
+        ASSERT_TRUE(device->ParseMode(c.mode, s)) << c.mode;
+        EXPECT_EQ(Show(s), c.parsed);
+        s.EvtChar = c.evt;
+        ASSERT_TRUE(device->ApplyLineSettings(s)) << c.mode;
+        ASSERT_TRUE(device->ReadLineSettings(now));
+        EXPECT_EQ(Show(now), c.read_back) << c.mode;
+    }
+    // A field changed by hand outranks the record behind it; what the mode
+    // does not name stays; a mode that does not parse changes nothing.
+    s.StopBits = ONESTOPBIT;
+    ASSERT_TRUE(device->ParseMode("baud=4800", s));
+    EXPECT_EQ(Show(s), "4800/7/0/0/3");
+    const platform::LineSettings before = s;
+    EXPECT_FALSE(device->ParseMode("baud=quatsch", s));
+    EXPECT_FALSE(device->ParseMode("unsinn", s));
+    EXPECT_EQ(Show(s), "4800/7/0/0/3");
+    EXPECT_EQ(std::memcmp(s.native, before.native, sizeof s.native), 0);
+
+    platform::LineSettings never_read;
+    ASSERT_TRUE(device->ParseMode("baud=2400 parity=N data=8 stop=1", never_read));
+    EXPECT_TRUE(device->ApplyLineSettings(never_read));
+    ASSERT_TRUE(device->ReadLineSettings(now));
+    EXPECT_EQ(Show(now), "2400/8/0/0/0");
+
+    EXPECT_TRUE(device->Escape(platform::kSetBreak));
+    EXPECT_TRUE(device->Escape(platform::kClrBreak));
+    EXPECT_TRUE(device->Flush());
+}
+
+TEST_F(PeerPort, DevicesClosedWithAWriteRunningLeaveNoHandleBehind) {
+    device.reset();
+    const std::string big = Pattern(1 << 20);
+    DWORD before = 0, after = 0;
+    // Closed at once after the start: the cancel meets the write mid-way.
+    for (int i = 0; i <= 40; ++i) {
+        if (i == 1) {  // the first round is a warm-up
+            ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));
+        }
+        auto d = ports.OpenDevice(own.c_str());
+        ASSERT_TRUE(d && d->CreateWriteEvent());
+        ASSERT_TRUE(Pends(*d, big));
+        Bounded("closing", [&] { d.reset(); return 0; });
+        peer->Drain(30);
+    }
+    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));
+    EXPECT_EQ(after, before);
+}
+
+struct Files : ::testing::Test {
+    std::string Made(const char* leaf) {
+        char dir[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, dir);
+        made.push_back(std::string(dir) + "orvanta_port_" + leaf);
+        DeleteFileA(made.back().c_str());
+        return made.back();
+    }
+    void TearDown() override {
+        for (const auto& path : made) DeleteFileA(path.c_str());
+    }
+    std::string ReadAll(const std::string& path) {
+        auto file = ports.OpenFileForRead(path.c_str());
+        if (!file) return "<cannot open>";
+        std::string all;
+        char chunk[1000];
+        int got = 0;
+        while ((got = file->Read(chunk, sizeof chunk)) > 0) all.append(chunk, got);
+        EXPECT_EQ(got, 0) << "the end must read as 0";
+        return all;
+    }
+    win32::Win32Ports ports;
+    std::vector<std::string> made;
+};
+
+TEST_F(Files, WhatIsWrittenReadsBackAndANewFileStartsEmpty) {
+    const std::string path = Made("data.bin"), content = Pattern(10000) + '\0';
+    {
+        auto file = ports.CreateNewFile(path.c_str());
+        ASSERT_TRUE(file);
+        file->Write(content.data(), 6000);
+        file->Write(content.data() + 6000, Size(content) - 6000);
+    }
+    EXPECT_TRUE(ReadAll(path) == content);
+    {
+        auto file = ports.CreateNewFile(path.c_str());
+        ASSERT_TRUE(file);
+        file->Write("neu", 3);
+    }
+    EXPECT_EQ(ReadAll(path), "neu");
+}
+
+TEST_F(Files, AnOpenFileIsNotShared) {
+    const std::string path = Made("locked.txt");
+    auto writer = ports.CreateNewFile(path.c_str());
+    ASSERT_TRUE(writer);
+    EXPECT_FALSE(ports.OpenFileForRead(path.c_str()));
+    EXPECT_FALSE(ports.CreateNewFile(path.c_str()));
+    EXPECT_FALSE(ports.OpenDevice(path.c_str()));
+    writer.reset();
+    auto reader = ports.OpenFileForRead(path.c_str());
+    ASSERT_TRUE(reader);
+    EXPECT_FALSE(ports.OpenFileForRead(path.c_str()));
+}
+
+TEST_F(Files, OpeningAMissingNameFailsWithTheOpensOwnError) {
+    const std::string missing_dir = Made("nowhere") + "\\lpt.txt";
+    for (const std::string& name : {std::string("\\\\.\\COM99"), missing_dir}) {
+        SetLastError(0);
+        auto device = ports.OpenDevice(name.c_str());
+        const DWORD error = GetLastError();
+        EXPECT_FALSE(device) << name;
+        win32::UniqueFile raw(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+        const DWORD raw_error = GetLastError();
+        EXPECT_NE(error, 0u) << name;
+        EXPECT_EQ(error, raw_error) << name;
+    }
+    EXPECT_FALSE(ports.OpenFileForRead(missing_dir.c_str()));
+    EXPECT_FALSE(ports.CreateNewFile(missing_dir.c_str()));
+}
+
+TEST_F(Files, AFileOpenedAsADeviceTakesWritesInOrder) {
+    const std::string path = Made("lpt.prn");
+    ASSERT_TRUE(ports.CreateNewFile(path.c_str()));
+    for (const char* name : {"NUL", path.c_str()}) {
+        auto device = ports.OpenDevice(name);
+        ASSERT_TRUE(device && device->CreateWriteEvent()) << name;
+        EXPECT_EQ(WriteAll(*device, "Zeile 1\r\n"), 9u) << name;
+        EXPECT_EQ(WriteAll(*device, "Zeile 2\r\n"), 9u) << name;
+        platform::LineSettings s;
+        EXPECT_FALSE(device->ReadLineSettings(s)) << name << " has no line";
+        EXPECT_FALSE(device->WaitEventChar(nullptr)) << name;
+    }
+    EXPECT_EQ(ReadAll(path), "Zeile 1\r\nZeile 2\r\n");
+}
+
+TEST_F(Files, AThousandCyclesLeaveTheHandleCountAsItWas) {
+    const std::string path = Made("cycle.txt");
+    const auto cycle = [&] {
+        auto device = ports.OpenDevice("NUL");
+        if (!device || !device->CreateWriteEvent() || WriteAll(*device, "x") != 1) return false;
+        auto file = ports.CreateNewFile(path.c_str());
+        if (!file) return false;
+        file->Write("y", 1);
+        file.reset();
+        char c = 0;
+        auto again = ports.OpenFileForRead(path.c_str());
+        return again && again->Read(&c, 1) == 1 && c == 'y';
+    };
+    ASSERT_TRUE(cycle());
+    DWORD before = 0, after = 0;
+    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));
+    for (int i = 0; i < 1000; ++i) ASSERT_TRUE(cycle()) << "cycle " << i;
+    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));
+    EXPECT_EQ(after, before);
+}
+
+}  // namespace
+}  // namespace orvanta::testing

@@ -1,0 +1,283 @@
+// The scanner on real Win32 services: the test plays the scanner on the far
+// end of the virtual cable and owns the windows that receive the codes.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <string>
+#include <thread>
+
+#include "control/notice_dlg.h"
+#include "control/texts.h"
+#include "tests/wine/host.h"
+#include "tests/wine/peer.h"
+
+namespace orvanta::testing {
+namespace {
+
+std::string WindowText(HWND window) {
+    char text[1024] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+int ThreadCount() {
+    win32::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    return count;
+}
+
+// A top-level window with one edit control, as a host form would have.
+class Form {
+public:
+    Form() {
+        frame_ = CreateWindowExA(0, "STATIC", "Scan-Ziel", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 400,
+                                 120, nullptr, nullptr, nullptr, nullptr);
+        edit_ = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 5, 5, 380, 30,
+                                frame_, nullptr, nullptr, nullptr);
+        SetForegroundWindow(frame_);
+        SetFocus(edit_);
+    }
+    ~Form() { DestroyWindow(frame_); }
+    HWND edit() const { return edit_; }
+    std::int32_t handle() const {
+        return static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(edit_));
+    }
+
+private:
+    HWND frame_ = nullptr, edit_ = nullptr;
+};
+
+struct Scan : ::testing::Test {
+    Win32DeviceHost host;
+    std::unique_ptr<COrvantaCtrl> ctrl = std::make_unique<COrvantaCtrl>(host.Get());
+    DialogWatcher watcher;
+    std::string own, peer_name;
+    std::unique_ptr<Peer> scanner;
+
+    void SetUp() override {
+        if (!PeerPorts(own, peer_name)) GTEST_SKIP() << "ORVANTA_PEER_PORTS names no cable";
+        { Peer stale(own); stale.Drain(100); }
+        scanner = std::make_unique<Peer>(peer_name);
+        ASSERT_TRUE(scanner->IsOpen()) << "cannot open " << peer_name << ", error " << GetLastError();
+        scanner->Drain(100);
+        ASSERT_TRUE(ctrl->OpenDevice(own));
+        ASSERT_TRUE(ctrl->SetCOMSettings("baud=9600 parity=N data=8 stop=1"));
+    }
+    void TearDown() override {
+        if (ctrl) Bounded("destroying the control", [&] { ctrl.reset(); return 0; });
+        EXPECT_TRUE(watcher.WaitUntilNoneOpen(kBound));
+    }
+    std::string Answers(size_t count) { return scanner->ReceiveAll(count, kBound); }
+};
+
+TEST_F(Scan, ASessionIsAnsweredDeliveredAndClosedWithItsTwoMessages) {
+    Form form;
+    ctrl->SetwithACKN(true);
+    ctrl->SetonlyWorkwithCurrentWindow(true);
+    ctrl->SetscanWindowHandle(form.handle());
+    const std::int32_t task = ctrl->ActivateScanTask();
+    EXPECT_GT(task, 0);
+    EXPECT_EQ(scanner->ReceiveAll(1), "\x06");  // before any code
+    ASSERT_TRUE(scanner->Send("A1\x03" "ERROR\x03" "B2\x03" "ENDSCAN\x03"));
+    ASSERT_TRUE(PumpUntil([&] { return watcher.Boxes().size() == 2 && watcher.OpenCount() == 0; }))
+        << "the two closing messages did not come";
+    EXPECT_EQ(Answers(4), "\x06\x0F\x06\x06");
+    EXPECT_EQ(WindowText(form.edit()), "A1B2");
+    const auto boxes = watcher.Boxes();
+    EXPECT_EQ(boxes[0].caption, "Brisomel");
+    ASSERT_NE(boxes[0].Child(CNoticeDlg::kMessageItem), nullptr);
+    EXPECT_EQ(boxes[0].Child(CNoticeDlg::kMessageItem)->text, "Scannen beendet !");
+    EXPECT_EQ(boxes[1].caption, "Brisomel");
+    EXPECT_EQ(boxes[1].Text(), "Scannner-Task wurde durch 'Ende' Befehl beendet !");
+    EXPECT_EQ(boxes[1].icon, "information");
+    // The ended task kept its window: the next session delivers there again.
+    EXPECT_EQ(ctrl->GetscanWindowHandle(), form.handle());
+    EXPECT_NE(ctrl->ActivateScanTask(), 0);
+    ASSERT_TRUE(scanner->Send("C3\x03"));
+    EXPECT_TRUE(PumpUntil([&] { return WindowText(form.edit()) == "A1B2C3"; }));
+}
+
+TEST_F(Scan, KeystrokesTypeTheCodeAsScannedWhateverCapsLockSays) {
+    Form form;
+    const std::string code = "Hello, World! 4711 \xC4\xD6\xDC";
+    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    for (const bool caps : {false, true}) {
+        if (((GetKeyState(VK_CAPITAL) & 1) != 0) != caps) {
+            INPUT press[2] = {};
+            press[0].type = press[1].type = INPUT_KEYBOARD;
+            press[0].ki.wVk = press[1].ki.wVk = VK_CAPITAL;
+            press[1].ki.dwFlags = KEYEVENTF_KEYUP;
+            SendInput(2, press, sizeof(INPUT));
+            PumpUntil([&] { return ((GetKeyState(VK_CAPITAL) & 1) != 0) == caps; }, 1000);
+        }
+        SetWindowTextA(form.edit(), "");
+        SetFocus(form.edit());
+        ASSERT_TRUE(scanner->Send(code + "\x03"));
+        EXPECT_TRUE(PumpUntil([&] { return WindowText(form.edit()) == code; }))
+            << "caps lock " << caps << ": got \"" << WindowText(form.edit()) << "\"";
+    }
+    BYTE keys[256];
+    ASSERT_TRUE(GetKeyboardState(keys));
+    for (int vk = 1; vk < 256; ++vk) {
+        if (vk == VK_CAPITAL) continue;
+        EXPECT_EQ(keys[vk] & 0x80, 0) << "key " << vk << " left down";
+    }
+}
+
+TEST_F(Scan, AStopWhileWaitingIsPromptAndSilent) {
+    ctrl->SetwithACKN(true);
+    const std::int32_t task = ctrl->ActivateScanTask();
+    ASSERT_EQ(Answers(1), "\x06");
+    Sleep(100);
+    Elapsed elapsed;
+    EXPECT_EQ(ctrl->DeactivateScanTask(task), 0);
+    EXPECT_LT(elapsed.ms(), 1000u);
+    ASSERT_TRUE(scanner->Send("late\x03"));
+    EXPECT_EQ(scanner->Receive(16, 300), "");
+    EXPECT_TRUE(watcher.Boxes().empty());
+    EXPECT_EQ(ctrl->GetscanWindowHandle(), 0);
+    // The code stayed in the port for the next reader.
+    EXPECT_EQ(Bounded("reading the code left", [&] { return ctrl->ScanCodeFromCOM(); }), "late");
+    EXPECT_NE(ctrl->ActivateScanTask(), 0);
+}
+
+TEST_F(Scan, AStopClosesTheTasksBoxAndNothingFollows) {
+    ctrl->SetwithACKN(true);
+    ctrl->SetdebugModus(true);
+    // Nobody answers the task's box; the start answer's error-number notice
+    // (debug mode) on the host's thread is pressed.
+    watcher.SetAnswer([](const BoxRecord& box) {
+        return box.caption == texts::kCaptionScanBuffer ? 0 : IDOK;
+    });
+    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ASSERT_EQ(Answers(1), "\x06");
+    ASSERT_TRUE(scanner->Send("X\x03"));
+    ASSERT_TRUE(watcher.WaitForBoxes(2, kBound));
+    EXPECT_EQ(watcher.Boxes()[1].caption, "Quenlet Debugmodus: Inhalt des Scanbuffers");
+    EXPECT_EQ(watcher.Boxes()[1].Text(), "X");
+    Elapsed elapsed;
+    ctrl->DeactivateScanTask(0);
+    EXPECT_LT(elapsed.ms(), 2000u);
+    EXPECT_TRUE(watcher.WaitUntilNoneOpen(kBound));
+    Sleep(300);
+    EXPECT_EQ(watcher.Boxes().size(), 2u);
+    EXPECT_EQ(scanner->Receive(16, 200), "");
+}
+
+TEST_F(Scan, AStopDuringABurstLeavesTheNextTaskWorking) {
+    ctrl->SetwithACKN(true);
+    ctrl->SetonlyWorkwithCurrentWindow(true);  // with no window: nothing delivered
+    std::string burst;
+    for (int i = 0; i < 1000; ++i) burst += "N" + std::to_string(i) + "\x03";
+    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    std::thread send([&] { scanner->Send(burst); });
+    // Answers come while the codes go in; stop in the middle.
+    EXPECT_EQ(scanner->ReceiveAll(50).size(), 50u);
+    Elapsed elapsed;
+    ctrl->DeactivateScanTask(0);
+    EXPECT_LT(elapsed.ms(), 2000u);
+    send.join();
+    const std::string tail = scanner->Drain(300);
+    EXPECT_EQ(tail.find_first_not_of('\x06'), std::string::npos);
+    EXPECT_TRUE(scanner->Drain(300).empty());  // nothing after the stop
+    EXPECT_TRUE(watcher.Boxes().empty());
+    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    EXPECT_EQ(scanner->ReceiveAll(1), "\x06");
+}
+
+TEST_F(Scan, AThousandStartsAndStopsLeaveNoThreadOrHandle) {
+    auto cycle = [&] {
+        ASSERT_NE(ctrl->ActivateScanTask(), 0);
+        ctrl->DeactivateScanTask(0);
+    };
+    for (int i = 0; i < 5; ++i) cycle();
+    const int threads_before = ThreadCount();
+    DWORD before = 0, after = 0;
+    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));
+    for (int i = 0; i < 1000; ++i) cycle();
+    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(ThreadCount(), threads_before);
+}
+
+TEST_F(Scan, HostWritesAndTheTasksAnswersNeverInterleave) {
+    ctrl->SetwithACKN(true);
+    ctrl->SetonlyWorkwithCurrentWindow(true);  // with no window: nothing delivered
+    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    std::string received;
+    std::thread reader([&] { received = scanner->ReceiveAll(1 + 200 + 200 * 14, 20000); });
+    std::thread codes([&] {
+        for (int i = 0; i < 200; ++i) scanner->Send("C\x03");
+    });
+    for (int i = 0; i < 200; ++i) {
+        char line[32];
+        std::snprintf(line, sizeof line, "hostline-%03d", i);
+        ASSERT_EQ(ctrl->Writeln(line), 14);
+    }
+    codes.join();
+    reader.join();
+    // Every write arrives whole (a line's text and its line end are two
+    // writes); answers fall only between writes.
+    size_t at = 0, lines = 0, acks = 0;
+    bool text_next = true;
+    while (at < received.size()) {
+        if (received[at] == '\x06') {
+            ++acks;
+            ++at;
+            continue;
+        }
+        char line[32];
+        std::snprintf(line, sizeof line, "hostline-%03d", static_cast<int>(lines));
+        const std::string write = text_next ? line : "\r\n";
+        ASSERT_EQ(received.compare(at, write.size(), write), 0) << "at byte " << at;
+        at += write.size();
+        if (!text_next) ++lines;
+        text_next = !text_next;
+    }
+    EXPECT_EQ(lines, 200u);
+    EXPECT_EQ(acks, 201u);
+}
+
+TEST_F(Scan, FloodsBinaryAndZeroBytesLeaveTheNextCodeIntact) {
+    std::string flood(100000, '\0');
+    for (size_t i = 0; i < flood.size(); ++i) {
+        flood[i] = static_cast<char>(i * 31 % 256);
+        if (flood[i] == '\x03') flood[i] = 'f';
+    }
+    // Sent while the reader takes it, as a scanner would: the cable holds little.
+    bool sent = false;
+    std::thread send([&] { sent = scanner->Send(flood + "\x03"); });
+    const std::string first = Bounded("reading the flood", [&] { return ctrl->ScanCodeFromCOM(); });
+    send.join();
+    EXPECT_TRUE(sent);
+    EXPECT_LE(first.size(), 65535u);
+    ASSERT_TRUE(scanner->Send(std::string("NEXT\x03" "ab\0cd\x03" "\x03" "\x80\xFF\x03", 15)));
+    EXPECT_EQ(Bounded("a code", [&] { return ctrl->ScanCodeFromCOM(); }), "NEXT");
+    EXPECT_EQ(Bounded("a code", [&] { return ctrl->ScanCodeFromCOM(); }), "ab");
+    EXPECT_EQ(Bounded("a code", [&] { return ctrl->ScanCodeFromCOM(); }), "");
+    EXPECT_EQ(Bounded("a code", [&] { return ctrl->ScanCodeFromCOM(); }), "\x80\xFF");
+}
+
+TEST_F(Scan, ClosingThePortUnderTheReaderStopsTheTask) {
+    ctrl->SetwithACKN(true);
+    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ASSERT_EQ(Answers(1), "\x06");
+    ASSERT_TRUE(scanner->Send("PART"));  // a code without its end
+    Sleep(100);
+    Elapsed elapsed;
+    ctrl->CloseDevice();
+    EXPECT_LT(elapsed.ms(), 2000u);
+    EXPECT_FALSE(ctrl->IsDeviceOpen());
+    EXPECT_EQ(ctrl->ActivateScanTask(), 0);
+    EXPECT_EQ(scanner->Receive(16, 200), "");
+    EXPECT_TRUE(watcher.Boxes().empty());
+}
+
+}  // namespace
+}  // namespace orvanta::testing
