@@ -30,6 +30,8 @@ private:
     void OnResetState() override;
     DWORD GetControlFlags() const override;
     DWORD GetMiscStatusBits() const override { return kMiscStatus; }
+    // OnDraw fills all of its bounds white before the ellipse.
+    DWORD GetViewStatus() const override { return VIEWSTATUS_OPAQUE | VIEWSTATUS_SOLIDBKGND; }
     bool IsModified() const override { return m_ctrl.IsModified(); }
     void SetModifiedFlag(bool modified) override { m_ctrl.SetModifiedFlag(modified); }
     void Dispatch(const platform::AutoMember& member, Action action, com::DispatchArgs& args,

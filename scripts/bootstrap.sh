@@ -8,6 +8,7 @@ packages=(
     mingw-w64 mingw-w64-tools
     wine wine32:i386 wine64
     xvfb xauth x11-utils socat python3
+    clang libclang-rt-14-dev cppcheck valgrind
 )
 
 missing=()

@@ -1,7 +1,11 @@
 #include "platform/com/control_base.h"
 
+#include <cstddef>
 #include <cstring>
+#include <cwchar>
+#include <iterator>
 
+#include "platform/com/enumerator.h"
 #include "platform/win32/module.h"
 
 namespace orvanta::com {
@@ -40,6 +44,79 @@ HRESULT ReadBagLong(IPropertyBag* bag, IErrorLog* log, const char* name, std::in
     present = true;
     return S_OK;
 }
+
+// The two verbs a host lists for the control. English, as every other text
+// the framework shows a designer.
+struct Verb {
+    LONG id;
+    const wchar_t* name;
+};
+constexpr Verb kVerbs[] = {
+    {OLEIVERB_PRIMARY, L"&Edit"},
+    {OLEIVERB_PROPERTIES, L"&Properties..."},
+};
+
+struct VerbTraits {
+    using Interface = IEnumOLEVERB;
+    using Item = Verb;
+    using Out = OLEVERB;
+    static const IID& Iid() { return IID_IEnumOLEVERB; }
+    // The caller frees each name with CoTaskMemFree.
+    static HRESULT Copy(const Verb& verb, OLEVERB& out) noexcept {
+        const std::size_t bytes = (std::wcslen(verb.name) + 1) * sizeof(wchar_t);
+        auto* name = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
+        if (!name) return E_OUTOFMEMORY;
+        std::memcpy(name, verb.name, bytes);
+        out.lVerb = verb.id;
+        out.lpszVerbName = name;
+        out.fuFlags = MF_STRING | MF_ENABLED;
+        out.grfAttribs = OLEVERBATTRIB_ONCONTAINERMENU;
+        return S_OK;
+    }
+    static void Clear(OLEVERB& out) noexcept {
+        CoTaskMemFree(out.lpszVerbName);
+        out.lpszVerbName = nullptr;
+    }
+};
+
+// Each point handed out holds a reference, so the enumerator keeps the
+// control alive.
+struct PointTraits {
+    using Interface = IEnumConnectionPoints;
+    using Item = ComPtr<IConnectionPoint>;
+    using Out = IConnectionPoint*;
+    static const IID& Iid() { return IID_IEnumConnectionPoints; }
+    static HRESULT Copy(const Item& point, IConnectionPoint*& out) noexcept {
+        out = ComPtr<IConnectionPoint>::Copy(point.get()).detach();
+        return S_OK;
+    }
+    static void Clear(IConnectionPoint*& out) noexcept {
+        out->Release();
+        out = nullptr;
+    }
+};
+
+// A snapshot of the connections: Unadvise during the walk changes nothing here.
+struct Connection {
+    ComPtr<IUnknown> sink;
+    DWORD cookie;
+};
+
+struct ConnectionTraits {
+    using Interface = IEnumConnections;
+    using Item = Connection;
+    using Out = CONNECTDATA;
+    static const IID& Iid() { return IID_IEnumConnections; }
+    static HRESULT Copy(const Connection& c, CONNECTDATA& out) noexcept {
+        out.pUnk = ComPtr<IUnknown>::Copy(c.sink.get()).detach();
+        out.dwCookie = c.cookie;
+        return S_OK;
+    }
+    static void Clear(CONNECTDATA& out) noexcept {
+        out.pUnk->Release();
+        out.pUnk = nullptr;
+    }
+};
 
 HRESULT WriteBagLong(IPropertyBag* bag, const char* name, std::int32_t value) {
     const std::wstring wide = ToWide(name);
@@ -82,6 +159,7 @@ STDMETHODIMP ControlBase::QueryInterface(REFIID iid, void** ppv) {
         {&IID_IProvideClassInfo2, BaseOffset<T, IProvideClassInfo2>()},
         {&IID_IConnectionPointContainer, BaseOffset<T, IConnectionPointContainer>()},
         {&IID_ISpecifyPropertyPages, BaseOffset<T, ISpecifyPropertyPages>()},
+        {&IID_IQuickActivate, BaseOffset<T, IQuickActivate>()},
     };
     if (ppv && IsEqualIID(iid, *class_.dispatch_iid)) {
         *ppv = static_cast<IDispatch*>(this);
@@ -188,19 +266,24 @@ STDMETHODIMP ControlBase::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, H
         UIDeactivate();
         if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
         return S_OK;
-    case OLEIVERB_PROPERTIES:
-    case 1:  // the second verb: Properties
+    case OLEIVERB_PROPERTIES:  // Properties: the property frame
         return ShowPropertyPages(parent);
     case OLEIVERB_OPEN:
     case OLEIVERB_DISCARDUNDOSTATE:
         return S_OK;
-    default:
-        return verb < 0 ? E_NOTIMPL : OLEOBJ_S_INVALIDVERB;
+    default: {
+        if (verb < 0) return E_NOTIMPL;
+        // A positive verb we do not know is taken as the primary one.
+        const HRESULT hr = ActivateInPlace(true);
+        return FAILED(hr) ? hr : OLEOBJ_S_INVALIDVERB;
+    }
     }
 }
 
 STDMETHODIMP ControlBase::EnumVerbs(IEnumOLEVERB** verbs) {
-    return OleRegEnumVerbs(*class_.clsid, verbs);
+    return Guard([&] {
+        return Enumerator<VerbTraits>::Create({std::begin(kVerbs), std::end(kVerbs)}, verbs);
+    });
 }
 
 STDMETHODIMP ControlBase::Update() { return S_OK; }
@@ -717,8 +800,11 @@ STDMETHODIMP ControlBase::GetGUID(DWORD kind, GUID* guid) {
 // ---- Connection points
 
 STDMETHODIMP ControlBase::EnumConnectionPoints(IEnumConnectionPoints** points) {
-    if (points) *points = nullptr;
-    return E_NOTIMPL;
+    if (!points) return E_POINTER;
+    *points = nullptr;
+    return Guard([&] {
+        return Enumerator<PointTraits>::Create({ComPtr<IConnectionPoint>::Copy(&event_point_)}, points);
+    });
 }
 
 STDMETHODIMP ControlBase::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
@@ -778,8 +864,15 @@ STDMETHODIMP ControlBase::EventPoint::Unadvise(DWORD cookie) {
 }
 
 STDMETHODIMP ControlBase::EventPoint::EnumConnections(IEnumConnections** connections) {
-    if (connections) *connections = nullptr;
-    return E_NOTIMPL;
+    if (!connections) return E_POINTER;
+    *connections = nullptr;
+    return Guard([&] {
+        std::vector<Connection> current;
+        const auto& sinks = owner_.sinks_;
+        for (std::size_t i = 0; i < sinks.size(); ++i)
+            if (sinks[i]) current.push_back({sinks[i], static_cast<DWORD>(i + 1)});
+        return Enumerator<ConnectionTraits>::Create(std::move(current), connections);
+    });
 }
 
 // ---- Property pages
@@ -793,6 +886,38 @@ STDMETHODIMP ControlBase::GetPages(CAUUID* pages) {
     pages->cElems = class_.page_count;
     return S_OK;
 }
+
+// ---- Quick activation: the site, the sinks and the status in one call
+
+STDMETHODIMP ControlBase::QuickActivate(QACONTAINER* container, QACONTROL* control) {
+    if (!container || !control) return E_POINTER;
+    // Older containers pass shorter records; we read no further than the
+    // event sink, and fill no further than the control's record allows.
+    if (container->cbSize < offsetof(QACONTAINER, dwAmbientFlags) ||
+        control->cbSize < offsetof(QACONTROL, dwPointerActivationPolicy))
+        return E_INVALIDARG;
+    const ULONG control_size = control->cbSize;
+    std::memset(control, 0, control_size < sizeof(QACONTROL) ? control_size : sizeof(QACONTROL));
+    control->cbSize = control_size;
+    HRESULT hr = SetClientSite(container->pClientSite);
+    if (FAILED(hr)) return hr;
+    if (container->pAdviseSink) {
+        hr = SetAdvise(DVASPECT_CONTENT, 0, container->pAdviseSink);
+        if (FAILED(hr)) return hr;
+    }
+    // A sink that takes neither our events nor IDispatch is left unconnected:
+    // the control fires nothing, so the host loses nothing.
+    if (container->pUnkEventSink) event_point_.Advise(container->pUnkEventSink, &control->dwEventCookie);
+    // No property is bindable, so there is no property-notification source
+    // for pPropertyNotifySink; its cookie stays 0.
+    control->dwMiscStatus = GetMiscStatusBits();
+    control->dwViewStatus = GetViewStatus();
+    return S_OK;
+}
+
+STDMETHODIMP ControlBase::SetContentExtent(LPSIZEL size) { return SetExtent(DVASPECT_CONTENT, size); }
+
+STDMETHODIMP ControlBase::GetContentExtent(LPSIZEL size) { return GetExtent(DVASPECT_CONTENT, size); }
 
 HRESULT ControlBase::ShowPropertyPages(HWND parent) {
     // A control site may show its own frame, with its extended properties.

@@ -61,6 +61,7 @@ class ControlBase : public IDispatch,
                     public IProvideClassInfo2,
                     public IConnectionPointContainer,
                     public ISpecifyPropertyPages,
+                    public IQuickActivate,
                     protected DispatchHandler {
 public:
     // IUnknown
@@ -160,6 +161,11 @@ public:
     // ISpecifyPropertyPages
     STDMETHODIMP GetPages(CAUUID* pages) override;
 
+    // IQuickActivate
+    STDMETHODIMP QuickActivate(QACONTAINER* container, QACONTROL* control) override;
+    STDMETHODIMP SetContentExtent(LPSIZEL size) override;
+    STDMETHODIMP GetContentExtent(LPSIZEL size) override;
+
 protected:
     explicit ControlBase(const ControlClass& cls);
     virtual ~ControlBase();
@@ -172,6 +178,8 @@ protected:
     virtual void OnResetState();
     virtual DWORD GetControlFlags() const { return kClipPaintDC; }
     virtual DWORD GetMiscStatusBits() const = 0;
+    // VIEWSTATUS bits for quick activation: what a host may skip painting.
+    virtual DWORD GetViewStatus() const { return 0; }
     virtual bool IsModified() const = 0;
     virtual void SetModifiedFlag(bool modified) = 0;
 

@@ -100,7 +100,7 @@ Win32Device::Win32Device(UniqueFile file, UniqueEvent read_event)
 Win32Device::~Win32Device() {
     // Reads are awaited before Read and WaitEventChar return; only a write
     // can still be running, and its record dies with us.
-    CancelWrite();
+    Win32Device::CancelWrite();
 }
 
 bool Win32Device::CreateWriteEvent() {

@@ -29,7 +29,7 @@ public:
     std::size_t Take(unsigned char* out, std::size_t count);
 
 private:
-    unsigned char data_[kCapacity];
+    unsigned char data_[kCapacity] = {};
     std::size_t head_ = 0;
     std::size_t size_ = 0;
 };
@@ -82,7 +82,7 @@ private:
     OVERLAPPED read_ov_ = {};
     std::uint64_t read_offset_ = 0;
     LookAhead look_ahead_;
-    unsigned char chunk_[4096];
+    unsigned char chunk_[4096] = {};
 
     // The wait for the event character is ours, not the driver's, and some
     // drivers (Wine's) report it back as 0: the one applied here rules.

@@ -22,7 +22,7 @@ public:
     }
     ~Win32Worker() override {
         // The thread runs our body: it must be gone before the body is freed.
-        if (thread_ && !Join(INFINITE)) Terminate();
+        if (thread_ && !Win32Worker::Join(INFINITE)) Win32Worker::Terminate();
     }
     bool Join(std::uint32_t ms) override {
         if (!thread_) return true;

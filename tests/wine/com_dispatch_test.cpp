@@ -5,10 +5,12 @@
 
 #include <oleauto.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "control/orvanta_ids.h"
+#include "platform/com/dispatch.h"
 
 namespace orvanta::testing {
 namespace {
@@ -356,6 +358,42 @@ TEST_F(Dispatch, ControlReportsItsFrameworkConstants) {
     EXPECT_EQ(count, 1u);
     Ptr<ITypeInfo> info;
     EXPECT_EQ(disp->GetTypeInfo(1, 0, info.put()), DISP_E_BADINDEX);
+}
+
+// The framework's result conversion on its own: no operation of the control
+// returns anything but 0 or 1 for a BOOL, so a handler stands in for one that
+// could.
+struct FixedResult final : com::DispatchHandler {
+    std::int32_t number = 0;
+    void Dispatch(const platform::AutoMember&, Action, com::DispatchArgs&, com::DispatchResult& r) override {
+        r.number = number;
+    }
+};
+
+TEST(ComDispatchResult, AnyNonZeroBoolIsTrueAndAShortKeepsItsLow16Bits) {
+    using T = platform::AutoType;
+    const platform::AutoMember members[] = {{"Yes", 1, false, T::kBool, 0, {}}, {"Small", 2, false, T::kI2, 0, {}}};
+    const platform::AutoTable table{members, 2};
+    FixedResult handler;
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    const struct {
+        std::int32_t number;
+        VARIANT_BOOL arrives;
+    } rows[] = {{2, VARIANT_TRUE}, {1, VARIANT_TRUE}, {-1, VARIANT_TRUE}, {0x10000, VARIANT_TRUE},
+                {INT32_MIN, VARIANT_TRUE}, {0, VARIANT_FALSE}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.number);
+        handler.number = row.number;
+        ScopedVariant out;
+        ASSERT_EQ(com::InvokeTable(table, handler, 1, DISPATCH_METHOD, &none, &out.v, nullptr), S_OK);
+        ASSERT_EQ(V_VT(&out.v), VT_BOOL);
+        EXPECT_EQ(V_BOOL(&out.v), row.arrives);
+    }
+    handler.number = 0x12345;
+    ScopedVariant small;
+    ASSERT_EQ(com::InvokeTable(table, handler, 2, DISPATCH_METHOD, &none, &small.v, nullptr), S_OK);
+    ASSERT_EQ(V_VT(&small.v), VT_I2);
+    EXPECT_EQ(V_I2(&small.v), 0x2345);
 }
 
 // Module accounting: objects, locks and class-object references all count.

@@ -53,6 +53,45 @@ HRESULT Ocx::CreateControl(REFIID iid, void** out) {
     return factory->CreateInstance(nullptr, iid, out);
 }
 
+Canvas::Canvas(int width, int height, COLORREF poison) : width_(width), height_(height) {
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* raw = nullptr;
+    dc_ = CreateCompatibleDC(nullptr);
+    bitmap_ = dc_ ? CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, &raw, nullptr, 0) : nullptr;
+    if (!bitmap_ || !raw) return;
+    old_ = SelectObject(dc_, bitmap_);
+    bits_ = static_cast<DWORD*>(raw);
+    const DWORD p = (GetRValue(poison) << 16) | (GetGValue(poison) << 8) | GetBValue(poison);
+    for (int i = 0; i < width * height; ++i) bits_[i] = p;
+    SelectObject(dc_, GetStockObject(BLACK_PEN));
+    SelectObject(dc_, GetStockObject(WHITE_BRUSH));
+}
+
+Canvas::~Canvas() {
+    if (old_) SelectObject(dc_, old_);
+    if (bitmap_) DeleteObject(bitmap_);
+    if (dc_) DeleteDC(dc_);
+}
+
+COLORREF Canvas::Pixel(int x, int y) const {
+    GdiFlush();
+    const DWORD p = bits_[y * width_ + x];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+}
+
+int Canvas::Count(COLORREF colour) const {
+    GdiFlush();
+    const DWORD want = (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+    int n = 0;
+    for (int i = 0; i < width_ * height_; ++i) n += (bits_[i] & 0x00FFFFFF) == want;
+    return n;
+}
+
 HRESULT CallDispatch(IDispatch* d, DISPID id, WORD flags, VARIANT* args, UINT count, VARIANT* result,
                      UINT* arg_error) {
     DISPPARAMS params = {args, nullptr, count, 0};

@@ -100,6 +100,27 @@ struct RegisteredTest : ComTest {
     }
 };
 
+// A top-down 32-bit bitmap to draw into, every pixel `poison` at first, with
+// the stock black pen and white brush selected.
+class Canvas {
+public:
+    Canvas(int width, int height, COLORREF poison);
+    ~Canvas();
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    bool Ok() const { return bits_ != nullptr; }
+    HDC Dc() const { return dc_; }
+    COLORREF Pixel(int x, int y) const;
+    int Count(COLORREF colour) const;
+
+private:
+    int width_, height_;
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    DWORD* bits_ = nullptr;
+};
+
 // Calls by DISPID, as a script host does.
 HRESULT CallDispatch(IDispatch* d, DISPID id, WORD flags, VARIANT* args, UINT count, VARIANT* result,
                      UINT* arg_error = nullptr);

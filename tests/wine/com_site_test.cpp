@@ -39,11 +39,6 @@ struct AtlHost : RegisteredTest {
     HWND frame = nullptr, ax = nullptr;
 };
 
-COLORREF Pixel(const DWORD* bits, int width, int x, int y) {
-    const DWORD p = bits[y * width + x];
-    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-}
-
 TEST_F(AtlHost, SitesActivatesAndDrawsTheRectangleWithItsEllipse) {
     Ptr<IUnknown> control;
     ASSERT_EQ(get(ax, control.put()), S_OK);
@@ -66,40 +61,22 @@ TEST_F(AtlHost, SitesActivatesAndDrawsTheRectangleWithItsEllipse) {
     }
 
     const int w = 100, h = 60;
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;  // top-down
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* raw = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &raw, nullptr, 0);
-    ASSERT_TRUE(dc && bmp && raw);
-    HGDIOBJ old = SelectObject(dc, bmp);
-    auto* bits = static_cast<DWORD*>(raw);
-    for (int i = 0; i < w * h; ++i) bits[i] = 0x00FF0000;  // poison: red
-    SelectObject(dc, GetStockObject(BLACK_PEN));
-    SelectObject(dc, GetStockObject(WHITE_BRUSH));
+    Canvas canvas(w, h, RGB(255, 0, 0));  // poison: red
+    ASSERT_TRUE(canvas.Ok());
     Ptr<IViewObject> view;
     ASSERT_EQ(control->QueryInterface(IID_IViewObject, view.put_void()), S_OK);
     RECTL bounds = {0, 0, w, h};
-    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), S_OK);
-    GdiFlush();
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, canvas.Dc(), &bounds, nullptr, nullptr, 0),
+              S_OK);
     const COLORREF white = RGB(255, 255, 255), black = RGB(0, 0, 0);
-    EXPECT_EQ(Pixel(bits, w, 1, 1), white) << "corner: the white rectangle";
-    EXPECT_EQ(Pixel(bits, w, w - 2, h - 2), white);
-    EXPECT_EQ(Pixel(bits, w, w / 2, h / 2), white) << "inside the ellipse: the selected brush";
-    EXPECT_EQ(Pixel(bits, w, 0, h / 2), black) << "the ellipse touches the left edge";
-    EXPECT_EQ(Pixel(bits, w, w / 2, 0), black) << "and the top edge";
-    int red = 0;
-    for (int i = 0; i < w * h; ++i) red += (bits[i] & 0x00FFFFFF) == 0x00FF0000;
-    EXPECT_EQ(red, 0) << "every pixel of the bounds is drawn";
-    EXPECT_EQ(view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0),
+    EXPECT_EQ(canvas.Pixel(1, 1), white) << "corner: the white rectangle";
+    EXPECT_EQ(canvas.Pixel(w - 2, h - 2), white);
+    EXPECT_EQ(canvas.Pixel(w / 2, h / 2), white) << "inside the ellipse: the selected brush";
+    EXPECT_EQ(canvas.Pixel(0, h / 2), black) << "the ellipse touches the left edge";
+    EXPECT_EQ(canvas.Pixel(w / 2, 0), black) << "and the top edge";
+    EXPECT_EQ(canvas.Count(RGB(255, 0, 0)), 0) << "every pixel of the bounds is drawn";
+    EXPECT_EQ(view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, canvas.Dc(), &bounds, nullptr, nullptr, 0),
               DV_E_DVASPECT);
-    SelectObject(dc, old);
-    DeleteObject(bmp);
-    DeleteDC(dc);
     inplace.reset();
     ole.reset();
     site.reset();

@@ -70,7 +70,9 @@ TEST_F(Module, NeedsNothingButSystemLibraries) {
     EXPECT_GT(count, 0);
 }
 
-TEST_F(Module, ServesNoClassYetAndMayAlwaysUnload) {
+// Straight after loading: an unknown class is refused, and with no object,
+// lock or class-object reference the module may go.
+TEST_F(Module, RefusesAnUnknownClassAndMayUnloadWhileUnused) {
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     using CanUnload = HRESULT(STDAPICALLTYPE*)();
     auto get = reinterpret_cast<GetClassObject>(

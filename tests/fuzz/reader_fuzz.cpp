@@ -1,0 +1,84 @@
+// The scan code reader fed any port bytes, with reads that may come short
+// and waits that may fail: every code comes back, none past its suffix,
+// none longer than the reader keeps, none holding a zero byte.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "tests/fakes/fake_port.h"
+
+namespace {
+
+// A device whose input is the fuzzer's bytes; each read takes at most the
+// count the script gives, and the wait fails once no suffix is left.
+class ScriptedDevice : public orvanta::fakes::FakeDevice {
+public:
+    ScriptedDevice(std::shared_ptr<orvanta::fakes::PortState> state, std::string input, std::string reads)
+        : FakeDevice(state, "COM1"), input_(std::move(input)), reads_(std::move(reads)) {}
+    bool WaitEventChar(orvanta::platform::StopSignal*) override {
+        return input_.find(evt_, at_) != std::string::npos;
+    }
+    bool ApplyLineSettings(const orvanta::platform::LineSettings& s) override {
+        evt_ = s.EvtChar;
+        return true;
+    }
+    std::uint32_t Read(void* buffer, std::uint32_t count, orvanta::platform::StopSignal*) override {
+        // A read that comes short is a read of nothing, as on a port's time-out.
+        if (count > 0 && !reads_.empty() && (reads_[read_++ % reads_.size()] & 0x0F) == 0) return 0;
+        std::uint32_t n = 0;
+        for (; n < count && at_ < input_.size(); ++n) static_cast<char*>(buffer)[n] = input_[at_++];
+        return n;
+    }
+    std::size_t Consumed() const { return at_; }
+
+private:
+    std::string input_, reads_;
+    std::size_t at_ = 0, read_ = 0;
+    char evt_ = 0;
+};
+
+class ScriptedPorts : public orvanta::fakes::FakePorts {
+public:
+    using FakePorts::FakePorts;
+    std::unique_ptr<orvanta::platform::Device> OpenDevice(const char*) override {
+        auto device = std::make_unique<ScriptedDevice>(state, input, reads);
+        last = device.get();
+        return device;
+    }
+    std::shared_ptr<orvanta::fakes::PortState> state;
+    std::string input, reads;
+    ScriptedDevice* last = nullptr;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2) return 0;
+    const char suffix = static_cast<char>(data[0]);
+    const std::size_t split = data[1] % 16;
+    if (size < 2 + split) return 0;
+    auto state = std::make_shared<orvanta::fakes::PortState>();
+    orvanta::fakes::FakeUserInterface ui;
+    ScriptedPorts ports(state, ui);
+    ports.state = state;
+    ports.reads.assign(reinterpret_cast<const char*>(data) + 2, split);
+    ports.input.assign(reinterpret_cast<const char*>(data) + 2 + split, size - 2 - split);
+    orvanta::fakes::FakeInput input;
+    orvanta::fakes::FakeThreads threads;
+    orvanta::COrvantaCtrl ctrl(orvanta::Platform{ui, ports, input, threads});
+    ctrl.SetScannerSuffixChar(static_cast<std::int16_t>(static_cast<signed char>(suffix)));
+    if (!ctrl.OpenDevice("COM1") || !ctrl.SetCOMSettings("")) std::abort();
+
+    for (int idle = 0; idle < 64;) {
+        const std::size_t before = ports.last->Consumed();
+        const std::string code = ctrl.ScanCodeFromCOM();
+        if (code.size() > 65535 || code.find('\0') != std::string::npos) std::abort();
+        // (A failed wait's "ERROR" may hold the suffix letter.)
+        if (code != "ERROR" && code.find(suffix) != std::string::npos) std::abort();
+        if (ports.last->Consumed() > before) idle = 0;
+        else if (code == "ERROR") break;  // no suffix left: the wait failed
+        else ++idle;                      // a short read ended the code early
+    }
+    return 0;
+}

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The checks beside the tests: static analysis of the product code, the unit
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer and once under
+# valgrind, and a bounded run of each fuzzer. Prints
+# "hardening: N passed, N failed" last.
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${ORVANTA_BUILD:-$root/build}
+jobs=$(nproc)
+seconds=${ORVANTA_FUZZ_SECONDS:-30}
+passed=0
+failed=0
+
+check() {
+    local what=$1 log=$2
+    shift 2
+    if "$@" >"$log" 2>&1; then
+        echo "[       OK ] $what"
+        passed=$((passed + 1))
+    else
+        echo "[  FAILED  ] $what (log: $log)" >&2
+        tail -n 30 "$log" | sed 's/^/    /' >&2
+        failed=$((failed + 1))
+    fi
+}
+
+mkdir -p "$build/hardening"
+log=$build/hardening
+
+cd "$root"
+check "cppcheck on the product code" "$log/cppcheck.log" \
+    cppcheck --enable=warning,performance,portability --std=c++17 --language=c++ --library=windows \
+    --error-exitcode=1 --inline-suppr --quiet -I . -DWIN32 -D_WIN32 --suppress=missingIncludeSystem \
+    control device scanner platform ui demo tests/fuzz
+
+sanitized() {
+    cmake -S "$root" -B "$build/asan" -DCMAKE_BUILD_TYPE=Debug \
+        -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer" &&
+        cmake --build "$build/asan" -j "$jobs" --target orvanta_unit_tests &&
+        "$build/asan/orvanta_unit_tests"
+}
+check "unit tests under ASan and UBSan" "$log/asan.log" sanitized
+
+memcheck() {
+    [ -x "$build/native/orvanta_unit_tests" ] || return 1
+    valgrind --error-exitcode=9 --leak-check=full --errors-for-leak-kinds=definite --quiet \
+        "$build/native/orvanta_unit_tests"
+}
+check "unit tests under valgrind memcheck" "$log/valgrind.log" memcheck
+
+fuzz_build() {
+    CXX=clang++ cmake -S "$root" -B "$build/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANTA_FUZZ=ON \
+        -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined" &&
+        cmake --build "$build/fuzz" -j "$jobs" --target fuzz_esc_params fuzz_persist fuzz_reader fuzz_report
+}
+if check "fuzzers build" "$log/fuzz-build.log" fuzz_build; then
+    for name in esc_params persist reader report; do
+        mkdir -p "$build/fuzz/corpus/$name" "$build/fuzz/crashes"
+        check "fuzzing $name for ${seconds} s" "$log/fuzz-$name.log" \
+            "$build/fuzz/fuzz_$name" -max_total_time="$seconds" -rss_limit_mb=2048 \
+            -artifact_prefix="$build/fuzz/crashes/$name-" "$build/fuzz/corpus/$name"
+    done
+fi
+
+echo "hardening: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
