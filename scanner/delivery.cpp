@@ -35,8 +35,8 @@ std::int32_t COrvantaCtrl::SendCodeToWindow(std::int32_t window, std::string cod
     } else {
         const platform::WindowId target = ToWindow(window);
         result = 0;
+        // A code goes whole or not at all: a stop takes effect after it.
         for (const char c : code) {
-            if (Stopping(stop)) break;
             // Zero-extended: a sign-extended byte reaches a form as a negative key code.
             m_platform.input.SendChar(target, static_cast<unsigned char>(c), 1);
             ++result;
@@ -58,8 +58,7 @@ std::int32_t COrvantaCtrl::SendCodeToWindow(std::int32_t window, std::string cod
 
 std::int32_t COrvantaCtrl::TypeCodeAsKeys(std::string code, platform::StopSignal* stop) {
     std::int32_t typed = 0;
-    for (const char c : code) {
-        if (Stopping(stop)) break;
+    for (const char c : code) {  // whole, as above
         m_platform.input.TypeChar(static_cast<unsigned char>(c));
         ++typed;
     }

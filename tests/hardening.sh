@@ -38,13 +38,13 @@ sanitized() {
     cmake -S "$root" -B "$build/asan" -DCMAKE_BUILD_TYPE=Debug \
         -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer" &&
         cmake --build "$build/asan" -j "$jobs" --target orvanta_unit_tests &&
-        "$build/asan/orvanta_unit_tests"
+        timeout 900 "$build/asan/orvanta_unit_tests"
 }
 check "unit tests under ASan and UBSan" "$log/asan.log" sanitized
 
 memcheck() {
     [ -x "$build/native/orvanta_unit_tests" ] || return 1
-    valgrind --error-exitcode=9 --leak-check=full --errors-for-leak-kinds=definite --quiet \
+    timeout 1200 valgrind --error-exitcode=9 --leak-check=full --errors-for-leak-kinds=definite --quiet \
         "$build/native/orvanta_unit_tests"
 }
 check "unit tests under valgrind memcheck" "$log/valgrind.log" memcheck
@@ -58,7 +58,7 @@ if check "fuzzers build" "$log/fuzz-build.log" fuzz_build; then
     for name in esc_params persist reader report; do
         mkdir -p "$build/fuzz/corpus/$name" "$build/fuzz/crashes"
         check "fuzzing $name for ${seconds} s" "$log/fuzz-$name.log" \
-            "$build/fuzz/fuzz_$name" -max_total_time="$seconds" -rss_limit_mb=2048 \
+            timeout $((seconds + 120)) "$build/fuzz/fuzz_$name" -max_total_time="$seconds" -rss_limit_mb=2048 \
             -artifact_prefix="$build/fuzz/crashes/$name-" "$build/fuzz/corpus/$name"
     done
 fi

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "platform/threads.h"
 #include "platform/win32/handle.h"
 
@@ -11,9 +13,16 @@ namespace orvanta::win32 {
 class Win32StopSignal : public platform::StopSignal {
 public:
     Win32StopSignal();
-    void Set() override { SetEvent(event_.get()); }
-    void Reset() override { ResetEvent(event_.get()); }
-    bool IsSet() const override { return WaitForSingleObject(event_.get(), 0) == WAIT_OBJECT_0; }
+    void Set() override {
+        set_.store(true);
+        SetEvent(event_.get());
+    }
+    void Reset() override {
+        set_.store(false);
+        ResetEvent(event_.get());
+    }
+    // Asked once per code and per byte: a flag, not a kernel call.
+    bool IsSet() const override { return set_.load(); }
     bool WaitFor(std::uint32_t ms) override {
         return WaitForSingleObject(event_.get(), ms) == WAIT_OBJECT_0;
     }
@@ -22,6 +31,7 @@ public:
 
 private:
     UniqueEvent event_;
+    std::atomic<bool> set_{false};
 };
 
 class Win32Threads : public platform::Threads {

@@ -2,6 +2,7 @@
 // background task with its answers and its stop.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <set>
 #include <string>
@@ -352,17 +353,26 @@ TEST_F(Scanner, AHostReaderBesideTheTaskNeverSplitsACode) {
     ctrl.SetonlyWorkwithCurrentWindow(true);
     ctrl.SetscanWindowHandle(0x42);
     ctrl.ActivateScanTask();
-    std::string burst;
-    for (int i = 0; i < 200; ++i) burst += "code" + std::to_string(i) + "\x03";
-    p.port->Feed(burst);
+    // Codes keep coming until the host has read its share, so neither
+    // reader can starve the other into waiting for ever.
+    std::atomic<bool> host_done{false};
+    std::atomic<int> fed{0};
+    std::thread scanner([&] {
+        while (!host_done) {
+            p.port->Feed("code" + std::to_string(fed++) + "\x03");
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    });
     std::vector<std::string> host_codes;
     for (int i = 0; i < 20; ++i) host_codes.push_back(ctrl.ScanCodeFromCOM());
+    host_done = true;
+    scanner.join();
     ctrl.DeactivateScanTask(0);
     // Each reader got whole codes; together they got each code once.
     std::set<std::string> seen(host_codes.begin(), host_codes.end());
     std::string task_chars = p.input.Delivered();
     for (const auto& code : host_codes) EXPECT_EQ(code.rfind("code", 0), 0u) << code;
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < fed; ++i) {
         const std::string code = "code" + std::to_string(i);
         if (seen.count(code)) continue;
         const std::size_t at = task_chars.find(code);
