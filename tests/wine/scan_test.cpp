@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 
@@ -262,6 +263,41 @@ TEST_F(Scan, FloodsBinaryAndZeroBytesLeaveTheNextCodeIntact) {
     EXPECT_EQ(Bounded("a code", [&] { return ctrl->ScanCodeFromCOM(); }), "ab");
     EXPECT_EQ(Bounded("a code", [&] { return ctrl->ScanCodeFromCOM(); }), "");
     EXPECT_EQ(Bounded("a code", [&] { return ctrl->ScanCodeFromCOM(); }), "\x80\xFF");
+}
+
+TEST_F(Scan, ATaskHeldByAHungWindowIsEndedWithinItsBoundAndTheNextOneWorks) {
+    // A window whose thread never takes its messages: the task's SendMessage
+    // to it never returns, so only the last resort ends the task.
+    std::atomic<HWND> hung{nullptr};
+    win32::Win32StopSignal release;
+    std::thread owner([&] {
+        hung = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        release.WaitFor(30000);  // no message loop meanwhile
+        DestroyWindow(hung);
+    });
+    ASSERT_TRUE(PumpUntil([&] { return hung.load() != nullptr; }));
+    ctrl->SetwithACKN(true);
+    ctrl->SetonlyWorkwithCurrentWindow(true);
+    ctrl->SetscanWindowHandle(static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(hung.load())));
+    const int threads_before = ThreadCount();
+    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ASSERT_EQ(Answers(1), "\x06");
+    ASSERT_TRUE(scanner->Send("H1\x03"));
+    Sleep(300);  // the task is inside SendMessage now
+    Elapsed elapsed;
+    ctrl->DeactivateScanTask(0);
+    EXPECT_LT(elapsed.ms(), 8000u);
+    EXPECT_GE(elapsed.ms(), 4000u);  // it was given its few seconds first
+    EXPECT_EQ(ThreadCount(), threads_before);
+    release.Set();
+    owner.join();
+    // Nothing it held is left held: the next task reads, answers and writes.
+    Form form;
+    ctrl->SetscanWindowHandle(form.handle());
+    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ASSERT_TRUE(scanner->Send("OK\x03"));
+    EXPECT_TRUE(PumpUntil([&] { return WindowText(form.edit()) == "OK"; }));
+    EXPECT_EQ(ctrl->Write("w"), 1);
 }
 
 TEST_F(Scan, ClosingThePortUnderTheReaderStopsTheTask) {
