@@ -75,6 +75,24 @@ run_arch() {
         grep -E '^\[  (PASSED|FAILED)  \]' "$suite_log" | sed "s/^/  $suite: /" | head -n 5
     done
 
+    # The cable pulled under a pending write and a waiting scan task: the
+    # test says when, by a file, and the pair goes.
+    rm -f "$work/cable.ready"
+    wh_com_pair_restart 5 >/dev/null
+    rc=0
+    (cd "$work" && ORVANTA_PEER_PORTS="COM5:COM6" ORVANTA_PULL_CABLE=1 wh_run 120 "$build/wine/tests-$arch-pulled.log" \
+        "$dir/orvanta_wine_tests.exe" "--ocx=$ocx" --gtest_filter='CablePulled.*' >/dev/null) &
+    local runner=$! waited=0
+    while [ ! -f "$work/cable.ready" ] && [ "$waited" -lt 300 ] && kill -0 "$runner" 2>/dev/null; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    wh_com_pair_down 5 || true
+    wait "$runner" || rc=$?
+    count_gtest "$build/wine/tests-$arch-pulled.log" "$rc" "the $arch cable-pulled test"
+    grep -E '^\[  (PASSED|FAILED)  \]' "$build/wine/tests-$arch-pulled.log" | sed "s/^/  CablePulled: /" | head -n 3
+    wh_com_pair 5 6 >/dev/null
+
     # Registration by regsvr32, the registry against the table, the control
     # from VBScript and JScript, then removal by regsvr32 /u.
     echo "== Real hosts, $arch"
