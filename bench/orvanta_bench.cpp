@@ -31,6 +31,7 @@
 #include "platform/win32/win32_input.h"
 #include "platform/win32/win32_port.h"
 #include "platform/win32/win32_threads.h"
+#include "tests/wine/peer.h"
 
 namespace bench {
 
@@ -626,13 +627,7 @@ Snapshot Take() {
         s.handles = ProbeHandles();
         g_handle_source = "handles probed one by one";
     }
-    win32::UniqueFile snap(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Thread32First(snap.get(), &entry); more; more = Thread32Next(snap.get(), &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
-    s.threads = count;
+    s.threads = orvanta::testing::ThreadCount();
     return s;
 }
 

@@ -3,6 +3,8 @@
 // =unregistered) after wine regsvr32 has run.
 #include "tests/wine/com_host.h"
 
+#include "platform/win32/handle.h"
+
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -16,53 +18,51 @@ const char kPage[] = "{1C3B2485-A973-4F1E-8A7C-3A51ED70F978}";
 const char kLib[] = "{1C3B2481-A973-4F1E-8A7C-3A51ED70F978}";
 const char kProgId[] = "ORVANTA.OrvantaCtrl.1";
 
-bool Exists(const std::string& key) {
+win32::UniqueRegKey OpenClassesKey(const std::string& key) {
     HKEY h = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-    RegCloseKey(h);
-    return true;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return {};
+    return win32::UniqueRegKey(h);
 }
+
+bool Exists(const std::string& key) { return static_cast<bool>(OpenClassesKey(key)); }
 
 // The value's data, or "<missing>"; "<type N>" for anything but REG_SZ.
 std::string Read(const std::string& key, const char* name) {
-    HKEY h = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return "<missing>";
+    const win32::UniqueRegKey h = OpenClassesKey(key);
+    if (!h) return "<missing>";
     char data[1024] = {};
     DWORD size = sizeof data - 1, type = 0;
-    const LONG rc = RegQueryValueExA(h, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(h);
-    if (rc != ERROR_SUCCESS) return "<missing>";
+    if (RegQueryValueExA(h.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
+        return "<missing>";
     if (type != REG_SZ) return "<type " + std::to_string(type) + ">";
     return data;
 }
 
-// Names of the values under a key, "" for the default one.
-std::set<std::string> ValueNames(const std::string& key) {
+// The names a registry enumeration gives under a key (values: "" for the
+// default one, or subkeys).
+template <typename Enumerate>
+std::set<std::string> Names(const std::string& key, Enumerate enumerate) {
     std::set<std::string> names;
-    HKEY h = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return names;
-    for (DWORD i = 0;; ++i) {
+    const win32::UniqueRegKey h = OpenClassesKey(key);
+    for (DWORD i = 0; h; ++i) {
         char name[256];
         DWORD length = sizeof name;
-        if (RegEnumValueA(h, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (enumerate(h.get(), i, name, &length) != ERROR_SUCCESS) break;
         names.insert(name);
     }
-    RegCloseKey(h);
     return names;
 }
 
+std::set<std::string> ValueNames(const std::string& key) {
+    return Names(key, [](HKEY h, DWORD i, char* name, DWORD* length) {
+        return RegEnumValueA(h, i, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
+}
+
 std::set<std::string> SubKeys(const std::string& key) {
-    std::set<std::string> names;
-    HKEY h = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return names;
-    for (DWORD i = 0;; ++i) {
-        char name[256];
-        DWORD length = sizeof name;
-        if (RegEnumKeyExA(h, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        names.insert(name);
-    }
-    RegCloseKey(h);
-    return names;
+    return Names(key, [](HKEY h, DWORD i, char* name, DWORD* length) {
+        return RegEnumKeyExA(h, i, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
 }
 
 std::string ShortPath(const std::string& path) {

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <atomic>
 #include <cctype>
@@ -30,16 +29,6 @@ LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
         return 0;
     }
     return DefWindowProcA(window, message, wparam, lparam);
-}
-
-int Threads() {
-    win32::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
-    return count;
 }
 
 DWORD Handles() {
@@ -88,7 +77,7 @@ TEST(Soak, CodesWritesReopensAndStopsAtRandom) {
     ctrl->CloseDevice();
     far_end.Drain(100);
     const DWORD handles_before = Handles();
-    const int threads_before = Threads();
+    const int threads_before = ThreadCount();
     start();
 
     std::atomic<bool> done{false};
@@ -174,7 +163,7 @@ TEST(Soak, CodesWritesReopensAndStopsAtRandom) {
     EXPECT_GT(delivered, 0u);
 
     EXPECT_EQ(Handles(), handles_before);
-    EXPECT_EQ(Threads(), threads_before);
+    EXPECT_EQ(ThreadCount(), threads_before);
     EXPECT_TRUE(watcher.Boxes().empty());
     ctrl.reset();
     DestroyWindow(target);
