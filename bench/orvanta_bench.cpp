@@ -252,7 +252,6 @@ public:
     CountingDevice(std::unique_ptr<platform::Device> inner, std::atomic<int>& waits)
         : inner_(std::move(inner)), waits_(waits) {}
     bool CreateWriteEvent() override { return inner_->CreateWriteEvent(); }
-    void ResetWriteEvent() override { inner_->ResetWriteEvent(); }
     platform::WriteStart StartWrite(const void* d, std::uint32_t n) override { return inner_->StartWrite(d, n); }
     platform::WaitOutcome WaitWrite(std::uint32_t ms, std::uint32_t& w, platform::StopSignal* s) override {
         return inner_->WaitWrite(ms, w, s);

@@ -1,7 +1,7 @@
 #include "control/orvanta_ctrl.h"
 
-#include "control/reporting.h"
-#include "control/texts.h"
+#include "core/reporting.h"
+#include "core/texts.h"
 #include "scanner/scan_task.h"
 
 namespace orvanta {

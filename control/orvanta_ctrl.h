@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "device/gate.h"
+#include "core/gate.h"
 #include "platform/input.h"
 #include "platform/port.h"
 #include "platform/threads.h"

@@ -1,7 +1,7 @@
 // Opening and closing the device, with the protocol file and the write event.
 #include "control/orvanta_ctrl.h"
-#include "control/reporting.h"
-#include "control/texts.h"
+#include "core/reporting.h"
+#include "core/texts.h"
 #include "device/channel_rules.h"
 
 namespace orvanta {

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "control/orvanta_ctrl.h"
-#include "control/reporting.h"
-#include "control/texts.h"
+#include "core/reporting.h"
+#include "core/texts.h"
 
 namespace orvanta {
 

@@ -2,8 +2,8 @@
 #include <cstring>
 
 #include "control/orvanta_ctrl.h"
-#include "control/reporting.h"
-#include "control/texts.h"
+#include "core/reporting.h"
+#include "core/texts.h"
 #include "device/channel_rules.h"
 
 namespace orvanta {
@@ -50,7 +50,6 @@ std::int32_t COrvantaCtrl::WriteLocked(const char* data, std::uint32_t length,
                                        platform::StopSignal* stop) {
     platform::Device& device = *h_Lpt1;
     if (m_hProtocolFile) m_hProtocolFile->Write(data, echo_length);
-    device.ResetWriteEvent();
 
     const platform::WriteStart start = device.StartWrite(data, length);
     char message[kNoticeBuffer];

@@ -5,20 +5,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/line_settings.h"
+
 namespace orvanta::platform {
 
 class StopSignal;
-
-// Line settings the control reads and changes. The platform keeps the rest of
-// its native record in `native`, so a read-modify-write keeps every other field.
-struct LineSettings {
-    std::uint32_t BaudRate = 0;
-    std::uint8_t ByteSize = 0;
-    std::uint8_t Parity = 0;
-    std::uint8_t StopBits = 0;
-    char EvtChar = 0;
-    alignas(8) unsigned char native[64] = {};
-};
 
 // Escape functions, with the values of Win32's EscapeCommFunction.
 enum EscapeFunction : std::uint32_t {
@@ -42,8 +33,8 @@ public:
 
     // The write-completion event: unnamed, auto-reset, initially signalled.
     virtual bool CreateWriteEvent() = 0;
-    virtual void ResetWriteEvent() = 0;
-    // Starts one write; at most one is outstanding per device.
+    // Starts one write (the start clears the completion event); at most one
+    // is outstanding per device.
     virtual WriteStart StartWrite(const void* data, std::uint32_t length) = 0;
     // Waits up to `limit_ms` for the outstanding write; `written` gets its count.
     // Stopped when `stop` is set first; the write is then still outstanding.

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "control/persist_state.h"
+#include "platform/persist_state.h"
 #include "platform/automation.h"
 #include "platform/com/com_module.h"
 #include "platform/com/com_util.h"

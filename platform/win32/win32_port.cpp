@@ -2,15 +2,11 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <new>
 
 #include "platform/win32/win32_threads.h"
 
 namespace orvanta::win32 {
-
-static_assert(sizeof(DCB) <= sizeof(platform::LineSettings::native),
-              "LineSettings::native must hold a DCB");
 
 namespace {
 
@@ -44,51 +40,67 @@ DWORD CancelAndAwait(HANDLE file, OVERLAPPED& ov) {
     return count;
 }
 
-void CopyIn(const platform::LineSettings& settings, DCB& dcb) {
-    dcb.BaudRate = settings.BaudRate;
-    dcb.ByteSize = settings.ByteSize;
-    dcb.Parity = settings.Parity;
-    dcb.StopBits = settings.StopBits;
-    dcb.EvtChar = settings.EvtChar;
+platform::DcbRecord FromWin32(const DCB& d) {
+    platform::DcbRecord r;
+    r.DCBlength = d.DCBlength;
+    r.BaudRate = d.BaudRate;
+    r.fBinary = static_cast<std::uint8_t>(d.fBinary);
+    r.fParity = static_cast<std::uint8_t>(d.fParity);
+    r.fOutxCtsFlow = static_cast<std::uint8_t>(d.fOutxCtsFlow);
+    r.fOutxDsrFlow = static_cast<std::uint8_t>(d.fOutxDsrFlow);
+    r.fDtrControl = static_cast<std::uint8_t>(d.fDtrControl);
+    r.fDsrSensitivity = static_cast<std::uint8_t>(d.fDsrSensitivity);
+    r.fTXContinueOnXoff = static_cast<std::uint8_t>(d.fTXContinueOnXoff);
+    r.fOutX = static_cast<std::uint8_t>(d.fOutX);
+    r.fInX = static_cast<std::uint8_t>(d.fInX);
+    r.fErrorChar = static_cast<std::uint8_t>(d.fErrorChar);
+    r.fNull = static_cast<std::uint8_t>(d.fNull);
+    r.fRtsControl = static_cast<std::uint8_t>(d.fRtsControl);
+    r.fAbortOnError = static_cast<std::uint8_t>(d.fAbortOnError);
+    r.XonLim = d.XonLim;
+    r.XoffLim = d.XoffLim;
+    r.ByteSize = d.ByteSize;
+    r.Parity = d.Parity;
+    r.StopBits = d.StopBits;
+    r.XonChar = d.XonChar;
+    r.XoffChar = d.XoffChar;
+    r.ErrorChar = d.ErrorChar;
+    r.EofChar = d.EofChar;
+    r.EvtChar = d.EvtChar;
+    return r;
 }
 
-void Store(const DCB& dcb, platform::LineSettings& settings) {
-    std::memcpy(settings.native, &dcb, sizeof dcb);
-    settings.BaudRate = dcb.BaudRate;
-    settings.ByteSize = dcb.ByteSize;
-    settings.Parity = dcb.Parity;
-    settings.StopBits = dcb.StopBits;
-    settings.EvtChar = dcb.EvtChar;
+DCB ToWin32(const platform::DcbRecord& r) {
+    DCB d = {};
+    d.DCBlength = sizeof d;
+    d.BaudRate = r.BaudRate;
+    d.fBinary = r.fBinary & 1;
+    d.fParity = r.fParity & 1;
+    d.fOutxCtsFlow = r.fOutxCtsFlow & 1;
+    d.fOutxDsrFlow = r.fOutxDsrFlow & 1;
+    d.fDtrControl = r.fDtrControl & 3;
+    d.fDsrSensitivity = r.fDsrSensitivity & 1;
+    d.fTXContinueOnXoff = r.fTXContinueOnXoff & 1;
+    d.fOutX = r.fOutX & 1;
+    d.fInX = r.fInX & 1;
+    d.fErrorChar = r.fErrorChar & 1;
+    d.fNull = r.fNull & 1;
+    d.fRtsControl = r.fRtsControl & 3;
+    d.fAbortOnError = r.fAbortOnError & 1;
+    d.XonLim = r.XonLim;
+    d.XoffLim = r.XoffLim;
+    d.ByteSize = r.ByteSize;
+    d.Parity = r.Parity;
+    d.StopBits = r.StopBits;
+    d.XonChar = r.XonChar;
+    d.XoffChar = r.XoffChar;
+    d.ErrorChar = r.ErrorChar;
+    d.EofChar = r.EofChar;
+    d.EvtChar = r.EvtChar;
+    return d;
 }
 
 }  // namespace
-
-std::size_t LookAhead::Append(const unsigned char* bytes, std::size_t count) {
-    std::size_t dropped = 0;
-    if (count > kCapacity) {
-        dropped = count - kCapacity;
-        bytes += dropped;
-        count = kCapacity;
-    }
-    const std::size_t room = kCapacity - size_;
-    if (count > room) {
-        const std::size_t drop = count - room;
-        head_ = (head_ + drop) % kCapacity;
-        size_ -= drop;
-        dropped += drop;
-    }
-    for (std::size_t i = 0; i < count; ++i) data_[(head_ + size_ + i) % kCapacity] = bytes[i];
-    size_ += count;
-    return dropped;
-}
-
-std::size_t LookAhead::Take(unsigned char* out, std::size_t count) {
-    const std::size_t n = std::min(count, size_);
-    for (std::size_t i = 0; i < n; ++i) out[i] = data_[(head_ + i) % kCapacity];
-    head_ = (head_ + n) % kCapacity;
-    size_ -= n;
-    return n;
-}
 
 // ---------------------------------------------------------------------------
 
@@ -110,11 +122,6 @@ bool Win32Device::CreateWriteEvent() {
         write_ov_.hEvent = write_event_.get();
     }
     return static_cast<bool>(write_event_);
-}
-
-void Win32Device::ResetWriteEvent() {
-    // Nothing to do: WriteFile resets the record's event as the write
-    // starts, and the extra call costs a server round trip per write.
 }
 
 void Win32Device::FinishWrite(DWORD count) {
@@ -194,30 +201,33 @@ bool Win32Device::Flush() { return FlushFileBuffers(file_.get()) != FALSE; }
 
 // ---------------------------------------------------------------------------
 
+bool Win32Device::ReadDcb(DCB& dcb) {
+    dcb = DCB{};
+    dcb.DCBlength = sizeof dcb;
+    return GetCommState(file_.get(), &dcb) != FALSE;
+}
+
 DCB Win32Device::BaseDcb(const platform::LineSettings& settings) {
-    DCB dcb;
-    std::memcpy(&dcb, settings.native, sizeof dcb);
-    if (dcb.DCBlength != sizeof dcb) {
+    platform::DcbRecord port_now;
+    if (!settings.has_record) {
         // Never filled by ReadLineSettings: start from the port as it is.
-        dcb = DCB{};
-        dcb.DCBlength = sizeof dcb;
-        if (!GetCommState(file_.get(), &dcb)) {
-            dcb = DCB{};
-            dcb.DCBlength = sizeof dcb;
-            dcb.fBinary = TRUE;  // Windows supports no other mode
+        DCB dcb;
+        if (ReadDcb(dcb)) {
+            port_now = FromWin32(dcb);
+        } else {
+            port_now.DCBlength = sizeof(DCB);
+            port_now.fBinary = 1;  // Windows supports no other mode
         }
     }
-    CopyIn(settings, dcb);
-    return dcb;
+    return ToWin32(settings.ToDcb(port_now));
 }
 
 bool Win32Device::ReadLineSettings(platform::LineSettings& settings) {
-    DCB dcb = {};
-    dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(file_.get(), &dcb)) return false;
+    DCB dcb;
+    if (!ReadDcb(dcb)) return false;
     const int applied = applied_event_char_.load();
     if (applied >= 0) dcb.EvtChar = static_cast<char>(applied);
-    Store(dcb, settings);
+    settings = platform::LineSettings::FromDcb(FromWin32(dcb));
     return true;
 }
 
@@ -225,7 +235,7 @@ bool Win32Device::ParseMode(const char* mode, platform::LineSettings& settings) 
     if (!mode) return false;
     DCB dcb = BaseDcb(settings);
     if (!BuildCommDCBA(mode, &dcb)) return false;
-    Store(dcb, settings);
+    settings = platform::LineSettings::FromDcb(FromWin32(dcb));
     return true;
 }
 
@@ -292,9 +302,8 @@ bool Win32Device::WaitEventChar(platform::StopSignal* stop) {
     if (applied >= 0) {
         wanted = static_cast<char>(applied);
     } else {
-        DCB dcb = {};
-        dcb.DCBlength = sizeof dcb;
-        if (!GetCommState(file_.get(), &dcb)) return false;
+        DCB dcb;
+        if (!ReadDcb(dcb)) return false;
         wanted = dcb.EvtChar;
     }
     const unsigned char target = static_cast<unsigned char>(wanted);

@@ -77,9 +77,4 @@ std::unique_ptr<platform::Worker> Win32Threads::Start(std::function<void()> body
     return worker;
 }
 
-HANDLE StopEventOf(platform::StopSignal* stop) {
-    auto* own = dynamic_cast<Win32StopSignal*>(stop);
-    return own ? own->Event() : nullptr;
-}
-
 }  // namespace orvanta::win32

@@ -138,7 +138,6 @@ public:
         state_->Log("event");
         return state_->event_ok;
     }
-    void ResetWriteEvent() override { state_->Log("reset"); }
 
     platform::WriteStart StartWrite(const void* data, std::uint32_t length) override {
         std::lock_guard<std::mutex> lock(state_->mutex);

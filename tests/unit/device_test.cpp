@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "control/orvanta_ctrl.h"
-#include "control/texts.h"
+#include "core/texts.h"
 #include "device/channel_rules.h"
 #include "tests/fakes/fake_port.h"
 
@@ -159,7 +159,7 @@ TEST_F(Channel, WritelnSendsTextThenLineEndAndEchoesBoth) {
     EXPECT_EQ(Protocol(), "abc\r\n");
     // timeout x length + 9000 for each write.
     EXPECT_EQ(p.port->limits, (std::vector<std::uint32_t>{9030, 9020}));
-    EXPECT_EQ(p.port->Calls(), (Calls{"reset", "write 3", "wait 9030", "reset", "write 2", "wait 9020"}));
+    EXPECT_EQ(p.port->Calls(), (Calls{"write 3", "wait 9030", "write 2", "wait 9020"}));
     EXPECT_TRUE(p.ui.Events().empty());
 
     EXPECT_EQ(ctrl.Writeln(""), 2);
@@ -172,7 +172,7 @@ TEST_F(Channel, ATextWhoseWriteFailedGetsNoLineEnd) {
     Open();
     p.port->write_mode = WriteMode::FailAtOnce;
     EXPECT_EQ(ctrl.Writeln("abc"), 0);
-    EXPECT_EQ(p.port->Calls(), (Calls{"reset", "write 3", std::string("notice ") + texts::kSevereWriteError}));
+    EXPECT_EQ(p.port->Calls(), (Calls{"write 3", std::string("notice ") + texts::kSevereWriteError}));
     // The echo is made before the write is tried.
     EXPECT_EQ(Protocol(), "abc");
 }
@@ -191,7 +191,7 @@ TEST_F(Channel, DebugModeShowsTheErrorNumberWhileTheWriteRunsBeforeTheWait) {
     ctrl.SetdebugModus(true);
     p.port->write_mode = WriteMode::Pending;
     EXPECT_EQ(ctrl.Write("a"), 1);
-    EXPECT_EQ(p.port->Calls(), (Calls{"reset", "write 1", "notice Fehler-Nr.: 997", "wait 9010"}));
+    EXPECT_EQ(p.port->Calls(), (Calls{"write 1", "notice Fehler-Nr.: 997", "wait 9010"}));
     EXPECT_EQ(p.ui.Events()[0].caption, "Brisomel");
 }
 
@@ -200,7 +200,7 @@ TEST_F(Channel, TimedOutWriteIsCancelledShowsFourNoticesAndTheNextWriteWorks) {
     p.port->next_writes = {WriteMode::PendingTimeout};
     p.port->write_mode = WriteMode::Pending;
     EXPECT_EQ(ctrl.Write("\xE9xyz"), 0);
-    EXPECT_EQ(p.port->Calls(), (Calls{"reset", "write 4", "wait 9040", "cancel",
+    EXPECT_EQ(p.port->Calls(), (Calls{"write 4", "wait 9040", "cancel",
                                       "notice schon wieder waitstate==WAIT_TIMEOUT",
                                       "notice m_Bytes: 0   L\xE4" "nge: 4", "notice \xE9xyz",
                                       "notice Char: -23"}));
@@ -225,7 +225,7 @@ TEST_F(Channel, FailedWaitCancelsAndShowsTheAbortNotice) {
     p.port->write_mode = WriteMode::PendingFail;
     EXPECT_EQ(ctrl.Write("abc"), 0);
     EXPECT_EQ(p.port->Calls(),
-              (Calls{"reset", "write 3", "wait 9030", "cancel", std::string("notice ") + texts::kWriteFailed}));
+              (Calls{"write 3", "wait 9030", "cancel", std::string("notice ") + texts::kWriteFailed}));
 }
 
 TEST(WriteTimeLimit, GrowsWithLengthStaysFiniteAndNeverNegative) {
@@ -368,7 +368,7 @@ TEST_F(Channel, SendFileThatCannotBeOpenedOrFailsMidwayReportsIt) {
 TEST_F(Channel, FormFeedSendsOneByteThenFlushes) {
     Open();
     ctrl.FormFeed();
-    EXPECT_EQ(p.port->Calls(), (Calls{"reset", "write 1", "flush"}));
+    EXPECT_EQ(p.port->Calls(), (Calls{"write 1", "flush"}));
     EXPECT_EQ(p.port->device_bytes, "\x0C");
     p.port->flush_ok = false;
     EXPECT_EQ(ctrl.Flush(), 0);

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "control/orvanta_members.h"
-#include "control/persist_state.h"
+#include "platform/persist_state.h"
 
 namespace orvanta::persist {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "control/orvanta_ctrl.h"
-#include "control/texts.h"
+#include "core/texts.h"
 #include "tests/fakes/fake_port.h"
 
 namespace orvanta {

@@ -10,8 +10,8 @@
 #include <iterator>
 #include <string>
 
-#include "control/notice_dlg.h"
-#include "control/texts.h"
+#include "platform/win32/notice_dlg.h"
+#include "core/texts.h"
 #include "tests/wine/host.h"
 #include "tests/wine/peer.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "control/notice_dlg.h"
-#include "control/texts.h"
+#include "platform/win32/notice_dlg.h"
+#include "core/texts.h"
 #include "tests/wine/host.h"
 #include "tests/wine/peer.h"
 

@@ -1,10 +1,10 @@
-#include "control/reporting.h"
+#include "core/reporting.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "control/texts.h"
+#include "core/texts.h"
 
 namespace orvanta {
 

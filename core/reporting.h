@@ -4,12 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/user_interface.h"
+
 namespace orvanta {
 
 // The notice dialog's two text fields and their limits.
 struct NoticeTexts {
-    static constexpr std::size_t kMessageSize = 512;  // at most 511 characters
-    static constexpr std::size_t kCaptionSize = 255;  // at most 254 characters
+    static constexpr std::size_t kMessageSize = platform::kNoticeMessageSize;
+    static constexpr std::size_t kCaptionSize = platform::kNoticeCaptionSize;
     char message[kMessageSize];
     char caption[kCaptionSize];
 };

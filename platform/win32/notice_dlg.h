@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "control/reporting.h"
+#include "platform/user_interface.h"
 
 namespace orvanta {
 
@@ -17,7 +17,7 @@ public:
     static constexpr int kPictureItem = 202;
     static constexpr int kTextLimit = 512;
 
-    // The texts must already fit their fields (see FitNoticeTexts).
+    // The texts must already fit their fields (the core fits them).
     CNoticeDlg(HINSTANCE instance, const char* message, const char* caption);
 
     // Runs the dialog on the calling thread: IDOK, IDCANCEL, or -1 when it
@@ -33,8 +33,8 @@ private:
     void DoDataExchange(HWND dialog, bool save);
 
     HINSTANCE m_instance;
-    char m_szMessage[NoticeTexts::kMessageSize];
-    char m_szCaption[NoticeTexts::kCaptionSize];
+    char m_szMessage[platform::kNoticeMessageSize];
+    char m_szCaption[platform::kNoticeCaptionSize];
     std::string m_strText;
 };
 

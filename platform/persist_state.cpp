@@ -1,4 +1,4 @@
-#include "control/persist_state.h"
+#include "platform/persist_state.h"
 
 #include <cstring>
 

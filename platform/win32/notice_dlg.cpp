@@ -1,4 +1,4 @@
-#include "control/notice_dlg.h"
+#include "platform/win32/notice_dlg.h"
 
 #include <cstring>
 

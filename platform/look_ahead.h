@@ -1,0 +1,27 @@
+// Bytes read from a port ahead of the reader, oldest first. Fixed in size, so
+// a peer that never sends the event character cannot make it grow: once it is
+// full the oldest bytes give way, as on a driver's full input queue.
+#pragma once
+
+#include <cstddef>
+
+namespace orvanta::platform {
+
+class LookAhead {
+public:
+    static constexpr std::size_t kCapacity = 64 * 1024;
+
+    std::size_t Size() const { return size_; }
+    unsigned char At(std::size_t index) const { return data_[(head_ + index) % kCapacity]; }
+    // Appends; when full, the oldest bytes make room. Returns how many went.
+    std::size_t Append(const unsigned char* bytes, std::size_t count);
+    // Moves up to `count` of the oldest bytes out; returns how many.
+    std::size_t Take(unsigned char* out, std::size_t count);
+
+private:
+    unsigned char data_[kCapacity] = {};
+    std::size_t head_ = 0;
+    std::size_t size_ = 0;
+};
+
+}  // namespace orvanta::platform
