@@ -4,8 +4,8 @@
 #include <string>
 
 #include "control/orvanta_ctrl.h"
-#include "control/reporting.h"
-#include "control/texts.h"
+#include "core/reporting.h"
+#include "core/texts.h"
 
 namespace orvanta {
 

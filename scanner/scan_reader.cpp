@@ -3,7 +3,7 @@
 #include <string>
 
 #include "control/orvanta_ctrl.h"
-#include "control/texts.h"
+#include "core/texts.h"
 
 namespace orvanta {
 

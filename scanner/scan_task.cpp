@@ -6,7 +6,7 @@
 #include <atomic>
 
 #include "control/orvanta_ctrl.h"
-#include "control/texts.h"
+#include "core/texts.h"
 
 namespace orvanta {
 
