@@ -1,11 +1,10 @@
 // The background scan task: code after code from the scanner, delivered to a
 // window and answered, until "ENDSCAN" or a stop.
-#include "scanner/scan_task.h"
+#include "scanner/scan_session.h"
 
 #include <algorithm>
 #include <atomic>
 
-#include "control/orvanta_ctrl.h"
 #include "core/texts.h"
 
 namespace orvanta {
@@ -29,15 +28,21 @@ std::int32_t NextTaskReference() {
     return next;
 }
 
-std::int32_t COrvantaCtrl::SendStartAck() {
-    if (withACKN.load() != 0) SendByte(kAck);
+CScanSession::CScanSession(const Platform& platform, Settings& settings, Reporter& report,
+                           CDeviceChannel& channel, CCodeReader& reader)
+    : m_platform(platform), m_settings(settings), m_report(report), m_channel(channel), m_reader(reader) {}
+
+CScanSession::~CScanSession() { DeactivateScanTask(0); }
+
+std::int32_t CScanSession::SendStartAck() {
+    if (m_settings.Acknowledge()) m_channel.SendByte(kAck);
     return 0;
 }
 
-std::int32_t COrvantaCtrl::ActivateScanTask() {
-    const std::int32_t window = scanWindowHandle.load();
-    if (!h_Lpt1) {
-        if (debugModus.load() != 0) ShowNotice(texts::kNotActivated, texts::kCaptionError);
+std::int32_t CScanSession::ActivateScanTask() {
+    const std::int32_t window = m_settings.scanWindowHandle.load();
+    if (!m_channel.IsOpen()) {
+        if (m_settings.Debug()) m_report.ShowNotice(texts::kNotActivated, texts::kCaptionError);
         return 0;
     }
     // One task per control: a second start names the running one.
@@ -45,7 +50,7 @@ std::int32_t COrvantaCtrl::ActivateScanTask() {
     m_task.reset();  // a task that ended by itself: its thread is gone already
 
     SendStartAck();
-    if (window == 0) scanWindowHandle.store(CaptureFocusWindow());
+    if (window == 0) m_settings.scanWindowHandle.store(CaptureFocusWindow());
 
     m_pScanThread.store(0);
     auto task = std::make_unique<ScanTask>();
@@ -55,7 +60,7 @@ std::int32_t COrvantaCtrl::ActivateScanTask() {
         task->worker = m_platform.threads.Start([this, stop] { ScanThreadProc(*stop); });
     }
     if (!task->worker) {
-        ShowNotice(texts::kScanThreadFailed, texts::kCaptionBrisomel);
+        m_report.ShowNotice(texts::kScanThreadFailed, texts::kCaptionBrisomel);
         return 0;
     }
     task->reference = NextTaskReference();
@@ -64,38 +69,38 @@ std::int32_t COrvantaCtrl::ActivateScanTask() {
     return m_task->reference;
 }
 
-void COrvantaCtrl::ScanThreadProc(platform::StopSignal& stop) {
+void CScanSession::ScanThreadProc(platform::StopSignal& stop) {
     ScanLoop(stop);
     if (stop.IsSet()) return;  // a stopped task says nothing more
     m_platform.ui.ShowMessageBox(0, texts::kScanTaskEnded, texts::kCaptionBrisomel,
                                  platform::kMbIconInformation);
 }
 
-std::int32_t COrvantaCtrl::ScanLoop(platform::StopSignal& stop) {
+std::int32_t CScanSession::ScanLoop(platform::StopSignal& stop) {
     std::uint32_t backoff = 0;
-    CodeRead read = ReadCode(&stop);
+    CCodeReader::CodeRead read = m_reader.Read(&stop);
     for (;;) {
         if (stop.IsSet()) return 0;
         if (!read.wait_failed) backoff = 0;
         if (read.code == texts::kCodeEndScan) break;
         if (read.code == texts::kCodeError) {
-            if (withACKN.load() != 0) SendByte(kErrorAnswer, &stop);
+            if (m_settings.Acknowledge()) m_channel.SendByte(kErrorAnswer, &stop);
             if (read.wait_failed) {
                 backoff = backoff ? std::min(backoff * 2, kLongestBackoffMs) : kFirstBackoffMs;
                 if (stop.WaitFor(backoff)) return 0;
             }
         } else {
-            DebugBox(read.code.c_str(), texts::kCaptionCodeRead, platform::kMbIconInformation);
+            m_report.DebugBox(read.code.c_str(), texts::kCaptionCodeRead, platform::kMbIconInformation);
             if (stop.IsSet()) return 0;
-            SendCodeToWindow(scanWindowHandle.load(), read.code, &stop);
+            SendCodeToWindow(m_settings.scanWindowHandle.load(), read.code, &stop);
             if (stop.IsSet()) return 0;
-            if (withACKN.load() != 0) SendByte(kAck, &stop);
+            if (m_settings.Acknowledge()) m_channel.SendByte(kAck, &stop);
         }
-        read = ReadCode(&stop);
+        read = m_reader.Read(&stop);
     }
-    if (withACKN.load() != 0) SendByte(kAck, &stop);
+    if (m_settings.Acknowledge()) m_channel.SendByte(kAck, &stop);
     if (stop.IsSet()) return 0;
-    ShowNotice(texts::kScanEnded, texts::kCaptionBrisomel);
+    m_report.ShowNotice(texts::kScanEnded, texts::kCaptionBrisomel);
     return 0;
 }
 

@@ -1,8 +1,10 @@
 // Reading one scanned code: wait for the suffix, then take the bytes in front
 // of it one at a time.
+#include "scanner/code_reader.h"
+
 #include <string>
 
-#include "control/orvanta_ctrl.h"
+#include "core/gate.h"
 #include "core/texts.h"
 
 namespace orvanta {
@@ -13,21 +15,21 @@ namespace {
 constexpr std::size_t kLongestCode = 65535;
 }
 
-std::string COrvantaCtrl::ScanCodeFromCOM() { return ReadCode(nullptr).code; }
-
-COrvantaCtrl::CodeRead COrvantaCtrl::ReadCode(platform::StopSignal* stop) {
+CCodeReader::CodeRead CCodeReader::Read(platform::StopSignal* stop) {
     CodeRead result;
+    platform::Device* const h_Lpt1 = m_channel.device();
     if (!h_Lpt1) {
-        DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
+        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
         return result;
     }
     // The wait and the bytes of one code belong to one reader.
-    if (m_readGate.Enter(stop) != Gate::Entry::Entered) {
+    Gate& gate = m_channel.read_gate();
+    if (gate.Enter(stop) != Gate::Entry::Entered) {
         result.code = texts::kCodeError;
         result.wait_failed = true;
         return result;
     }
-    GatePass leave(m_readGate);
+    GatePass leave(gate);
     if (!h_Lpt1->WaitEventChar(stop)) {
         result.code = texts::kCodeError;
         result.wait_failed = true;
@@ -38,17 +40,16 @@ COrvantaCtrl::CodeRead COrvantaCtrl::ReadCode(platform::StopSignal* stop) {
     char byte[2] = {0, 0};  // the byte and a zero, so it shows as a text
     std::uint32_t count = h_Lpt1->Read(byte, 1, stop);
     while (count > 0) {
-        DebugBox(byte, texts::kCaptionScanBuffer, platform::kMbIconInformation);
+        m_report.DebugBox(byte, texts::kCaptionScanBuffer, platform::kMbIconInformation);
         // The same byte that the line watches for as its event character.
-        const char suffix = static_cast<char>(ScannerSuffixChar.load() & 0xFF);
-        if (byte[0] == suffix) {
+        if (byte[0] == m_settings.SuffixByte()) {
             count = h_Lpt1->Read(byte, 0, stop);  // the code is complete
         } else {
             if (code.size() < kLongestCode) code.push_back(byte[0]);
             count = h_Lpt1->Read(byte, 1, stop);
         }
         byte[1] = 0;
-        m_platform.ports.Sleep(0);
+        m_ports.Sleep(0);
     }
     // The text ends at its first zero byte.
     result.code = code.substr(0, code.find('\0'));
