@@ -18,6 +18,7 @@ void Prepare(OVERLAPPED& ov, std::uint64_t offset) {
 }
 
 constexpr DWORD kCancelRetryMs = 50;
+constexpr DWORD kEmptyReadPauseMs = 10;
 
 // Cancels the operation of `ov` and returns once it has ended, so the record
 // and its buffer are free; the count it moved before the cancel.
@@ -107,6 +108,18 @@ DCB ToWin32(const platform::DcbRecord& r) {
 Win32Device::Win32Device(UniqueFile file, UniqueEvent read_event)
     : file_(std::move(file)), read_event_(std::move(read_event)) {
     read_ov_.hEvent = read_event_.get();
+    // A comm port keeps the read time-outs of whoever used it last; with,
+    // say, ReadIntervalTimeout = MAXDWORD every read would end at once with
+    // nothing. Reads here wait for their bytes (and a stop), so the control
+    // decides: no read time-outs. The write time-outs stay as they are.
+    COMMTIMEOUTS timeouts = {};
+    is_comm_ = GetCommTimeouts(file_.get(), &timeouts) != FALSE;
+    if (is_comm_) {
+        timeouts.ReadIntervalTimeout = 0;
+        timeouts.ReadTotalTimeoutMultiplier = 0;
+        timeouts.ReadTotalTimeoutConstant = 0;
+        SetCommTimeouts(file_.get(), &timeouts);
+    }
 }
 
 Win32Device::~Win32Device() {
@@ -309,26 +322,29 @@ bool Win32Device::WaitEventChar(platform::StopSignal* stop) {
     const unsigned char target = static_cast<unsigned char>(wanted);
     const HANDLE stop_event = StopEventOf(stop);
 
-    std::size_t checked = 0;  // front bytes known not to be the character
     for (;;) {
-        for (; checked < look_ahead_.Size(); ++checked)
-            if (look_ahead_.At(checked) == target) return true;
+        if (look_ahead_.FindNew(target)) return true;
         if (stop_event && WaitForSingleObject(stop_event, 0) == WAIT_OBJECT_0) return false;
 
         // Take what has come; with nothing there, one byte pends until data arrives.
         DWORD want = InputQueued();
         want = std::min<DWORD>(std::max<DWORD>(want, 1), sizeof chunk_);
         DWORD got = 0;
-        const ReadEnd end = ReadOnce(chunk_, want, stop_event, got);
+        ReadEnd end = ReadOnce(chunk_, want, stop_event, got);
         // Past the bound the oldest bytes go, as on a driver's full queue;
         // ClearErrors reports it as an overrun.
-        const std::size_t dropped = look_ahead_.Append(chunk_, got);
-        if (dropped) {
-            held_errors_.fetch_or(CE_RXOVER);
-            checked -= std::min(checked, dropped);
-        }
+        if (look_ahead_.Append(chunk_, got)) held_errors_.fetch_or(CE_RXOVER);
+        // Windows ends a timed-out read with nothing read, Wine with ERROR_TIMEOUT.
+        if (end == ReadEnd::Failed && is_comm_ && GetLastError() == ERROR_TIMEOUT) end = ReadEnd::Done;
         if (end != ReadEnd::Done) return false;
-        if (got == 0) return false;  // the end of a plain file: nothing more will come
+        if (got == 0) {
+            if (!is_comm_) return false;  // the end of a plain file: nothing more will come
+            // A comm port whose time-outs someone changed under us: nothing
+            // yet, not the end. Paced, so such a port cannot make us spin.
+            if (stop_event ? WaitForSingleObject(stop_event, kEmptyReadPauseMs) == WAIT_OBJECT_0
+                           : (::Sleep(kEmptyReadPauseMs), false))
+                return false;
+        }
     }
 }
 

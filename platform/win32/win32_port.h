@@ -49,6 +49,7 @@ private:
     DWORD InputQueued();
 
     UniqueFile file_;
+    bool is_comm_ = false;  // a comm port, not a plain file or NUL
 
     // Writes: their own record and event, as a write may run beside a read.
     UniqueEvent write_event_;

@@ -104,6 +104,21 @@ TEST(LookAhead, KeepsOrderAcrossTheWrapAndTakesNoMoreThanItHas) {
     EXPECT_EQ(buffer.Take(two, 2), 0u);
 }
 
+TEST(LookAhead, FindsEachEventCharacterOnceWhetherOrNotItWasReadYet) {
+    static LookAhead buffer;
+    buffer.Append(reinterpret_cast<const unsigned char*>("A\x03" "B\x03"), 4);
+    EXPECT_TRUE(buffer.FindNew(3));
+    EXPECT_TRUE(buffer.FindNew(3));
+    EXPECT_FALSE(buffer.FindNew(3));  // both reported: the next wait waits
+    unsigned char two[2];
+    buffer.Take(two, 2);
+    EXPECT_FALSE(buffer.FindNew(3));  // "B\x03" is still unread but was reported
+    buffer.Append(reinterpret_cast<const unsigned char*>("C\x03"), 2);
+    EXPECT_TRUE(buffer.FindNew(3));
+    EXPECT_TRUE(buffer.FindNew('B'));  // another character: searched afresh
+    TakeAll(buffer);
+}
+
 TEST(LookAhead, WhenFullTheOldestBytesGiveWayAndAreCounted) {
     static LookAhead buffer;
     std::string first(LookAhead::kCapacity - 1, 'x');

@@ -209,6 +209,43 @@ TEST_F(PeerPort, WaitEventCharReturnsOnceTheCharacterIsInAndLeavesTheBytesToRead
     EXPECT_EQ(Read(3), "ij\x03");
 }
 
+// Read time-outs another program left on the port, or set under the open
+// device, neither end the wait nor make it spin; and a character already
+// reported is not reported again while it waits to be read.
+TEST_F(PeerPort, ReadTimeOutsOnThePortDoNotEndTheWaitAndEachArrivalIsReportedOnce) {
+    device.reset();
+    HANDLE raw = CreateFileA(own.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OVERLAPPED, nullptr);
+    ASSERT_NE(raw, INVALID_HANDLE_VALUE);
+    COMMTIMEOUTS returns_at_once = {MAXDWORD, 0, 1, 0, 0};
+    ASSERT_TRUE(SetCommTimeouts(raw, &returns_at_once));
+    HANDLE same = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), raw, GetCurrentProcess(), &same, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS));
+    win32::UniqueFile keep(same);
+    device = std::make_unique<win32::Win32Device>(win32::UniqueFile(raw),
+                                                  win32::UniqueEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)));
+    COMMTIMEOUTS now = {};
+    ASSERT_TRUE(GetCommTimeouts(same, &now));
+    EXPECT_EQ(now.ReadIntervalTimeout + now.ReadTotalTimeoutMultiplier + now.ReadTotalTimeoutConstant, 0u);
+    ASSERT_TRUE(UseEventChar(3));
+    ASSERT_TRUE(SetCommTimeouts(same, &returns_at_once));  // and changed again under it
+
+    for (const char* code : {"x\x03", "y\x03"}) {
+        std::atomic<int> came{-1};
+        std::thread waiter([&] { came = device->WaitEventChar(&stop) ? 1 : 0; });
+        Sleep(300);
+        EXPECT_EQ(came.load(), -1) << "the wait ended before " << code[0] << " was sent";
+        ASSERT_TRUE(peer->Send(code));
+        for (int i = 0; i < 100 && came.load() < 0; ++i) Sleep(20);
+        if (came.load() < 0) stop.Set();
+        waiter.join();
+        stop.Reset();
+        EXPECT_EQ(came.load(), 1) << "no report of " << code[0];
+    }
+    EXPECT_EQ(Read(4), "x\x03y\x03");
+}
+
 TEST_F(PeerPort, AFloodWithoutTheCharacterKeepsTheNewestBytesAndReportsAnOverrun) {
     ASSERT_TRUE(UseEventChar(3));
     std::uint32_t errors = 0xdeadbeef;
