@@ -93,19 +93,22 @@ TEST_F(Scan, ASessionIsAnsweredDeliveredAndClosedWithItsTwoMessages) {
     EXPECT_TRUE(PumpUntil([&] { return WindowText(form.edit()) == "A1B2C3"; }));
 }
 
+void SetCapsLock(bool on) {
+    if (((GetKeyState(VK_CAPITAL) & 1) != 0) == on) return;
+    INPUT press[2] = {};
+    press[0].type = press[1].type = INPUT_KEYBOARD;
+    press[0].ki.wVk = press[1].ki.wVk = VK_CAPITAL;
+    press[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, press, sizeof(INPUT));
+    PumpUntil([&] { return ((GetKeyState(VK_CAPITAL) & 1) != 0) == on; }, 1000);
+}
+
 TEST_F(Scan, KeystrokesTypeTheCodeAsScannedWhateverCapsLockSays) {
     Form form;
     const std::string code = "Hello, World! 4711 \xC4\xD6\xDC";
     ASSERT_NE(ctrl->ActivateScanTask(), 0);
     for (const bool caps : {false, true}) {
-        if (((GetKeyState(VK_CAPITAL) & 1) != 0) != caps) {
-            INPUT press[2] = {};
-            press[0].type = press[1].type = INPUT_KEYBOARD;
-            press[0].ki.wVk = press[1].ki.wVk = VK_CAPITAL;
-            press[1].ki.dwFlags = KEYEVENTF_KEYUP;
-            SendInput(2, press, sizeof(INPUT));
-            PumpUntil([&] { return ((GetKeyState(VK_CAPITAL) & 1) != 0) == caps; }, 1000);
-        }
+        SetCapsLock(caps);
         SetWindowTextA(form.edit(), "");
         SetFocus(form.edit());
         ASSERT_TRUE(scanner->Send(code + "\x03"));
@@ -118,6 +121,32 @@ TEST_F(Scan, KeystrokesTypeTheCodeAsScannedWhateverCapsLockSays) {
         if (vk == VK_CAPITAL) continue;
         EXPECT_EQ(keys[vk] & 0x80, 0) << "key " << vk << " left down";
     }
+}
+
+// Keys as the form's own window procedure sees them.
+std::string g_keys_seen;
+WNDPROC g_edit_proc = nullptr;
+LRESULT CALLBACK RecordKeys(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+    if (msg == WM_KEYDOWN) g_keys_seen += std::to_string(wparam) + " ";
+    return CallWindowProcA(g_edit_proc, window, msg, wparam, lparam);
+}
+
+TEST_F(Scan, KeystrokesReachAFormAsTheKeysAPersonWouldPress) {
+    Form form;
+    g_keys_seen.clear();
+    g_edit_proc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(form.edit(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordKeys)));
+    SetCapsLock(false);
+    PumpUntil([] { return false; }, 100);
+    g_keys_seen.clear();
+    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ASSERT_TRUE(scanner->Send("a1\tB\r\x03"));
+    EXPECT_TRUE(PumpUntil([&] { return g_keys_seen.find(" 13 ") != std::string::npos; }))
+        << "keys seen: " << g_keys_seen;
+    // a, 1, Tab, Shift+B, Enter; never VK_PACKET (231).
+    EXPECT_EQ(g_keys_seen, "65 49 9 16 66 13 ");
+    EXPECT_EQ(WindowText(form.edit()), "a1B");
+    SetWindowLongPtrA(form.edit(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_edit_proc));
 }
 
 TEST_F(Scan, AStopWhileWaitingIsPromptAndSilent) {
