@@ -1,3 +1,4 @@
+#include "bench/automation.h"
 #include "bench/bench.h"
 
 namespace bench {
