@@ -14,9 +14,9 @@
 #include "control/orvanta_ctrl.h"
 #include "platform/win32/win32_threads.h"
 #include "platform/win32/win32_ui.h"
-#include "tests/wine/host.h"
-#include "tests/wine/peer.h"
-#include "tests/wine/watcher.h"
+#include "testkit/host.h"
+#include "testkit/peer.h"
+#include "testkit/watcher.h"
 
 using orvanta::COrvantaCtrl;
 using orvanta::testing::BoxRecord;

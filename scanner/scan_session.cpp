@@ -45,9 +45,15 @@ std::int32_t CScanSession::ActivateScanTask() {
         if (m_settings.Debug()) m_report.ShowNotice(texts::kNotActivated, texts::kCaptionError);
         return 0;
     }
-    // One task per control: a second start names the running one.
-    if (IsScanTaskRunning()) return m_task->reference;
-    m_task.reset();  // a task that ended by itself: its thread is gone already
+    // One reading task per control: a second start names the running one.
+    if (IsScanTaskRunning() && !m_task->closing.load()) return m_task->reference;
+    // A task past "ENDSCAN" reads no more; it may finish its messages beside
+    // the new one. One that ended by itself has no thread left.
+    if (IsScanTaskRunning()) m_closingTasks.push_back(std::move(m_task));
+    m_task.reset();
+    m_closingTasks.erase(std::remove_if(m_closingTasks.begin(), m_closingTasks.end(),
+                                        [](const auto& t) { return t->worker->HasEnded(); }),
+                         m_closingTasks.end());
 
     SendStartAck();
     if (window == 0) m_settings.scanWindowHandle.store(CaptureFocusWindow());
@@ -56,8 +62,8 @@ std::int32_t CScanSession::ActivateScanTask() {
     auto task = std::make_unique<ScanTask>();
     task->stop = m_platform.threads.CreateStopSignal();
     if (task->stop) {
-        platform::StopSignal* stop = task->stop.get();
-        task->worker = m_platform.threads.Start([this, stop] { ScanThreadProc(*stop); });
+        ScanTask* running = task.get();  // outlives its worker: stops join first
+        task->worker = m_platform.threads.Start([this, running] { ScanThreadProc(*running); });
     }
     if (!task->worker) {
         m_report.ShowNotice(texts::kScanThreadFailed, texts::kCaptionBrisomel);
@@ -69,14 +75,15 @@ std::int32_t CScanSession::ActivateScanTask() {
     return m_task->reference;
 }
 
-void CScanSession::ScanThreadProc(platform::StopSignal& stop) {
-    ScanLoop(stop);
-    if (stop.IsSet()) return;  // a stopped task says nothing more
+void CScanSession::ScanThreadProc(ScanTask& task) {
+    ScanLoop(task);
+    if (task.stop->IsSet()) return;  // a stopped task says nothing more
     m_platform.ui.ShowMessageBox(0, texts::kScanTaskEnded, texts::kCaptionBrisomel,
                                  platform::kMbIconInformation);
 }
 
-std::int32_t CScanSession::ScanLoop(platform::StopSignal& stop) {
+std::int32_t CScanSession::ScanLoop(ScanTask& task) {
+    platform::StopSignal& stop = *task.stop;
     std::uint32_t backoff = 0;
     CCodeReader::CodeRead read = m_reader.Read(&stop);
     for (;;) {
@@ -92,13 +99,15 @@ std::int32_t CScanSession::ScanLoop(platform::StopSignal& stop) {
         } else {
             m_report.DebugBox(read.code.c_str(), texts::kCaptionCodeRead, platform::kMbIconInformation);
             if (stop.IsSet()) return 0;
-            SendCodeToWindow(m_settings.scanWindowHandle.load(), read.code, &stop);
+            const std::int32_t delivered = SendCodeToWindow(m_settings.scanWindowHandle.load(), read.code, &stop);
             if (stop.IsSet()) return 0;
-            if (m_settings.Acknowledge()) m_channel.SendByte(kAck, &stop);
+            // A code that reached no window is a failed read for the scanner.
+            if (m_settings.Acknowledge()) m_channel.SendByte(delivered < 0 ? kErrorAnswer : kAck, &stop);
         }
         read = m_reader.Read(&stop);
     }
     if (m_settings.Acknowledge()) m_channel.SendByte(kAck, &stop);
+    task.closing.store(true);
     if (stop.IsSet()) return 0;
     m_report.ShowNotice(texts::kScanEnded, texts::kCaptionBrisomel);
     return 0;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/reporter.h"
 #include "core/services.h"
@@ -24,6 +25,9 @@ struct ScanTask {
     std::int32_t reference = 0;
     std::unique_ptr<platform::StopSignal> stop;
     std::unique_ptr<platform::Worker> worker;
+    // Set once "ENDSCAN" is answered: the task reads no more and only its
+    // closing messages remain, so a new activation starts a new task.
+    std::atomic<bool> closing{false};
 };
 
 // Task references: small positive numbers, unique in the process while it
@@ -41,8 +45,8 @@ public:
     std::int32_t ActivateScanTask();
     std::int32_t DeactivateScanTask(std::int32_t M_Task);
     std::int32_t SendStartAck();
-    // The reference of the task held (0: none), and whether it still runs
-    // (it has not read "ENDSCAN" and closed its messages).
+    // The reference of the task held (0: none), and whether its thread still
+    // runs (it has not read "ENDSCAN" and closed its messages).
     std::int32_t ScanTaskReference() const { return m_pScanThread.load(); }
     bool IsScanTaskRunning() const;
 
@@ -53,8 +57,8 @@ public:
     std::int32_t TypeCodeAsKeys(std::string code, platform::StopSignal* stop = nullptr);
 
 private:
-    void ScanThreadProc(platform::StopSignal& stop);
-    std::int32_t ScanLoop(platform::StopSignal& stop);
+    void ScanThreadProc(ScanTask& task);
+    std::int32_t ScanLoop(ScanTask& task);
     void StopTask(ScanTask& task);
 
     Platform m_platform;
@@ -65,6 +69,9 @@ private:
 
     std::atomic<std::int32_t> m_pScanThread{0};
     std::unique_ptr<ScanTask> m_task;  // host thread only
+    // Tasks past "ENDSCAN" whose closing messages are still open when a new
+    // task starts; stopped with the rest (host thread only).
+    std::vector<std::unique_ptr<ScanTask>> m_closingTasks;
 };
 
 }  // namespace orvanta

@@ -177,6 +177,13 @@ platform::WaitOutcome Win32Device::WaitWrite(std::uint32_t limit_ms, std::uint32
     // Nothing would tell us when it ends; CancelWrite frees the record.
     if (!write_event_) return platform::WaitOutcome::Failed;
 
+    // Wine reports a plain file's overlapped write as pending although the
+    // record says it has ended already: take the result without a wait, as
+    // GetOverlappedResult does, and save a server round trip per write. The
+    // event's signal stays; a later wait finds the record pending and waits
+    // again (the stale signal below).
+    if (HasOverlappedIoCompleted(&write_ov_)) return TakeWriteResult(written);
+
     const HANDLE handles[2] = {write_event_.get(), StopEventOf(stop)};
     const DWORD count = handles[1] ? 2 : 1;
     const DWORD started = GetTickCount();
@@ -193,16 +200,20 @@ platform::WaitOutcome Win32Device::WaitWrite(std::uint32_t limit_ms, std::uint32
 
         // The event is auto-reset and the wait took its signal: ask the
         // record without waiting on the event again.
-        DWORD moved = 0;
-        const BOOL ok = GetOverlappedResult(file_.get(), &write_ov_, &moved, FALSE);
-        const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
-        if (!ok && error == ERROR_IO_INCOMPLETE) continue;  // a stale signal
-        FinishWrite(moved);
-        written = moved;
-        if (ok) return platform::WaitOutcome::Completed;
-        SetLastError(error);
-        return platform::WaitOutcome::Failed;
+        if (!HasOverlappedIoCompleted(&write_ov_)) continue;  // a stale signal
+        return TakeWriteResult(written);
     }
+}
+
+platform::WaitOutcome Win32Device::TakeWriteResult(std::uint32_t& written) {
+    DWORD moved = 0;
+    const BOOL ok = GetOverlappedResult(file_.get(), &write_ov_, &moved, FALSE);
+    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+    FinishWrite(moved);
+    written = moved;
+    if (ok) return platform::WaitOutcome::Completed;
+    SetLastError(error);
+    return platform::WaitOutcome::Failed;
 }
 
 void Win32Device::CancelWrite() {

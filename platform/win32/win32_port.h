@@ -42,6 +42,8 @@ private:
     DCB BaseDcb(const platform::LineSettings& settings);
     bool ReadDcb(DCB& dcb);
     void FinishWrite(DWORD count);
+    // The ended write's count and outcome, from its record.
+    platform::WaitOutcome TakeWriteResult(std::uint32_t& written);
     // One overlapped read of up to `count` bytes into `into`, awaited; the
     // count it delivered, also when it failed or was stopped part-way.
     enum class ReadEnd { Done, Failed, Stopped };

@@ -13,7 +13,7 @@
 #include "platform/win32/notice_dlg.h"
 #include "core/texts.h"
 #include "tests/wine/host.h"
-#include "tests/wine/peer.h"
+#include "testkit/peer.h"
 
 namespace orvanta::testing {
 namespace {

@@ -16,7 +16,7 @@
 
 #include "platform/win32/win32_port.h"
 #include "platform/win32/win32_threads.h"
-#include "tests/wine/peer.h"
+#include "testkit/peer.h"
 
 namespace orvanta::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/wine/watcher.h"
+#include "testkit/watcher.h"
 
 #include <algorithm>
 #include <chrono>
