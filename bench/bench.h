@@ -155,7 +155,7 @@ public:
     platform::WaitOutcome WaitWrite(std::uint32_t ms, std::uint32_t& w, platform::StopSignal* s) override {
         return inner_->WaitWrite(ms, w, s);
     }
-    void CancelWrite() override { inner_->CancelWrite(); }
+    bool CancelWrite() override { return inner_->CancelWrite(); }
     bool Flush() override { return inner_->Flush(); }
     bool ReadLineSettings(platform::LineSettings& s) override { return inner_->ReadLineSettings(s); }
     bool ParseMode(const char* m, platform::LineSettings& s) override { return inner_->ParseMode(m, s); }

@@ -43,16 +43,17 @@ public:
         cv_.notify_all();
     }
 
-    // Frees the gate from a thread that was terminated inside it. The calling
-    // thread's own passage is kept.
-    void Abandon() {
+    // Frees the gate from a thread that was terminated inside it; true when
+    // it did. The calling thread's own passage is kept.
+    bool Abandon() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (!busy_ || owner_ == std::this_thread::get_id()) return;
+            if (!busy_ || owner_ == std::this_thread::get_id()) return false;
             busy_ = false;
             owner_ = std::thread::id();
         }
         cv_.notify_all();
+        return true;
     }
 
 private:

@@ -4,6 +4,7 @@
 // for the scan task's answers and reads, on the task's.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -64,8 +65,14 @@ private:
     // as the caller gave it, for the time-out notices.
     std::int32_t WriteBlock(const char* data, std::uint32_t length, std::uint32_t echo_length,
                             std::int32_t requested, platform::StopSignal* stop);
+    // What a write has to tell the user, shown once the gate is left.
+    struct WriteNotices {
+        std::array<std::string, 5> text;
+        std::size_t count = 0;
+        void Add(std::string t) { text[count++] = std::move(t); }
+    };
     std::int32_t WriteLocked(const char* data, std::uint32_t length, std::uint32_t echo_length,
-                             std::int32_t requested, platform::StopSignal* stop);
+                             std::int32_t requested, platform::StopSignal* stop, WriteNotices& notices);
     void ShowLineSettings(const platform::LineSettings& settings, const char* caption);
 
     Platform m_platform;
@@ -78,6 +85,9 @@ private:
     std::unique_ptr<platform::File> m_hProtocolFile;
     Gate m_writeGate;
     Gate m_readGate;
+    // A write the driver would not end holds the record: no write goes
+    // until the device is closed (write gate only).
+    bool m_writeBroken = false;
 };
 
 }  // namespace orvanta

@@ -46,12 +46,18 @@ void CDeviceChannel::Close() {
         h_Lpt1.reset();  // the device and its write event
         m_report.DbgMsg("h_Lpt1 closed", texts::kFnCloseDevice);
     }
+    m_writeBroken = false;
     m_hProtocolFile.reset();
 }
 
 void CDeviceChannel::AbandonPaths() {
-    m_writeGate.Abandon();
     m_readGate.Abandon();
+    // A thread ended inside a write leaves the record outstanding; without
+    // this every later write would fail until the device is closed.
+    if (!m_writeGate.Abandon() || !h_Lpt1) return;
+    if (m_writeGate.Enter(nullptr) != Gate::Entry::Entered) return;
+    GatePass leave(m_writeGate);
+    if (!h_Lpt1->CancelWrite()) m_writeBroken = true;
 }
 
 }  // namespace orvanta

@@ -1,4 +1,5 @@
 // The one write path and the output operations built on it.
+#include <cstdint>
 #include <cstring>
 
 #include "core/reporting.h"
@@ -15,6 +16,10 @@ constexpr std::uint32_t kFileChunk = 4000;
 
 std::uint32_t Length(const char* text) {
     return static_cast<std::uint32_t>(std::strlen(text));
+}
+
+std::int32_t CappedCount(std::int64_t count) {
+    return count > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(count);
 }
 
 }  // namespace
@@ -34,65 +39,75 @@ std::int32_t CDeviceChannel::WriteBlock(const char* data, std::uint32_t length,
         m_report.DebugBox(texts::kNotInitialised, texts::kCaptionError, platform::kMbIconError);
         return 0;
     }
+    WriteNotices notices;
+    std::int32_t result = 0;
     switch (m_writeGate.Enter(stop)) {
-    case Gate::Entry::Entered:
+    case Gate::Entry::Entered: {
+        GatePass leave(m_writeGate);
+        result = WriteLocked(data, length, echo_length, requested, stop, notices);
         break;
+    }
     case Gate::Entry::Reentered:  // the record is in use by this thread's own write
     case Gate::Entry::Stopped:
         return 0;
     }
-    GatePass leave(m_writeGate);
-    return WriteLocked(data, length, echo_length, requested, stop);
+    // Outside the gate: a box a person has not closed yet must not hold the
+    // other thread's writes.
+    for (std::size_t i = 0; i < notices.count; ++i)
+        m_report.ShowNotice(notices.text[i].c_str(), texts::kCaptionBrisomel);
+    return result;
 }
 
 std::int32_t CDeviceChannel::WriteLocked(const char* data, std::uint32_t length,
                                        std::uint32_t echo_length, std::int32_t requested,
-                                       platform::StopSignal* stop) {
+                                       platform::StopSignal* stop, WriteNotices& notices) {
     platform::Device& device = *h_Lpt1;
+    const auto stopping = [stop] { return stop && stop->IsSet(); };
+    char message[kNoticeBuffer];
+    if (m_writeBroken) {  // a write the driver never ended still holds the record
+        if (!stopping()) notices.Add(texts::kSevereWriteError);
+        return 0;
+    }
     if (m_hProtocolFile) m_hProtocolFile->Write(data, echo_length);
 
     const platform::WriteStart start = device.StartWrite(data, length);
-    char message[kNoticeBuffer];
-    const auto stopping = [stop] { return stop && stop->IsSet(); };
     if (m_settings.Debug() && !stopping()) {
         FormatBounded(message, sizeof message, texts::kErrorNumber, static_cast<int>(start.error));
-        m_report.ShowNotice(message, texts::kCaptionBrisomel);  // while the write runs
+        notices.Add(message);
     }
     if (start.completed) return static_cast<std::int32_t>(start.written);
     if (start.error != platform::kErrorIoPending) {
-        if (stopping()) return 0;
-        m_report.ShowNotice(texts::kSevereWriteError, texts::kCaptionBrisomel);
+        if (!stopping()) notices.Add(texts::kSevereWriteError);
         return 0;
     }
 
     std::uint32_t written = 0;
-    switch (device.WaitWrite(WriteTimeLimit(m_settings.timeout.load(), length), written, stop)) {
-    case platform::WaitOutcome::Completed:
-        return static_cast<std::int32_t>(written);
-    case platform::WaitOutcome::TimedOut: {
-        // Ended before the record serves another write.
-        device.CancelWrite();
-        if (stopping()) return 0;
-        m_report.ShowNotice(texts::kTimeoutAgain, texts::kCaptionBrisomel);
+    const platform::WaitOutcome outcome =
+        device.WaitWrite(WriteTimeLimit(m_settings.timeout.load(), length), written, stop);
+    if (outcome == platform::WaitOutcome::Completed) return static_cast<std::int32_t>(written);
+    // Ended before the record serves another write; a driver that never
+    // ends it leaves the device broken until it is closed.
+    if (!device.CancelWrite()) m_writeBroken = true;
+    if (stopping() || outcome == platform::WaitOutcome::Stopped) return 0;
+    switch (outcome) {
+    case platform::WaitOutcome::TimedOut:
+        notices.Add(texts::kTimeoutAgain);
         FormatBounded(message, sizeof message, texts::kTimeoutLengths, static_cast<int>(requested),
                       static_cast<int>(length));
-        m_report.ShowNotice(message, texts::kCaptionBrisomel);
-        const std::string shown(data, echo_length);  // the text, within the block
-        m_report.ShowNotice(shown.c_str(), texts::kCaptionBrisomel);
+        notices.Add(message);
+        notices.Add(std::string(data, echo_length));  // the text, within the block
         FormatBounded(message, sizeof message, texts::kTimeoutChar,
                       static_cast<int>(static_cast<signed char>(length ? data[0] : 0)));
-        m_report.ShowNotice(message, texts::kCaptionBrisomel);
-        return 0;
-    }
-    case platform::WaitOutcome::Stopped:
-        device.CancelWrite();
-        return 0;
-    case platform::WaitOutcome::Failed:
+        notices.Add(message);
+        break;
+    case platform::WaitOutcome::WriteFailed:
+        // No time limit passed: the device refused the write.
+        notices.Add(texts::kSevereWriteError);
+        break;
+    default:
+        notices.Add(texts::kWriteFailed);
         break;
     }
-    device.CancelWrite();
-    if (stopping()) return 0;
-    m_report.ShowNotice(texts::kWriteFailed, texts::kCaptionBrisomel);
     return 0;
 }
 
@@ -149,7 +164,8 @@ std::int32_t CDeviceChannel::SendFile(const std::string& str_FileToSend) {
         m_report.ShowNotice(message, texts::kCaptionBrisomel);
         return 0;
     }
-    std::int32_t total = 0;
+    // 64 bits: a file past 2 GiB must not wrap the count; the result is capped.
+    std::int64_t total = 0;
     char buffer[4096];
     for (;;) {
         const int read = file->Read(buffer, kFileChunk);
@@ -160,13 +176,13 @@ std::int32_t CDeviceChannel::SendFile(const std::string& str_FileToSend) {
         if (written == 0) {
             FormatFitted(message, sizeof message, texts::kFileAborted, str_FileToSend.c_str());
             m_report.ShowNotice(message, texts::kCaptionBrisomel);
-            return total;
+            return CappedCount(total);
         }
         total += written;
     }
     file.reset();
     m_report.DbgMsg("Exit", texts::kFnSendFile);
-    return total;
+    return CappedCount(total);
 }
 
 }  // namespace orvanta

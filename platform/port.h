@@ -17,7 +17,8 @@ enum EscapeFunction : std::uint32_t {
     kSetDtr = 5, kClrDtr = 6, kSetBreak = 8, kClrBreak = 9,
 };
 
-enum class WaitOutcome { Completed, TimedOut, Failed, Stopped };
+// Failed: the wait itself broke; WriteFailed: the write ended with an error.
+enum class WaitOutcome { Completed, TimedOut, Failed, Stopped, WriteFailed };
 
 struct WriteStart {
     bool completed = false;     // finished at once
@@ -40,8 +41,10 @@ public:
     // Stopped when `stop` is set first; the write is then still outstanding.
     virtual WaitOutcome WaitWrite(std::uint32_t limit_ms, std::uint32_t& written,
                                   StopSignal* stop) = 0;
-    // Cancels the outstanding write and returns once it has ended.
-    virtual void CancelWrite() = 0;
+    // Cancels the outstanding write and returns once it has ended: true. A
+    // write that a broken driver never ends is given up after a bound: false,
+    // and the device takes no more writes.
+    virtual bool CancelWrite() = 0;
     virtual bool Flush() = 0;
 
     virtual bool ReadLineSettings(LineSettings& settings) = 0;

@@ -20,13 +20,21 @@ void Prepare(OVERLAPPED& ov, std::uint64_t offset) {
 constexpr DWORD kCancelRetryMs = 50;
 constexpr DWORD kEmptyReadPauseMs = 10;
 
+// A driver that never ends a cancelled write must not hold the caller for ever.
+constexpr int kWriteCancelRounds = 40;  // 2 s
+
 // Cancels the operation of `ov` and returns once it has ended, so the record
-// and its buffer are free; the count it moved before the cancel.
-DWORD CancelAndAwait(HANDLE file, OVERLAPPED& ov) {
+// and its buffer are free; the count it moved before the cancel. After
+// `rounds` tries (0: no bound) it gives up and says so.
+DWORD CancelAndAwait(HANDLE file, OVERLAPPED& ov, int rounds = 0, bool* ended = nullptr) {
     // The record, not CancelIoEx's answer, tells whether it has ended: Wine
     // can miss a cancel that meets the operation mid-way (ERROR_NOT_FOUND
     // while it still pends), so the cancel is repeated until it takes.
-    while (!HasOverlappedIoCompleted(&ov)) {
+    for (int round = 0; !HasOverlappedIoCompleted(&ov); ++round) {
+        if (rounds && round == rounds) {
+            *ended = false;
+            return 0;
+        }
         CancelIoEx(file, &ov);
         if (ov.hEvent) {
             WaitForSingleObject(ov.hEvent, kCancelRetryMs);
@@ -36,6 +44,7 @@ DWORD CancelAndAwait(HANDLE file, OVERLAPPED& ov) {
                 ::Sleep(1);
         }
     }
+    if (ended) *ended = true;
     DWORD count = 0;
     GetOverlappedResult(file, &ov, &count, FALSE);
     return count;
@@ -124,8 +133,13 @@ Win32Device::Win32Device(UniqueFile file, UniqueEvent read_event)
 
 Win32Device::~Win32Device() {
     // Reads are awaited before Read and WaitEventChar return; only a write
-    // can still be running, and its record dies with us.
-    Win32Device::CancelWrite();
+    // can still be running, and its record dies with us. One the driver
+    // never ended keeps its record and event: the driver may still write
+    // into the one and signal the other.
+    if (!Win32Device::CancelWrite()) {
+        static_cast<void>(write_record_.release());  // left to the driver
+        static_cast<void>(write_event_.release());
+    }
 }
 
 bool Win32Device::CreateWriteEvent() {
@@ -213,12 +227,15 @@ platform::WaitOutcome Win32Device::TakeWriteResult(std::uint32_t& written) {
     written = moved;
     if (ok) return platform::WaitOutcome::Completed;
     SetLastError(error);
-    return platform::WaitOutcome::Failed;
+    return platform::WaitOutcome::WriteFailed;
 }
 
-void Win32Device::CancelWrite() {
-    if (!write_outstanding_) return;
-    FinishWrite(CancelAndAwait(file_.get(), write_ov_));
+bool Win32Device::CancelWrite() {
+    if (!write_outstanding_) return true;
+    bool ended = false;
+    const DWORD count = CancelAndAwait(file_.get(), write_ov_, kWriteCancelRounds, &ended);
+    if (ended) FinishWrite(count);
+    return ended;
 }
 
 bool Win32Device::Flush() { return FlushFileBuffers(file_.get()) != FALSE; }

@@ -26,7 +26,7 @@ public:
     platform::WriteStart StartWrite(const void* data, std::uint32_t length) override;
     platform::WaitOutcome WaitWrite(std::uint32_t limit_ms, std::uint32_t& written,
                                     platform::StopSignal* stop) override;
-    void CancelWrite() override;
+    bool CancelWrite() override;
     bool Flush() override;
 
     bool ReadLineSettings(platform::LineSettings& settings) override;
@@ -55,7 +55,9 @@ private:
 
     // Writes: their own record and event, as a write may run beside a read.
     UniqueEvent write_event_;
-    OVERLAPPED write_ov_ = {};
+    // On the heap, so a write the driver never ends can keep it (see the destructor).
+    std::unique_ptr<OVERLAPPED> write_record_{new OVERLAPPED()};
+    OVERLAPPED& write_ov_ = *write_record_;
     bool write_outstanding_ = false;
     std::uint64_t write_offset_ = 0;  // only a plain file opened as a device heeds it
     std::uint32_t last_written_ = 0;
