@@ -39,10 +39,9 @@ Status CheckHeader(const unsigned char* data, std::size_t size) {
 Status Validate(const ControlState& state, std::uint32_t expected_version) {
     if ((state.version >> 16) != (expected_version >> 16) || state.version > expected_version)
         return Status::kBadVersion;
-    if (state.extent_x < 0 || state.extent_y < 0 || state.extent_x > kMaxExtent ||
-        state.extent_y > kMaxExtent)
-        return Status::kBadValue;
-    if (state.stock_props != 0) return Status::kBadValue;
+    // Any size SetExtent takes loads again; the stock word is kept but means
+    // nothing to a control without stock properties.
+    if (state.extent_x < 0 || state.extent_y < 0) return Status::kBadValue;
     return Status::kOk;
 }
 

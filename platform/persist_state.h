@@ -36,9 +36,6 @@ inline constexpr char kNameExtentX[] = "_ExtentX";
 inline constexpr char kNameExtentY[] = "_ExtentY";
 inline constexpr char kNameStockProps[] = "_StockProps";
 
-// An extent beyond this (100 m) is taken for damage, not for a control.
-inline constexpr std::int32_t kMaxExtent = 10000000;
-
 void Encode(const ControlState& state, unsigned char (&out)[kRecordSize]);
 
 // Checks the header alone, so a stream reader knows how much to read before

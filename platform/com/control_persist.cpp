@@ -57,8 +57,7 @@ void ControlBase::DoPropExchange(PropExchange& px) {
     switch (px.mode) {
     case PropExchange::Mode::kLoad:
         if (px.status != persist::Status::kOk) return;
-        if (px.state.extent_x < 0 || px.state.extent_y < 0 || px.state.extent_x > persist::kMaxExtent ||
-            px.state.extent_y > persist::kMaxExtent || px.state.stock_props != 0) {
+        if (persist::Validate(px.state, class_.persist_version) != persist::Status::kOk) {
             px.status = persist::Status::kBadValue;
             return;
         }
