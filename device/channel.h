@@ -53,7 +53,9 @@ public:
 
     // For the code reader: the open device, or null, and the gate that lets
     // one reader at a time at it, so no code is split between two readers.
-    platform::Device* device() const { return h_Lpt1.get(); }
+    // Shared: an operation that shows a box keeps its device alive while the
+    // host, called back from inside the box, closes or replaces it.
+    std::shared_ptr<platform::Device> device() const { return h_Lpt1; }
     Gate& read_gate() { return m_readGate; }
     // Frees the write and the read path from a thread that was terminated
     // inside one of them.
@@ -81,7 +83,7 @@ private:
 
     // The scan task uses the device only while it runs, and every change of
     // these fields happens with the task stopped.
-    std::unique_ptr<platform::Device> h_Lpt1;
+    std::shared_ptr<platform::Device> h_Lpt1;
     std::unique_ptr<platform::File> m_hProtocolFile;
     Gate m_writeGate;
     Gate m_readGate;

@@ -27,19 +27,25 @@ bool CDeviceChannel::SetCOMSettings(const std::string& str_Params) {
         return false;
     }
     const std::string mode = str_Params.empty() ? m_settings.defaultComSettings : str_Params;
+    // The boxes run a message loop: a host called back from one may close or
+    // replace the device. This call then ends; it never touches another device.
+    const std::shared_ptr<platform::Device> device = h_Lpt1;
+    const auto still_ours = [&] { return h_Lpt1 == device; };
     m_report.DebugBox(mode.c_str(), texts::kCaptionModeString, platform::kMbIconInformation);
+    if (!still_ours()) return false;
 
     platform::LineSettings settings;
-    bool success = h_Lpt1->ReadLineSettings(settings);
+    bool success = device->ReadLineSettings(settings);
     ShowLineSettings(settings, texts::kCaptionOldSettings);
-    if (success) success = h_Lpt1->ParseMode(mode.c_str(), settings);
+    if (!still_ours()) return false;
+    if (success) success = device->ParseMode(mode.c_str(), settings);
     // The suffix that ends a scanned code is the byte the port watches for.
     settings.EvtChar = m_settings.SuffixByte();
-    if (success) success = h_Lpt1->ApplyLineSettings(settings);
+    if (success) success = device->ApplyLineSettings(settings);
 
     if (m_settings.Debug()) {
         platform::LineSettings now;
-        h_Lpt1->ReadLineSettings(now);
+        device->ReadLineSettings(now);
         ShowLineSettings(now, texts::kCaptionNewSettings);
     }
     return success;

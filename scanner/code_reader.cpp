@@ -17,7 +17,8 @@ constexpr std::size_t kLongestCode = 65535;
 
 CCodeReader::CodeRead CCodeReader::Read(platform::StopSignal* stop) {
     CodeRead result;
-    platform::Device* const h_Lpt1 = m_channel.device();
+    // Kept alive while a debug box lets the host call in and close the device.
+    const std::shared_ptr<platform::Device> h_Lpt1 = m_channel.device();
     if (!h_Lpt1) {
         m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
         return result;
@@ -41,6 +42,7 @@ CCodeReader::CodeRead CCodeReader::Read(platform::StopSignal* stop) {
     std::uint32_t count = h_Lpt1->Read(byte, 1, stop);
     while (count > 0) {
         m_report.DebugBox(byte, texts::kCaptionScanBuffer, platform::kMbIconInformation);
+        if (m_channel.device() != h_Lpt1) break;  // closed from inside the box
         // The same byte that the line watches for as its event character.
         if (byte[0] == m_settings.SuffixByte()) {
             count = h_Lpt1->Read(byte, 0, stop);  // the code is complete

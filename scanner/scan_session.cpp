@@ -56,6 +56,13 @@ std::int32_t CScanSession::ActivateScanTask() {
                          m_closingTasks.end());
 
     SendStartAck();
+    // The start answer's notices run a message loop, and the host may have
+    // called in from one: a task it started meanwhile is the one; a device it
+    // closed leaves nothing to read.
+    if (!m_channel.IsOpen()) return 0;
+    if (IsScanTaskRunning() && !m_task->closing.load()) return m_task->reference;
+    if (IsScanTaskRunning()) m_closingTasks.push_back(std::move(m_task));
+    m_task.reset();
     if (window == 0) m_settings.scanWindowHandle.store(CaptureFocusWindow());
 
     m_pScanThread.store(0);

@@ -254,6 +254,45 @@ TEST_F(Scanner, AnActivationDuringTheClosingMessagesStartsANewTask) {
     EXPECT_FALSE(Saw(texts::kScanTaskEnded));
 }
 
+// A box on the host's thread runs a message loop, so the host can call back
+// into the control from inside it.
+TEST_F(Scanner, AHostCallingInFromABoxClosesTheDeviceOrFindsItsTaskSafely) {
+    ctrl.SetdebugModus(true);
+    p.port->Feed("ab\x03");
+    p.ui.on_event = [&](const fakes::UiEvent&) {
+        p.ui.on_event = nullptr;
+        ctrl.CloseDevice();
+    };
+    ctrl.ScanCodeFromCOM();  // the reader stops at the box that closed the device
+    EXPECT_EQ(p.port->input.size(), 2u);  // "b" and the suffix stay unread
+    EXPECT_FALSE(ctrl.IsDeviceOpen());
+
+    ASSERT_TRUE(ctrl.OpenDevice("COM5"));
+    p.port->ClearCalls();
+    p.ui.on_event = [&](const fakes::UiEvent&) {
+        p.ui.on_event = nullptr;
+        ctrl.CloseDevice();
+    };
+    EXPECT_FALSE(ctrl.SetCOMSettings("baud=9600"));  // closed from the mode string's box
+    EXPECT_EQ(p.port->Calls().size(), 2u);  // that box and the close, nothing on the device
+
+    // Activation re-entered from its own start answer's notice starts one task.
+    ctrl.SetdebugModus(false);
+    ASSERT_TRUE(ctrl.OpenDevice("COM5"));
+    ctrl.SetwithACKN(true);
+    p.port->write_mode = fakes::WriteMode::PendingTimeout;
+    std::int32_t inner = -1;
+    p.ui.on_event = [&](const fakes::UiEvent&) {
+        p.ui.on_event = nullptr;
+        inner = ctrl.ActivateScanTask();
+    };
+    const std::int32_t outer = ctrl.ActivateScanTask();
+    EXPECT_NE(inner, 0);
+    EXPECT_EQ(outer, inner);
+    EXPECT_EQ(p.threads.started, 1);
+    ctrl.DeactivateScanTask(0);
+}
+
 TEST_F(Scanner, ReservedCodesCompareExactly) {
     ctrl.SetwithACKN(true);
     ctrl.ActivateScanTask();
