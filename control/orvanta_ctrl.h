@@ -4,8 +4,10 @@
 // the scan session) or to the reporting.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/reporter.h"
@@ -36,7 +38,10 @@ public:
     std::int16_t GetScannerSuffixChar() const { return s.ScannerSuffixChar.load(); }
     void SetScannerSuffixChar(std::int16_t v) { s.ScannerSuffixChar.store(v); OnPropertyChanged(); }
     bool GetonlyWorkwithCurrentWindow() const { return s.onlyWorkwithCurrentWindow.load() != 0; }
-    void SetonlyWorkwithCurrentWindow(bool v) { s.onlyWorkwithCurrentWindow.store(v ? 1 : 0); OnPropertyChanged(); }
+    void SetonlyWorkwithCurrentWindow(bool v) {
+        s.onlyWorkwithCurrentWindow.store(v ? 1 : 0);
+        OnPropertyChanged();
+    }
     bool GetdebugModus() const { return s.debugModus.load() != 0; }
     void SetdebugModus(bool v) { s.debugModus.store(v ? 1 : 0); OnPropertyChanged(); }
     std::int32_t GetThreadId() const { return s.ThreadId.load(); }
@@ -60,7 +65,9 @@ public:
     // Reports to the user.
     int ShowNotice(const char* message, const char* caption) { return m_report.ShowNotice(message, caption); }
     void DbgMsg(const char* message, const char* function) { m_report.DbgMsg(message, function); }
-    void DebugBox(const char* text, const char* caption, std::uint32_t style) { m_report.DebugBox(text, caption, style); }
+    void DebugBox(const char* text, const char* caption, std::uint32_t style) {
+        m_report.DebugBox(text, caption, style);
+    }
 
     // Device connection: opening closes first, and closing stops the scan task first.
     bool OpenDevice(const std::string& str_Name) { CloseDevice(); return m_channel.Open(str_Name); }
@@ -68,21 +75,33 @@ public:
     bool IsDeviceOpen() const { return m_channel.IsOpen(); }
 
     // Output.
-    std::int32_t WriteDevice(const char* text, std::int32_t m_Bytes, platform::StopSignal* stop = nullptr) { return m_channel.WriteDevice(text, m_Bytes, stop); }
+    std::int32_t WriteDevice(const char* text, std::int32_t m_Bytes,
+                             platform::StopSignal* stop = nullptr) {
+        return m_channel.WriteDevice(text, m_Bytes, stop);
+    }
     std::int32_t Write(std::string str_ToWrite) { return m_channel.Write(std::move(str_ToWrite)); }
     std::int32_t Writeln(std::string str_ToWrite) { return m_channel.Writeln(std::move(str_ToWrite)); }
     void FormFeed() { m_channel.FormFeed(); }
     std::int32_t Flush() { return m_channel.Flush(); }
-    std::int16_t SendByte(std::int16_t b_ToSend, platform::StopSignal* stop = nullptr) { return m_channel.SendByte(b_ToSend, stop); }
-    std::int16_t SendEscCommand(const std::string& c_Command, const std::string& params) { return m_channel.SendEscCommand(c_Command, params); }
+    std::int16_t SendByte(std::int16_t b_ToSend, platform::StopSignal* stop = nullptr) {
+        return m_channel.SendByte(b_ToSend, stop);
+    }
+    std::int16_t SendEscCommand(const std::string& c_Command, const std::string& params) {
+        return m_channel.SendEscCommand(c_Command, params);
+    }
     std::int32_t SendFile(const std::string& str_FileToSend) { return m_channel.SendFile(str_FileToSend); }
 
     // Line control and raw reads.
     bool SetCOMSettings(const std::string& str_Params) { return m_channel.SetCOMSettings(str_Params); }
     bool SetSignalOnCOM(std::int16_t b_Signal) { return m_channel.SetSignalOnCOM(b_Signal); }
     std::int32_t ClearCOMError() { return m_channel.ClearCOMError(); }
-    std::int16_t WaitCOMSignal(std::int16_t onsignal, platform::StopSignal* stop = nullptr) { return m_channel.WaitCOMSignal(onsignal, stop); }
-    std::int32_t ReadBytes(std::string str_Buffer, std::int32_t m_bufferlen, std::int32_t m_bytestoread) { return m_channel.ReadBytes(std::move(str_Buffer), m_bufferlen, m_bytestoread); }
+    std::int16_t WaitCOMSignal(std::int16_t onsignal, platform::StopSignal* stop = nullptr) {
+        return m_channel.WaitCOMSignal(onsignal, stop);
+    }
+    std::int32_t ReadBytes(std::string str_Buffer, std::int32_t m_bufferlen,
+                           std::int32_t m_bytestoread) {
+        return m_channel.ReadBytes(std::move(str_Buffer), m_bufferlen, m_bytestoread);
+    }
 
     // Scanner.
     std::string ScanCodeFromCOM() { return m_reader.ScanCodeFromCOM(); }
@@ -90,8 +109,13 @@ public:
     std::int32_t DeactivateScanTask(std::int32_t M_Task) { return m_session.DeactivateScanTask(M_Task); }
     std::int32_t SendStartAck() { return m_session.SendStartAck(); }
     std::int32_t CaptureFocusWindow() { return m_session.CaptureFocusWindow(); }
-    std::int32_t SendCodeToWindow(std::int32_t window, std::string code, platform::StopSignal* stop = nullptr) { return m_session.SendCodeToWindow(window, std::move(code), stop); }
-    std::int32_t TypeCodeAsKeys(std::string code, platform::StopSignal* stop = nullptr) { return m_session.TypeCodeAsKeys(std::move(code), stop); }
+    std::int32_t SendCodeToWindow(std::int32_t window, std::string code,
+                                  platform::StopSignal* stop = nullptr) {
+        return m_session.SendCodeToWindow(window, std::move(code), stop);
+    }
+    std::int32_t TypeCodeAsKeys(std::string code, platform::StopSignal* stop = nullptr) {
+        return m_session.TypeCodeAsKeys(std::move(code), stop);
+    }
     std::int32_t ScanTaskReference() const { return m_session.ScanTaskReference(); }
     bool IsScanTaskRunning() const { return m_session.IsScanTaskRunning(); }
 

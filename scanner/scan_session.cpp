@@ -106,7 +106,8 @@ std::int32_t CScanSession::ScanLoop(ScanTask& task) {
         } else {
             m_report.DebugBox(read.code.c_str(), texts::kCaptionCodeRead, platform::kMbIconInformation);
             if (stop.IsSet()) return 0;
-            const std::int32_t delivered = SendCodeToWindow(m_settings.scanWindowHandle.load(), read.code, &stop);
+            const std::int32_t delivered =
+                SendCodeToWindow(m_settings.scanWindowHandle.load(), read.code, &stop);
             if (stop.IsSet()) return 0;
             // A code that reached no window is a failed read for the scanner.
             if (m_settings.Acknowledge()) m_channel.SendByte(delivered < 0 ? kErrorAnswer : kAck, &stop);

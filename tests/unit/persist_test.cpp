@@ -8,7 +8,6 @@
 #include <random>
 #include <vector>
 
-#include "control/orvanta_members.h"
 #include "platform/persist_state.h"
 
 namespace orvanta::persist {
@@ -119,46 +118,6 @@ TEST(PersistRecord, HeaderCheckNeedsOnlyTheHeader) {
     const std::vector<unsigned char> good = Record({kVersion, 1, 1, 0});
     EXPECT_EQ(CheckHeader(good.data(), kHeaderSize), Status::kOk);
     EXPECT_EQ(CheckHeader(good.data(), kHeaderSize - 1), Status::kTruncated);
-}
-
-// Member lookup by name, as GetIDsOfNames uses it.
-TEST(DispatchTable, NamesResolveWithoutRegardToCaseAndOnlyWholly) {
-    const auto& table = OrvantaMembers();
-    struct Case {
-        const char* name;
-        bool found;
-        std::int32_t dispid;
-    };
-    const Case cases[] = {
-        {"write", true, 1},       {"WRITE", true, 1},          {"Writeln", true, 3},
-        {"aboutbox", true, -552}, {"CHARTOOEM", true, 26},     {"scancodefromcom", true, 14},
-        {"Writ", false, 0},       {"Writelnx", false, 0},      {"", false, 0},
-        {"Write ", false, 0},     {"with\xC4" "CKN", false, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto* m = table.FindByName(c.name);
-        ASSERT_EQ(m != nullptr, c.found);
-        if (m) {
-            EXPECT_EQ(m->dispid, c.dispid);
-        }
-    }
-    const wchar_t wide[] = L"ThreadID";
-    ASSERT_NE(table.FindByName(wide), nullptr);
-    EXPECT_EQ(table.FindByName(wide)->dispid, 23);
-    EXPECT_EQ(table.FindByName(static_cast<const wchar_t*>(nullptr)), nullptr);
-}
-
-TEST(DispatchTable, IdsAreThePositionsThenAboutBox) {
-    const auto& table = OrvantaMembers();
-    ASSERT_EQ(table.count, 27u);
-    for (std::size_t i = 0; i + 1 < table.count; ++i) {
-        EXPECT_EQ(table.members[i].dispid, static_cast<std::int32_t>(i + 1)) << table.members[i].name;
-        EXPECT_EQ(table.members[i].is_property, i >= 17) << table.members[i].name;
-        EXPECT_EQ(table.FindById(table.members[i].dispid), &table.members[i]);
-    }
-    EXPECT_EQ(table.FindById(0), nullptr);
-    EXPECT_EQ(table.FindById(27), nullptr);
 }
 
 }  // namespace
