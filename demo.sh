@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The control's main job, as a demo under Wine: installs what is missing,
-# builds ORVANTA.OCX and the demo for 32-bit Windows, and runs the demo.
+# builds ORVANTA.OCX and the demo for 32-bit Windows (64-bit where this
+# machine cannot run 32-bit programs), and runs the demo.
 # With a DISPLAY the boxes wait for you; without one (or with
 # ORVANTA_DEMO_AUTO=1) the demo runs on a virtual display, answers its own
 # boxes and prints what they showed.
@@ -10,12 +11,24 @@ root=$(pwd)
 build=${ORVANTA_BUILD:-$root/build}
 
 bash scripts/bootstrap.sh
-cmake -S . -B "$build/i686" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+# shellcheck source=tests/wine/harness.sh
+source tests/wine/harness.sh
+if wh_can_run win32; then
+    arch=i686
+    echo "demo: 32-bit build"
+elif wh_can_run win64; then
+    arch=x86_64
+    echo "demo: 64-bit build, since win32 cannot run here: $(wh_why_not win32)"
+else
+    echo "demo: this machine can run no Windows program: $(wh_why_not win32); $(wh_why_not win64)" >&2
+    exit 1
+fi
+cmake -S . -B "$build/$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build/i686" -j "$(nproc)" --target ORVANTA orvanta_demo >/dev/null
-echo "built $build/i686/ORVANTA.OCX"
+cmake --build "$build/$arch" -j "$(nproc)" --target ORVANTA orvanta_demo >/dev/null
+echo "built $build/$arch/ORVANTA.OCX"
 
 if [ -n "${DISPLAY:-}" ] && [ "${ORVANTA_DEMO_AUTO:-0}" != 1 ]; then
-    exec bash "$root/demo/run_demo.sh" "$build"
+    exec bash "$root/demo/run_demo.sh" "$build" "$arch"
 fi
-exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$root/demo/run_demo.sh" "$build" --auto
+exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$root/demo/run_demo.sh" "$build" "$arch" --auto

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Every test of the project: installs what is missing, builds the native core
 # with its unit tests and the control for 32- and 64-bit Windows, runs the unit
-# tests, the hardening checks (tests/hardening.sh), then the Windows tests
-# under Wine on a virtual X display.
+# tests, the hardening checks (tests/hardening.sh), reads both builds as files,
+# then runs the Windows tests under Wine on a virtual X display for each
+# architecture this machine can run (and says which it cannot, and why).
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -10,6 +11,10 @@ build=${ORVANTA_BUILD:-$root/build}
 jobs=$(nproc)
 
 bash scripts/bootstrap.sh
+# What this machine can run is decided once, here, for every script below.
+# shellcheck source=tests/wine/harness.sh
+source tests/wine/harness.sh
+wh_probe_arches
 
 echo "== native build and unit tests"
 cmake -S . -B "$build/native" -DCMAKE_BUILD_TYPE=Debug >/dev/null
@@ -33,14 +38,25 @@ for arch in i686 x86_64; do
     cmake --build "$build/$arch" -j "$jobs" --target ORVANTA orvanta_wine_tests
 done
 
+echo "== both builds read as files"
+pe_rc=0
+"$build/native/orvanta_pe_tests" --i686="$build/i686/ORVANTA.OCX" --x86_64="$build/x86_64/ORVANTA.OCX" \
+    >"$build/pe-tests.log" 2>&1 || pe_rc=$?
+grep -E '^\[ *(OK|FAILED|PASSED) *\]' "$build/pe-tests.log" | sort -u
+pe_passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$build/pe-tests.log")
+pe_failed=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*listed below.*/\1/p' "$build/pe-tests.log")
+[ "$pe_rc" -eq 0 ] || [ "${pe_failed:-0}" -gt 0 ] || pe_failed=1
+
 wine_rc=0
 ORVANTA_BUILD="$build" xvfb-run -a -s "-screen 0 1280x1024x24" bash tests/wine/run.sh |
     tee "$build/wine-run.log" || wine_rc=$?
 wine_passed=$(sed -n 's/^wine: \([0-9]*\) passed, \([0-9]*\) failed$/\1/p' "$build/wine-run.log")
 wine_failed=$(sed -n 's/^wine: \([0-9]*\) passed, \([0-9]*\) failed$/\2/p' "$build/wine-run.log")
 
-total_passed=$(( ${unit_passed:-0} + ${hard_passed:-0} + ${wine_passed:-0} ))
-total_failed=$(( ${unit_failed:-1} + ${hard_failed:-1} + ${wine_failed:-1} ))
+total_passed=$(( ${unit_passed:-0} + ${hard_passed:-0} + ${pe_passed:-0} + ${wine_passed:-0} ))
+total_failed=$(( ${unit_failed:-1} + ${hard_failed:-1} + ${pe_failed:-0} + ${wine_failed:-1} ))
 [ "$unit_rc" -eq 0 ] && [ "$hard_rc" -eq 0 ] && [ "$wine_rc" -eq 0 ] || [ "$total_failed" -gt 0 ] || total_failed=1
+# An architecture this machine cannot run is neither passed nor failed: say so.
+grep '^wine: win[0-9]* not run: ' "$build/wine-run.log" | sort -u || true
 echo "tests: $total_passed passed, $total_failed failed"
 [ "$total_failed" -eq 0 ]

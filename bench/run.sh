@@ -1,31 +1,44 @@
 #!/usr/bin/env bash
 # The benchmarks, by one command: builds the control and the benchmark program
-# for 32-bit Windows, boots a throwaway Wine prefix with a virtual cable
+# for Windows, boots a throwaway Wine prefix with a virtual cable
 # (COM5 <-> COM6), measures a script host's own call cost with cscript, runs
 # the benchmarks, prints their table and writes $ORVANTA_BUILD/bench/results.csv.
 #
 #   bench/run.sh [--quick] [--reps=N] [--idle=SECONDS]
 #
 # ORVANTA_BUILD (default: build/) holds everything it makes;
-# ORVANTA_BENCH_ARCH=x86_64 runs the 64-bit build instead.
+# the 32-bit build where the machine runs it, else the 64-bit one;
+# ORVANTA_BENCH_ARCH=i686 or x86_64 chooses.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ORVANTA_BUILD:-$root/build}
-arch=${ORVANTA_BENCH_ARCH:-i686}
 
 # Wine's desktop needs an X display; a virtual one when there is none.
 if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
 
+bash "$root/scripts/bootstrap.sh"
+# shellcheck source=tests/wine/harness.sh
+source "$root/tests/wine/harness.sh"
+wh_trap_install
+
+# The 32-bit build where this machine runs it, else the 64-bit one.
+if [ -n "${ORVANTA_BENCH_ARCH:-}" ]; then
+    arch=$ORVANTA_BENCH_ARCH
+elif wh_can_run win32; then
+    arch=i686
+else
+    arch=x86_64
+    echo "bench: 64-bit build, since win32 cannot run here: $(wh_why_not win32)"
+fi
 case "$arch" in
     i686) prefix_arch=win32 ;;
     x86_64) prefix_arch=win64 ;;
     *) echo "bench: ORVANTA_BENCH_ARCH must be i686 or x86_64, not '$arch'" >&2; exit 2 ;;
 esac
-
-bash "$root/scripts/bootstrap.sh"
+wh_can_run "$prefix_arch" || { echo "bench: $prefix_arch cannot run here: $(wh_why_not "$prefix_arch")" >&2; exit 1; }
 
 echo "== build ($arch, Release)"
 dir="$build/$arch"
@@ -33,9 +46,6 @@ cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake
     -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$dir" -j "$(nproc)" --target ORVANTA orvanta_bench
 
-# shellcheck source=tests/wine/harness.sh
-source "$root/tests/wine/harness.sh"
-wh_trap_install
 wh_prefix_up "$prefix_arch" "$build/wine/bench-$prefix_arch"
 wh_com_pair 5 6
 

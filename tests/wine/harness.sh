@@ -1,6 +1,9 @@
 # shellcheck shell=bash disable=SC2015,SC2034,SC2119,SC2120,SC2317
 # Wine integration-test harness. Source it; it does not change shell options.
 #
+#   wh_can_run ARCH                can this machine run win32 (win64) programs?
+#   wh_why_not ARCH                the reason it cannot
+#   wh_run_arches                  the architectures it can run, win32 first
 #   wh_prefix_up ARCH DIR          boot/reuse a prefix, start its persistent wineserver
 #   wh_prefix_down                 stop that wineserver (and the pairs linked into it)
 #   wh_wine PROGRAM [ARGS...]      run a program with the loader that suits the prefix
@@ -14,7 +17,8 @@
 #   wh_cleanup_all                 EXIT-trap body; wh_trap_install installs it
 #
 # Tunables (environment): WH_BOOT_TIMEOUT (120), WH_PAIR_TIMEOUT (10),
-# WH_KILL_AFTER (5), WH_LOADER32 / WH_LOADER64 (loader paths).
+# WH_KILL_AFTER (5), WH_LOADER32 / WH_LOADER64 (loader paths), ORVANTA_NO_WIN32=1
+# (treat 32-bit as unavailable).
 
 if [ -z "${BASH_VERSINFO:-}" ] || [ "${BASH_VERSINFO[0]}" -lt 4 ] ||
    { [ "${BASH_VERSINFO[0]}" -eq 4 ] && [ "${BASH_VERSINFO[1]}" -lt 4 ]; }; then
@@ -100,8 +104,87 @@ _wh_find_loaders() {
         # "wine" still copes (it relaunches through start.exe), only slower.
         [ -n "$WH_WINE" ] || WH_WINE=$WH_WINE32
     fi
-    [ -n "$WH_WINE" ] && [ -n "$WH_WINE32" ] || { _wh_err "no wine loader found"; return 1; }
+    [ -n "$WH_WINE" ] || { _wh_err "no wine loader found"; return 1; }
     export WH_WINE WH_WINE32
+}
+
+_wh_elf_class() {  # 01 for a 32-bit ELF file, 02 for a 64-bit one
+    [ "$(head -c 4 "$1" 2>/dev/null | od -An -tx1 | tr -d ' \n')" = 7f454c46 ] || return 1
+    od -An -tx1 -j4 -N1 "$1" | tr -d ' \n'
+}
+
+# The loader binary itself: Debian's "wine" is a wrapper that falls back to the
+# 64-bit loader when the 32-bit one is missing, so it proves nothing.
+_wh_loader_binary() {
+    local bits=$1 c cls=01 name=wine
+    [ "$bits" = 64 ] && { cls=02; name=wine64; }
+    for c in /usr/lib/wine/$name /usr/lib/i386-linux-gnu/wine/$name /usr/lib32/wine/$name \
+             /usr/lib/x86_64-linux-gnu/wine/$name /usr/lib64/wine/$name "$(command -v $name 2>/dev/null || true)"; do
+        [ -n "$c" ] && [ -x "$c" ] && [ "$(_wh_elf_class "$c")" = "$cls" ] && { echo "$c"; return 0; }
+    done
+    return 1
+}
+
+# Why a loader cannot run here ("" when it can).
+_wh_loader_trouble() {
+    local bits=$1 loader=$2 out rc=0
+    if [ -z "$loader" ]; then
+        [ "$bits" = 32 ] && echo "the 32-bit Wine loader is not installed (package wine32:i386)" ||
+            echo "the 64-bit Wine loader is not installed (package wine64)"
+        return 0
+    fi
+    # bash execs it, not timeout: execvp hands a binary the kernel refuses to
+    # /bin/sh, which hides the "Exec format error".
+    out=$(timeout 30 bash -c 'exec "$0" --version' "$loader" 2>&1 </dev/null) || rc=$?
+    [ "$rc" -eq 0 ] && return 0
+    case "$out" in
+        *"Exec format error"*|*"cannot execute binary file"*)
+            echo "this kernel cannot run $bits-bit programs ($bits-bit emulation is off)" ;;
+        *) echo "$loader --version failed with $rc: $(echo "$out" | head -n 1)" ;;
+    esac
+}
+
+# Decides once which Windows architectures this machine can run and hands the
+# answer to child scripts through the environment. ORVANTA_NO_WIN32=1 treats
+# 32-bit as unavailable, so the fallback can be tried on a machine with both.
+wh_probe_arches() {
+    [ -n "${WH_PROBED:-}" ] && return 0
+    local why l32="${WH_LOADER32:-}" l64="${WH_LOADER64:-}"
+    [ -n "$l32" ] || l32=$(_wh_loader_binary 32 || true)
+    [ -n "$l64" ] || l64=$(_wh_loader_binary 64 || true)
+    WH_RUNNABLE=""
+    if [ "${ORVANTA_NO_WIN32:-0}" = 1 ]; then
+        WH_WHY_NOT_win32="ORVANTA_NO_WIN32=1 treats 32-bit programs as unavailable"
+    else
+        WH_WHY_NOT_win32=$(_wh_loader_trouble 32 "$l32")
+    fi
+    WH_WHY_NOT_win64=$(_wh_loader_trouble 64 "$l64")
+    for why in win32 win64; do
+        local v="WH_WHY_NOT_$why"
+        [ -z "${!v}" ] && WH_RUNNABLE="${WH_RUNNABLE:+$WH_RUNNABLE }$why"
+    done
+    WH_PROBED=1
+    export WH_PROBED WH_RUNNABLE WH_WHY_NOT_win32 WH_WHY_NOT_win64
+}
+
+wh_can_run() {  # ARCH (win32|win64)
+    wh_probe_arches
+    case " $WH_RUNNABLE " in *" ${1:-} "*) return 0 ;; esac
+    return 1
+}
+
+wh_why_not() {  # ARCH: the reason it cannot run here
+    wh_probe_arches
+    case "${1:-}" in
+        win32) echo "$WH_WHY_NOT_win32" ;;
+        win64) echo "$WH_WHY_NOT_win64" ;;
+        *) echo "unknown architecture '${1:-}'" ;;
+    esac
+}
+
+wh_run_arches() {  # the architectures this machine can run, win32 first
+    wh_probe_arches
+    echo "$WH_RUNNABLE"
 }
 
 # A 32-bit exe in a win64 prefix goes straight to the 32-bit loader, so the

@@ -220,11 +220,17 @@ run_arch() {
 }
 
 case "$which_arch" in
-    win32) run_arch win32 /tmp/wh-selftest ;;
-    win64) run_arch win64 /tmp/wh-selftest64 ;;
-    all)   run_arch win32 /tmp/wh-selftest; run_arch win64 /tmp/wh-selftest64 ;;
+    win32|win64|all) ;;
     *) echo "usage: $0 [win32|win64|all]" >&2; exit 2 ;;
 esac
+for a in win32 win64; do
+    [ "$which_arch" = all ] || [ "$which_arch" = "$a" ] || continue
+    if ! wh_can_run "$a"; then
+        echo "NOT RUN: $a: $(wh_why_not "$a")"
+        continue
+    fi
+    if [ "$a" = win32 ]; then run_arch win32 /tmp/wh-selftest; else run_arch win64 /tmp/wh-selftest64; fi
+done
 
 for p in "${started_pids[@]}"; do
     [ -n "$p" ] || continue

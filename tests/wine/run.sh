@@ -48,8 +48,14 @@ check_step() {
 run_arch() {
     local arch=$1 dir=$2 work log rc=0 ocx
     [ -f "$dir/orvanta_wine_tests.exe" ] || { echo "wine: $dir/orvanta_wine_tests.exe missing" >&2; failed=$((failed + 1)); return; }
-    wh_prefix_up "$arch" "$build/wine/$arch"
-    wh_com_pair 5 6
+    # A prefix that should boot and does not is a failure; the other
+    # architecture still runs.
+    if ! wh_prefix_up "$arch" "$build/wine/$arch" || ! wh_com_pair 5 6; then
+        echo "wine: the $arch prefix or its cable did not come up (log: $build/wine/$arch/.wh/setup.log)" >&2
+        failed=$((failed + 1))
+        wh_prefix_down || true
+        return
+    fi
     work="$build/wine/work-$arch"
     rm -rf "$work" && mkdir -p "$work"
     log="$build/wine/tests-$arch.log"
@@ -124,12 +130,20 @@ run_arch() {
 }
 
 # ORVANTA_WINE_ARCH picks one architecture ("win32" or "win64") for a faster loop.
+# What this machine cannot run is said, and neither passes nor fails.
+not_run=()
 for arch in ${ORVANTA_WINE_ARCH:-win32 win64}; do
+    if ! wh_can_run "$arch"; then
+        not_run+=("wine: $arch not run: $(wh_why_not "$arch")")
+        echo "${not_run[-1]}"
+        continue
+    fi
     case "$arch" in
         win32) run_arch win32 "$build/i686" ;;
         win64) run_arch win64 "$build/x86_64" ;;
     esac
 done
 
+[ ${#not_run[@]} -eq 0 ] || printf '%s\n' "${not_run[@]}"
 echo "wine: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
