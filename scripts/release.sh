@@ -8,8 +8,9 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 build=${ORVANTA_BUILD:-$root/build}
 
-command -v i686-w64-mingw32-g++ >/dev/null && command -v x86_64-w64-mingw32-g++ >/dev/null ||
+if ! command -v i686-w64-mingw32-g++ >/dev/null || ! command -v x86_64-w64-mingw32-g++ >/dev/null; then
     bash scripts/bootstrap.sh
+fi
 
 major=$(sed -n 's/^#define ORVANTA_VERSION_MAJOR \([0-9]*\)$/\1/p' resources/version.h)
 minor=$(sed -n 's/^#define ORVANTA_VERSION_MINOR \([0-9]*\)$/\1/p' resources/version.h)
@@ -52,16 +53,17 @@ if exist "%SystemRoot%\Sysnative\regsvr32.exe" set REGSVR=%SystemRoot%\Sysnative
 }
 
 for pair in "x86 i686 32" "x64 x86_64 64"; do
-    set -- $pair
-    mkdir -p "$stage/$1"
-    cp "$build/$2/ORVANTA.OCX" "$build/$2/ORVANTA.manifest" "$stage/$1/"
-    write_scripts "$stage/$1" "$3"
+    read -r folder arch bits <<<"$pair"
+    mkdir -p "$stage/$folder"
+    cp "$build/$arch/ORVANTA.OCX" "$build/$arch/ORVANTA.manifest" "$stage/$folder/"
+    write_scripts "$stage/$folder" "$bits"
 done
 cp -r samples "$stage/samples"
 mkdir -p "$stage/docs"
 cp docs/reference.md "$stage/docs/"
 cp docs/install.md "$stage/INSTALL.md"
-(cd "$stage" && find . -type f ! -name SHA256SUMS -printf '%P\n' | sort | xargs sha256sum >SHA256SUMS)
+(cd "$stage" && find . -type f -printf '%P\n' | sort | xargs sha256sum >"$build/release/SHA256SUMS" &&
+    mv "$build/release/SHA256SUMS" SHA256SUMS)
 
 python3 - "$build/release" "$name" <<'PY'
 import os, sys, zipfile

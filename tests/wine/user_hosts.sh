@@ -4,10 +4,12 @@
 # current user by regsvr32 /n /i:user and its removal, each checked by the
 # test host; then the VBScript and JScript samples against the control
 # registered machine-wide, each on a fresh cable. Uses run.sh's check_step
-# and count_gtest.
+# and count_gtest, and its root and build.
+# shellcheck disable=SC2154
 #   user_hosts ARCH DIR OCX WORK
 user_hosts() {
-    local arch=$1 dir=$2 ocx=$3 work=$4 w="$build/wine/$arch-user" state rc
+    local arch=$1 dir=$2 ocx=$3 work=$4 w state rc
+    w="$build/wine/$arch-user"
     mkdir -p "$w"
     echo "== The user's first hour, $arch"
     pushd "$work" >/dev/null || return
