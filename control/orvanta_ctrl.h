@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "device/gate.h"
 #include "platform/input.h"
@@ -107,8 +108,8 @@ public:
     std::int32_t SendCodeToWindow(std::int32_t window, std::string code,
                                   platform::StopSignal* stop = nullptr);
     std::int32_t TypeCodeAsKeys(std::string code, platform::StopSignal* stop = nullptr);
-    // The reference of the task the control holds (0: none), and whether it
-    // still runs (it has not read "ENDSCAN" and closed its messages).
+    // The reference of the task the control holds (0: none), and whether its
+    // thread still runs (it has not read "ENDSCAN" and closed its messages).
     std::int32_t ScanTaskReference() const { return m_pScanThread.load(); }
     bool IsScanTaskRunning() const;
 
@@ -131,8 +132,8 @@ private:
         bool wait_failed = false;
     };
     CodeRead ReadCode(platform::StopSignal* stop);
-    void ScanThreadProc(platform::StopSignal& stop);
-    std::int32_t ScanLoop(platform::StopSignal& stop);
+    void ScanThreadProc(ScanTask& task);
+    std::int32_t ScanLoop(ScanTask& task);
     void StopTask(ScanTask& task);
 
     Platform m_platform;
@@ -143,6 +144,9 @@ private:
     // these fields stops it first.
     std::atomic<std::int32_t> m_pScanThread{0};
     std::unique_ptr<ScanTask> m_task;  // host thread only
+    // Tasks past "ENDSCAN" whose closing messages are still open when a new
+    // task starts; stopped with the rest (host thread only).
+    std::vector<std::unique_ptr<ScanTask>> m_closingTasks;
     std::unique_ptr<platform::Device> h_Lpt1;
     std::unique_ptr<platform::File> m_hProtocolFile;
     Gate m_writeGate;

@@ -38,7 +38,10 @@ std::int32_t COrvantaCtrl::SendCodeToWindow(std::int32_t window, std::string cod
         // A code goes whole or not at all: a stop takes effect after it.
         for (const char c : code) {
             // Zero-extended: a sign-extended byte reaches a form as a negative key code.
-            m_platform.input.SendChar(target, static_cast<unsigned char>(c), 1);
+            if (!m_platform.input.SendChar(target, static_cast<unsigned char>(c), 1)) {
+                result = -1;  // the window is gone: the code reached nobody
+                break;
+            }
             ++result;
         }
     }

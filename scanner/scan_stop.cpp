@@ -14,14 +14,30 @@ constexpr std::uint32_t kStopRoundMs = 50;
 bool COrvantaCtrl::IsScanTaskRunning() const { return m_task && !m_task->worker->HasEnded(); }
 
 std::int32_t COrvantaCtrl::DeactivateScanTask(std::int32_t M_Task) {
-    // 0 names the stored task; any other value must be its reference. A
-    // value that names no task stops nothing.
-    if (m_task && (M_Task == 0 || M_Task == m_task->reference)) {
+    // 0 names the stored task and every task still in its closing messages;
+    // any other value must be one task's reference. A value that names no
+    // task changes nothing: the running task keeps its window.
+    if (M_Task != 0 && !(m_task && m_task->reference == M_Task)) {
+        for (auto it = m_closingTasks.begin(); it != m_closingTasks.end(); ++it) {
+            if ((*it)->reference != M_Task) continue;
+            std::unique_ptr<ScanTask> task = std::move(*it);
+            m_closingTasks.erase(it);
+            StopTask(*task);
+            break;
+        }
+        return 0;
+    }
+    if (m_task) {
         std::unique_ptr<ScanTask> task = std::move(m_task);
         StopTask(*task);
     }
+    if (M_Task == 0) {
+        std::vector<std::unique_ptr<ScanTask>> closing = std::move(m_closingTasks);
+        m_closingTasks.clear();
+        for (auto& task : closing) StopTask(*task);
+    }
     scanWindowHandle.store(0);
-    if (!m_task) m_pScanThread.store(0);
+    m_pScanThread.store(0);
     return 0;
 }
 

@@ -40,9 +40,15 @@ std::int32_t COrvantaCtrl::ActivateScanTask() {
         if (debugModus.load() != 0) ShowNotice(texts::kNotActivated, texts::kCaptionError);
         return 0;
     }
-    // One task per control: a second start names the running one.
-    if (IsScanTaskRunning()) return m_task->reference;
-    m_task.reset();  // a task that ended by itself: its thread is gone already
+    // One reading task per control: a second start names the running one.
+    if (IsScanTaskRunning() && !m_task->closing.load()) return m_task->reference;
+    // A task past "ENDSCAN" reads no more; it may finish its messages beside
+    // the new one. One that ended by itself has no thread left.
+    if (IsScanTaskRunning()) m_closingTasks.push_back(std::move(m_task));
+    m_task.reset();
+    m_closingTasks.erase(std::remove_if(m_closingTasks.begin(), m_closingTasks.end(),
+                                        [](const auto& t) { return t->worker->HasEnded(); }),
+                         m_closingTasks.end());
 
     SendStartAck();
     if (window == 0) scanWindowHandle.store(CaptureFocusWindow());
@@ -51,8 +57,8 @@ std::int32_t COrvantaCtrl::ActivateScanTask() {
     auto task = std::make_unique<ScanTask>();
     task->stop = m_platform.threads.CreateStopSignal();
     if (task->stop) {
-        platform::StopSignal* stop = task->stop.get();
-        task->worker = m_platform.threads.Start([this, stop] { ScanThreadProc(*stop); });
+        ScanTask* running = task.get();  // outlives its worker: stops join first
+        task->worker = m_platform.threads.Start([this, running] { ScanThreadProc(*running); });
     }
     if (!task->worker) {
         ShowNotice(texts::kScanThreadFailed, texts::kCaptionBrisomel);
@@ -64,14 +70,15 @@ std::int32_t COrvantaCtrl::ActivateScanTask() {
     return m_task->reference;
 }
 
-void COrvantaCtrl::ScanThreadProc(platform::StopSignal& stop) {
-    ScanLoop(stop);
-    if (stop.IsSet()) return;  // a stopped task says nothing more
+void COrvantaCtrl::ScanThreadProc(ScanTask& task) {
+    ScanLoop(task);
+    if (task.stop->IsSet()) return;  // a stopped task says nothing more
     m_platform.ui.ShowMessageBox(0, texts::kScanTaskEnded, texts::kCaptionBrisomel,
                                  platform::kMbIconInformation);
 }
 
-std::int32_t COrvantaCtrl::ScanLoop(platform::StopSignal& stop) {
+std::int32_t COrvantaCtrl::ScanLoop(ScanTask& task) {
+    platform::StopSignal& stop = *task.stop;
     std::uint32_t backoff = 0;
     CodeRead read = ReadCode(&stop);
     for (;;) {
@@ -87,13 +94,15 @@ std::int32_t COrvantaCtrl::ScanLoop(platform::StopSignal& stop) {
         } else {
             DebugBox(read.code.c_str(), texts::kCaptionCodeRead, platform::kMbIconInformation);
             if (stop.IsSet()) return 0;
-            SendCodeToWindow(scanWindowHandle.load(), read.code, &stop);
+            const std::int32_t delivered = SendCodeToWindow(scanWindowHandle.load(), read.code, &stop);
             if (stop.IsSet()) return 0;
-            if (withACKN.load() != 0) SendByte(kAck, &stop);
+            // A code that reached no window is a failed read for the scanner.
+            if (withACKN.load() != 0) SendByte(delivered < 0 ? kErrorAnswer : kAck, &stop);
         }
         read = ReadCode(&stop);
     }
     if (withACKN.load() != 0) SendByte(kAck, &stop);
+    task.closing.store(true);
     if (stop.IsSet()) return 0;
     ShowNotice(texts::kScanEnded, texts::kCaptionBrisomel);
     return 0;

@@ -2,6 +2,7 @@
 // signal that stops it, and its worker thread.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -13,6 +14,9 @@ struct ScanTask {
     std::int32_t reference = 0;
     std::unique_ptr<platform::StopSignal> stop;
     std::unique_ptr<platform::Worker> worker;
+    // Set once "ENDSCAN" is answered: the task reads no more and only its
+    // closing messages remain, so a new activation starts a new task.
+    std::atomic<bool> closing{false};
 };
 
 // Task references: small positive numbers, unique in the process while it

@@ -218,6 +218,42 @@ TEST_F(Scanner, ASessionAnswersEachCodeDeliversAndEndsWithItsTwoMessages) {
     EXPECT_EQ(ctrl.DeactivateScanTask(again), 0);
 }
 
+TEST_F(Scanner, ACodeThatReachedNoWindowIsAnsweredAsAFailedRead) {
+    ctrl.SetwithACKN(true);
+    ctrl.SetonlyWorkwithCurrentWindow(true);
+    ctrl.ActivateScanTask();  // no focus to capture: no target
+    p.port->Feed("A\x03");
+    ASSERT_TRUE(WaitUntil([&] { return Sent().size() == 2; }));
+    ctrl.SetscanWindowHandle(0x10);
+    p.input.window_gone = true;
+    p.port->Feed("B\x03");
+    ASSERT_TRUE(WaitUntil([&] { return Sent().size() == 3; }));
+    p.input.window_gone = false;
+    p.port->Feed("C\x03");
+    ASSERT_TRUE(WaitUntil([&] { return Sent().size() == 4; }));
+    EXPECT_EQ(Sent(), "\x06\x0F\x0F\x06");
+    EXPECT_EQ(p.input.Delivered(), "C");
+    ctrl.DeactivateScanTask(0);
+}
+
+TEST_F(Scanner, AnActivationDuringTheClosingMessagesStartsANewTask) {
+    p.ui.hold_boxes = true;
+    ctrl.SetwithACKN(true);
+    const std::int32_t first = ctrl.ActivateScanTask();
+    p.port->Feed("ENDSCAN\x03");
+    ASSERT_TRUE(WaitUntil([&] { return Saw(texts::kScanEnded); }));
+    const std::int32_t second = ctrl.ActivateScanTask();
+    EXPECT_NE(second, 0);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(p.threads.started, 2);
+    EXPECT_EQ(Sent(), "\x06\x06\x06");  // start, ENDSCAN, the new start
+    p.port->Feed("x\x03");
+    EXPECT_TRUE(WaitUntil([&] { return p.input.Typed() == "x"; }));
+    EXPECT_EQ(ctrl.DeactivateScanTask(0), 0);  // both go, the open box with them
+    EXPECT_EQ(p.ui.dismissed.size(), 2u);
+    EXPECT_FALSE(Saw(texts::kScanTaskEnded));
+}
+
 TEST_F(Scanner, ReservedCodesCompareExactly) {
     ctrl.SetwithACKN(true);
     ctrl.ActivateScanTask();
@@ -314,10 +350,12 @@ TEST_F(Scanner, StopDuringABurstLeavesNothingBehind) {
 }
 
 TEST_F(Scanner, EndedOrUnknownReferencesStopNothing) {
+    ctrl.SetscanWindowHandle(0x10);
     const std::int32_t task = ctrl.ActivateScanTask();
     EXPECT_EQ(ctrl.DeactivateScanTask(task + 1000), 0);
-    // The running task was not touched and still answers to its reference.
+    // The running task was not touched: it keeps its reference and its window.
     EXPECT_EQ(ctrl.ScanTaskReference(), task);
+    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0x10);
     p.port->Feed("x\x03");
     ASSERT_TRUE(WaitUntil([&] { return p.input.Typed() == "x"; }));
     p.port->Feed("ENDSCAN\x03");
