@@ -56,7 +56,7 @@ else
     wh_run 600 "$out/boxes.log" "$helper" boxes 2 590 --watch >/dev/null &
 fi
 boxes=$!
-python3 "$root/demo/far_end.py" scanner "$(wh_pty 6)" '4711\r' '0815\r' ERROR '4006381333931\r' ENDSCAN
+python3 "$root/demo/far_end.py" scanner "$(wh_pty 6)" '4711\r' 'Lot-AB12\r' ERROR '4006381333931\r' ENDSCAN
 wait "$boxes" || true
 echo "  the control's closing messages after ENDSCAN:"
 tr -d '\r' <"$out/boxes.log"
