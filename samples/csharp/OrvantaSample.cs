@@ -8,13 +8,9 @@
 // /platform:x64 with the 64-bit one (AnyCPU follows the Windows bitness).
 // COM controls need a single-threaded apartment: [STAThread] below.
 //
-// The aximp route, for a Windows Forms designer: run
-//   aximp ORVANTA.OCX
-// which writes ORVANTALib.dll (the type library's interop assembly) and
-// AxORVANTALib.dll (an AxHost wrapper, class AxOrvanta). Reference both, put
-// an AxOrvanta on a form, and call axOrvanta1.OpenDevice("COM1") and so on,
-// with IntelliSense. Visual Studio does the same when you add the control to
-// the toolbox (Choose Items > COM Components > Orvanta Control).
+// The aximp route (the control on a Windows Forms form, with IntelliSense):
+// see AxOrvantaForm.cs. Visual Studio does the same when you add the control
+// to the toolbox (Choose Items > COM Components > Orvanta Control).
 using System;
 
 static class OrvantaSample
