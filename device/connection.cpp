@@ -43,7 +43,10 @@ bool CDeviceChannel::Open(const std::string& str_Name) {
 
 void CDeviceChannel::Close() {
     if (h_Lpt1) {
-        h_Lpt1.reset();  // the device and its write event
+        // Closed now, also while an operation that called the host back from
+        // a box still holds it: the port is free for a new open at once.
+        h_Lpt1->Close();
+        h_Lpt1.reset();
         m_report.DbgMsg("h_Lpt1 closed", texts::kFnCloseDevice);
     }
     m_writeBroken = false;

@@ -45,6 +45,9 @@ public:
     // write that a broken driver never ends is given up after a bound: false,
     // and the device takes no more writes.
     virtual bool CancelWrite() = 0;
+    // Ends the device now, as destroying it would. A caller that still holds
+    // the object may call on: every later call fails.
+    virtual void Close() = 0;
     virtual bool Flush() = 0;
 
     virtual bool ReadLineSettings(LineSettings& settings) = 0;

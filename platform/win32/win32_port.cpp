@@ -131,7 +131,11 @@ Win32Device::Win32Device(UniqueFile file, UniqueEvent read_event)
     }
 }
 
-Win32Device::~Win32Device() {
+Win32Device::~Win32Device() { Win32Device::Close(); }
+
+void Win32Device::Close() {
+    if (closed_) return;
+    closed_ = true;
     // Reads are awaited before Read and WaitEventChar return; only a write
     // can still be running, and its record dies with us. One the driver
     // never ended keeps its record and event: the driver may still write
@@ -140,6 +144,7 @@ Win32Device::~Win32Device() {
         static_cast<void>(write_record_.release());  // left to the driver
         static_cast<void>(write_event_.release());
     }
+    file_.reset();  // later calls fail on the closed handle
 }
 
 bool Win32Device::CreateWriteEvent() {

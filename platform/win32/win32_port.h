@@ -27,6 +27,7 @@ public:
     platform::WaitOutcome WaitWrite(std::uint32_t limit_ms, std::uint32_t& written,
                                     platform::StopSignal* stop) override;
     bool CancelWrite() override;
+    void Close() override;
     bool Flush() override;
 
     bool ReadLineSettings(platform::LineSettings& settings) override;
@@ -52,6 +53,7 @@ private:
 
     UniqueFile file_;
     bool is_comm_ = false;  // a comm port, not a plain file or NUL
+    bool closed_ = false;
 
     // Writes: their own record and event, as a write may run beside a read.
     UniqueEvent write_event_;

@@ -131,10 +131,17 @@ public:
         ++state_->devices_alive;
     }
     ~FakeDevice() override {
+        FakeDevice::Close();
         std::lock_guard<std::mutex> lock(state_->mutex);
         --state_->devices_alive;
+    }
+    void Close() override {
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        if (closed_) return;
+        closed_ = true;
         state_->calls.push_back("close " + name_);
     }
+    bool closed_ = false;
 
     bool CreateWriteEvent() override {
         state_->Log("event");
