@@ -138,7 +138,6 @@ not_run=()
 for arch in ${ORVANTA_WINE_ARCH:-win32 win64}; do
     if ! wh_can_run "$arch"; then
         not_run+=("wine: $arch not run: $(wh_why_not "$arch")")
-        echo "${not_run[-1]}"
         continue
     fi
     case "$arch" in
