@@ -39,6 +39,18 @@ std::int32_t CScanSession::SendStartAck() {
     return 0;
 }
 
+std::int32_t CScanSession::ReadingTaskOrSetAside() {
+    if (IsScanTaskRunning() && !m_task->closing.load()) return m_task->reference;
+    // A task past "ENDSCAN" reads no more; it may finish its messages beside
+    // a new one. One that ended by itself has no thread left.
+    if (IsScanTaskRunning()) m_closingTasks.push_back(std::move(m_task));
+    m_task.reset();
+    m_closingTasks.erase(std::remove_if(m_closingTasks.begin(), m_closingTasks.end(),
+                                        [](const auto& t) { return t->worker->HasEnded(); }),
+                         m_closingTasks.end());
+    return 0;
+}
+
 std::int32_t CScanSession::ActivateScanTask() {
     const std::int32_t window = m_settings.scanWindowHandle.load();
     if (!m_channel.IsOpen()) {
@@ -46,23 +58,14 @@ std::int32_t CScanSession::ActivateScanTask() {
         return 0;
     }
     // One reading task per control: a second start names the running one.
-    if (IsScanTaskRunning() && !m_task->closing.load()) return m_task->reference;
-    // A task past "ENDSCAN" reads no more; it may finish its messages beside
-    // the new one. One that ended by itself has no thread left.
-    if (IsScanTaskRunning()) m_closingTasks.push_back(std::move(m_task));
-    m_task.reset();
-    m_closingTasks.erase(std::remove_if(m_closingTasks.begin(), m_closingTasks.end(),
-                                        [](const auto& t) { return t->worker->HasEnded(); }),
-                         m_closingTasks.end());
+    if (const std::int32_t reading = ReadingTaskOrSetAside()) return reading;
 
     SendStartAck();
     // The start answer's notices run a message loop, and the host may have
     // called in from one: a task it started meanwhile is the one; a device it
     // closed leaves nothing to read.
     if (!m_channel.IsOpen()) return 0;
-    if (IsScanTaskRunning() && !m_task->closing.load()) return m_task->reference;
-    if (IsScanTaskRunning()) m_closingTasks.push_back(std::move(m_task));
-    m_task.reset();
+    if (const std::int32_t reading = ReadingTaskOrSetAside()) return reading;
     if (window == 0) m_settings.scanWindowHandle.store(CaptureFocusWindow());
 
     m_pScanThread.store(0);

@@ -57,6 +57,9 @@ public:
     std::int32_t TypeCodeAsKeys(std::string code, platform::StopSignal* stop = nullptr);
 
 private:
+    // The reading task's reference; else 0, with a task in its closing
+    // messages set aside and one that ended dropped.
+    std::int32_t ReadingTaskOrSetAside();
     void ScanThreadProc(ScanTask& task);
     std::int32_t ScanLoop(ScanTask& task);
     void StopTask(ScanTask& task);
