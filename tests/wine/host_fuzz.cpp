@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "orvanta.h"
+#include "tests/wine/handles.h"
 #include "tests/wine/peer.h"
 #include "tests/wine/watcher.h"
 
@@ -68,6 +69,7 @@ std::deque<std::string> g_recent;  // the last steps, for a failure's report
 std::string g_current;
 std::atomic<DWORD> g_progress{0};  // tick of the last call returned or box answered
 std::atomic<bool> g_in_call{false};
+DWORD g_host_thread = 0;
 
 void Say(const char* format, ...) {
     char line[2048];
@@ -99,8 +101,26 @@ void Step(const std::string& what) {
 
 void Progress() { g_progress = GetTickCount(); }
 
+// The windows of this process as they stand, without sending them a message.
+BOOL CALLBACK ListWindow(HWND hwnd, LPARAM) {
+    DWORD pid = 0;
+    const DWORD thread = GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != GetCurrentProcessId()) return TRUE;
+    char cls[64] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    wchar_t text[128] = {};
+    InternalGetWindowText(hwnd, text, 128);
+    char narrow[256] = {};
+    WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
+    Say("    window %p class %s thread %lu%s%s: %s", static_cast<void*>(hwnd), cls, thread,
+        IsWindowVisible(hwnd) ? " visible" : "", IsWindowEnabled(hwnd) ? "" : " disabled", narrow);
+    return TRUE;
+}
+
 [[noreturn]] void Fatal(const char* what) {
     Say("FATAL: %s", what);
+    Say("host fuzz: windows of this process (host thread %lu):", g_host_thread);
+    EnumWindows(&ListWindow, 0);
     PrintRecent();
     Say("[  FAILED  ] 1 test, listed below:");
     Say("[  FAILED  ] HostFuzz.RandomHost");
@@ -227,10 +247,12 @@ private:
             }
             for (const std::string& f : feeds) Send(f, 2000);
             if (file_ && chatter_ && rng_() % 40 == 0) Send(Chatter(), 200);
-            if (file_ && rng_() % 400 == 0) {  // the device goes away for a while
+            if (file_ && rng_() % 400 == 0) {
+                // The device goes away for a while; rarely for longer than a
+                // write's time limit (9 s and the time-out per byte).
                 file_.reset();
                 ++aways_;
-                back_at = GetTickCount() + 100 + rng_() % 2900;
+                back_at = GetTickCount() + (rng_() % 20 == 0 ? 10000 + rng_() % 3000 : 100 + rng_() % 2900);
                 continue;
             }
             if (file_) {
@@ -511,6 +533,31 @@ private:
 // ---------------------------------------------------------------------------
 // The host
 
+// A window whose thread is busy elsewhere and takes no messages until the end.
+class HungWindow {
+public:
+    HungWindow() {
+        thread_ = std::thread([this] {
+            HWND w = CreateWindowA("STATIC", "hung", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+            window_ = w;
+            ready_.Set();
+            WaitForSingleObject(done_.Event(), INFINITE);
+            DestroyWindow(w);
+        });
+        WaitForSingleObject(ready_.Event(), kBound);
+    }
+    ~HungWindow() {
+        done_.Set();
+        thread_.join();
+    }
+    HWND Window() const { return window_; }
+
+private:
+    win32::Win32StopSignal ready_, done_;
+    std::atomic<HWND> window_{nullptr};
+    std::thread thread_;
+};
+
 enum class Device { None, Real, Nul, File, Unknown };
 
 class Host {
@@ -520,6 +567,7 @@ public:
     void Run();
     std::vector<std::string> failures;
     std::atomic<int> boxes{0};
+    int unloads = 0;
     int calls = 0, reentered = 0, fed = 0, opens_real = 0, tasks = 0, recreated = 0;
     std::map<HRESULT, int> answers;
 
@@ -563,6 +611,7 @@ private:
     std::map<HWND, DWORD> due_;  // when the watcher presses each box
     std::mutex due_mutex_;
     std::string scratch_, sendable_;
+    HungWindow hung_;
 };
 
 Host* g_host = nullptr;
@@ -719,11 +768,12 @@ void Host::Create() {
 
 void Host::Release() {
     Step("release the control");
-    g_in_call = true;
+    const bool outer = depth_ == 0;
+    if (outer) g_in_call = true;
     Progress();
     ctrl_->Release();
     ctrl_ = nullptr;
-    g_in_call = false;
+    if (outer) g_in_call = false;
     Progress();
 }
 
@@ -866,8 +916,13 @@ void Host::OpenSomething() {
 void Host::BlockingRead() {
     if (device_ == Device::Unknown) return;
     const bool cable = device_ == Device::Real;
+    if (cable && !peer_) return;
     // A running task holds the line: the host's read would wait for the gate.
-    if (cable && (task_ || !peer_)) return;
+    if (cable && task_) {
+        if (gen_.Chance(50)) return;
+        CallNumber(15, 0);
+        task_ = false;
+    }
     const int suffix = GetNumber(20) & 0xFF;
     if (peer_) peer_->SetSuffix(suffix);
     const unsigned which = gen_.Next(3);
@@ -1009,8 +1064,11 @@ void Host::PropertyStep() {
             DestroyWindow(w);
             return w;
         }();
-        const HWND pick[] = {window_, gone, nullptr, window_};
-        V_I4(&v) = gen_.Chance(85) ? static_cast<LONG>(reinterpret_cast<LONG_PTR>(pick[gen_.Next(4)])) : gen_.Number();
+        // Now and then a window whose thread takes no messages: a code for
+        // it never arrives, and stopping the task needs the last resort.
+        const HWND pick[] = {window_, gone, nullptr, window_, hung_.Window()};
+        const unsigned n = gen_.Chance(4) ? 4 : gen_.Next(4);
+        V_I4(&v) = gen_.Chance(85) ? static_cast<LONG>(reinterpret_cast<LONG_PTR>(pick[n])) : gen_.Number();
     } else if (m.id == 21) {
         // Keystrokes go to whatever has the focus: rarely.
         V_VT(&v) = VT_BOOL;
@@ -1037,6 +1095,13 @@ void Host::PropertyStep() {
 void Host::Reenter() {
     if (!ctrl_ || depth_ == 0 || depth_ > 3) return;
     ++reentered;
+    if (gen_.Chance(4)) {
+        // The host lets its last reference go from inside the box, and makes a new control.
+        Release();
+        Create();
+        ++recreated;
+        return;
+    }
     static const DISPID safe[] = {1, 3, 4, 6, 7, 8, 11, 12, 15, 18, 19, 20, 22, 23, 24, 25, 26, -552};
     static const DISPID known[] = {2, 5, 16};
     DISPID id = safe[gen_.Next(sizeof safe / sizeof safe[0])];
@@ -1152,8 +1217,7 @@ void Host::Run() {
         Pump();
         Sleep(10);
     }
-    DWORD handles_before = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &handles_before);
+    const ULONG handles_before = HandleCount();
     const int threads_before = ThreadCount();
 
     if (!g_settings.peer_port.empty()) {
@@ -1173,7 +1237,16 @@ void Host::Run() {
         else if (roll < 77) FileStep();
         else if (roll < 88) PropertyStep();
         else if (roll < 92) RandomNames();
-        else if (roll < 93) { Release(); Create(); ++recreated; }
+        else if (roll < 93) {
+            Release();
+            // Hosts free unused libraries now and then: the module may go and come back.
+            if (gen_.Chance(50)) {
+                CoFreeUnusedLibrariesEx(0, 0);
+                if (!GetModuleHandleA("ORVANTA.OCX")) ++unloads;
+            }
+            Create();
+            ++recreated;
+        }
         else if (roll < 94 && gen_.Chance(20)) { Args a; Call(-552, a); }
         else { CallText(gen_.Chance(50) ? 1 : 3, gen_.Text()); }
         Pump();
@@ -1194,23 +1267,30 @@ void Host::Run() {
     peer_.reset();
 
     // Everything the control made is gone once it is released.
-    DWORD handles_after = 0;
+    // Not fixed yet (HostFuzzFound.DISABLED_LoadingAndUnloadingTheModuleLeavesNoHandles):
+    // each unload of the module leaves a handle to the host's thread and an
+    // event behind. Counted here only with ORVANTA_HOST_FUZZ_KNOWN=1.
+    const ULONG allowed = handles_before + (g_settings.known ? 0 : 2 * static_cast<ULONG>(unloads));
+    ULONG handles_after = 0;
     int threads_after = 0;
     for (Elapsed e;; Sleep(50)) {
         Pump();
-        GetProcessHandleCount(GetCurrentProcess(), &handles_after);
+        handles_after = HandleCount();
         threads_after = ThreadCount();
-        if ((handles_after <= handles_before && threads_after <= threads_before) || e.ms() > 5000) break;
+        if ((handles_after <= allowed && threads_after <= threads_before) || e.ms() > 5000) break;
     }
-    Say("host fuzz: handles %lu before, %lu after; threads %d before, %d after", handles_before, handles_after,
-        threads_before, threads_after);
+    Say("host fuzz: handles %lu before, %lu after (%d unloads of the module); threads %d before, %d after",
+        handles_before, handles_after, unloads, threads_before, threads_after);
     if (threads_after > threads_before) Fail("threads left behind: " + std::to_string(threads_after - threads_before));
-    if (handles_after > handles_before) Fail("handles left behind: " + std::to_string(handles_after - handles_before));
+    if (handles_after > allowed)
+        Fail("handles left behind: " + std::to_string(handles_after - handles_before) + " (" +
+             std::to_string(unloads) + " unloads of the module)");
     DestroyWindow(window_);
     g_host = nullptr;
 }
 
 TEST(HostFuzz, RandomHost) {
+    g_host_thread = GetCurrentThreadId();
     ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
     {
         Watchdog watchdog;
