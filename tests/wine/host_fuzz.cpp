@@ -71,12 +71,23 @@ std::atomic<DWORD> g_progress{0};  // tick of the last call returned or box answ
 std::atomic<bool> g_in_call{false};
 DWORD g_host_thread = 0;
 
+std::atomic<bool> g_dying{false};
+
+// Straight to the handle once the run is dying: a thread ended by force may
+// have left the C runtime's stream lock taken.
 void Say(const char* format, ...) {
     char line[2048];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(line, sizeof line, format, args);
+    const int n = std::vsnprintf(line, sizeof line - 1, format, args);
     va_end(args);
+    if (g_dying) {
+        const DWORD length = n < 0 ? 0 : static_cast<DWORD>(std::min<int>(n, sizeof line - 2));
+        line[length] = '\n';
+        DWORD written = 0;
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line, length + 1, &written, nullptr);
+        return;
+    }
     std::printf("%s\n", line);
     std::fflush(stdout);
 }
@@ -118,13 +129,14 @@ BOOL CALLBACK ListWindow(HWND hwnd, LPARAM) {
 }
 
 [[noreturn]] void Fatal(const char* what) {
+    std::fflush(stdout);
+    g_dying = true;
     Say("FATAL: %s", what);
     Say("host fuzz: windows of this process (host thread %lu):", g_host_thread);
     EnumWindows(&ListWindow, 0);
     PrintRecent();
     Say("[  FAILED  ] 1 test, listed below:");
     Say("[  FAILED  ] HostFuzz.RandomHost");
-    std::fflush(stdout);
     TerminateProcess(GetCurrentProcess(), 3);
     for (;;) Sleep(1000);
 }
@@ -147,6 +159,19 @@ public:
 
 private:
     void Run() {
+        // The report of a hang may itself hang (a lock left taken); this
+        // thread, made before anything can go wrong, then ends the run alone.
+        std::thread killer([this] {
+            while (!stop_) {
+                Sleep(100);
+                if (g_in_call && GetTickCount() - g_progress.load() > kHangMs + 10000) {
+                    const char text[] = "FATAL: hang, and its report hung too\n[  FAILED  ] 1 test, listed below:\n";
+                    DWORD written = 0;
+                    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, sizeof text - 1, &written, nullptr);
+                    TerminateProcess(GetCurrentProcess(), 4);
+                }
+            }
+        });
         while (!stop_) {
             Sleep(100);
             if (g_in_call && GetTickCount() - g_progress.load() > kHangMs) {
@@ -156,6 +181,7 @@ private:
                 Fatal(text);
             }
         }
+        killer.join();
     }
     std::atomic<bool> stop_{false};
     std::thread thread_;
@@ -214,12 +240,24 @@ private:
         ResetEvent(ov.hEvent);
         Finish(ReadFile(file_.get(), buffer.data(), static_cast<DWORD>(buffer.size()), nullptr, &ov), ov, ms);
     }
+    // A port set to "xon=on" takes XON and XOFF out of what it receives and
+    // stops sending at an XOFF: the peer may stop it, but always starts it
+    // again, and the bytes a read waits for never vanish into the line.
+    static std::string FlowSafe(const std::string& bytes) {
+        std::string out;
+        for (char c : bytes)
+            if (c != kXon && c != kXoff) out += c;
+        if (out.size() != bytes.size() || !out.empty()) out += kXon;
+        return out;
+    }
     std::string Chatter() {
         const char suffix = static_cast<char>(suffix_.load() & 0xFF);
         std::string s;
         switch (rng_() % 6) {
-        case 0:  // noise, the suffix among it or not
+        case 0:  // noise, the suffix among it or not, and a pause of the line
             for (unsigned n = rng_() % 64 + 1; n > 0; --n) s += static_cast<char>(rng_() & 0xFF);
+            Send(std::string(1, kXoff), 200);
+            Sleep(rng_() % 50);
             break;
         case 1:
             s = std::string(kCodeEnd) + suffix;
@@ -245,8 +283,8 @@ private:
             if (!file_ && (!feeds.empty() || static_cast<LONG>(GetTickCount() - back_at) >= 0)) {
                 if (!Open()) Sleep(20);
             }
-            for (const std::string& f : feeds) Send(f, 2000);
-            if (file_ && chatter_ && rng_() % 40 == 0) Send(Chatter(), 200);
+            for (const std::string& f : feeds) Send(FlowSafe(f), 2000);
+            if (file_ && chatter_ && rng_() % 40 == 0) Send(FlowSafe(Chatter()), 200);
             if (file_ && rng_() % 400 == 0) {
                 // The device goes away for a while; rarely for longer than a
                 // write's time limit (9 s and the time-out per byte).
@@ -264,6 +302,7 @@ private:
     }
 
     static constexpr char kCodeEnd[] = "ENDSCAN";
+    static constexpr char kXon = 0x11, kXoff = 0x13;
     std::string name_;
     std::mt19937 rng_;
     std::thread thread_;
@@ -562,12 +601,14 @@ enum class Device { None, Real, Nul, File, Unknown };
 
 class Host {
 public:
-    Host() : gen_(g_settings.seed), watch_rng_(g_settings.seed + 2) {}
+    Host() : gen_(g_settings.seed), reent_(g_settings.seed + 3), watch_rng_(g_settings.seed + 2) {}
 
     void Run();
     std::vector<std::string> failures;
     std::atomic<int> boxes{0};
     int unloads = 0;
+    DWORD slowest_ms = 0;  // the longest stretch of one call without a box answered
+    std::string slowest;
     int calls = 0, reentered = 0, fed = 0, opens_real = 0, tasks = 0, recreated = 0;
     std::map<HRESULT, int> answers;
 
@@ -598,7 +639,11 @@ private:
     int Answer(const BoxRecord& box);
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
 
-    Generator gen_;
+    // The calls from inside boxes draw from a generator of their own, so
+    // that when they come (which depends on timing) does not change the
+    // sequence of the host's own calls.
+    Generator& G() { return depth_ > 0 ? reent_ : gen_; }
+    Generator gen_, reent_;
     std::mt19937 watch_rng_;
     IDispatch* ctrl_ = nullptr;
     HWND window_ = nullptr;
@@ -637,13 +682,17 @@ HRESULT Host::Invoke(DISPID id, WORD flags, Args& a, UINT named, const DISPID* n
     ++calls;
     ++depth_;
     const bool outer = depth_ == 1;
-    if (outer) {
-        Progress();
-        g_in_call = true;
-    }
+    if (outer) Progress();
+    Generator& g = depth_ > 1 ? reent_ : gen_;
     const HRESULT hr = ctrl_->Invoke(id, iid, LOCALE_USER_DEFAULT, flags, &params, result,
-                                     gen_.Chance(20) ? nullptr : &info, gen_.Chance(20) ? nullptr : &arg_error);
-    if (outer) g_in_call = false;
+                                     g.Chance(20) ? nullptr : &info, g.Chance(20) ? nullptr : &arg_error);
+    if (outer) {
+        const DWORD took = GetTickCount() - g_progress.load();
+        if (took > slowest_ms) {
+            slowest_ms = took;
+            slowest = what;
+        }
+    }
     --depth_;
     Progress();
     // The arguments are the host's: the call must leave them as they were.
@@ -706,7 +755,7 @@ HRESULT Host::CallText(DISPID id, const std::wstring& text, VARIANT* result) {
     Args a;
     a.v.resize(1);
     V_VT(&a.v[0]) = VT_BSTR;
-    V_BSTR(&a.v[0]) = gen_.Bstr(text);
+    V_BSTR(&a.v[0]) = G().Bstr(text);
     return Call(id, a, result);
 }
 
@@ -742,7 +791,7 @@ LONG Host::GetNumber(DISPID id) {
 void Host::Create() {
     Step("create the control");
     CLSID clsid = CLSID_Orvanta;
-    if (gen_.Chance(50) && FAILED(CLSIDFromProgID(L"ORVANTA.OrvantaCtrl.1", &clsid)))
+    if (G().Chance(50) && FAILED(CLSIDFromProgID(L"ORVANTA.OrvantaCtrl.1", &clsid)))
         Fail("the ProgID ORVANTA.OrvantaCtrl.1 is not registered");
     const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                         reinterpret_cast<void**>(&ctrl_));
@@ -768,12 +817,9 @@ void Host::Create() {
 
 void Host::Release() {
     Step("release the control");
-    const bool outer = depth_ == 0;
-    if (outer) g_in_call = true;
     Progress();
     ctrl_->Release();
     ctrl_ = nullptr;
-    if (outer) g_in_call = false;
     Progress();
 }
 
@@ -925,6 +971,8 @@ void Host::BlockingRead() {
     }
     const int suffix = GetNumber(20) & 0xFF;
     if (peer_) peer_->SetSuffix(suffix);
+    // A port with "xon=on" never hands these two to a reader.
+    if (cable && (suffix == 0x11 || suffix == 0x13 || evt_char_ == 0x11 || evt_char_ == 0x13)) return;
     const unsigned which = gen_.Next(3);
     std::string code;
     for (unsigned n = gen_.Next(20); n > 0; --n) code += static_cast<char>(gen_.Chance(90) ? '0' + gen_.Next(43) : gen_.Next(256));
@@ -1095,7 +1143,7 @@ void Host::PropertyStep() {
 void Host::Reenter() {
     if (!ctrl_ || depth_ == 0 || depth_ > 3) return;
     ++reentered;
-    if (gen_.Chance(4)) {
+    if (reent_.Chance(4)) {
         // The host lets its last reference go from inside the box, and makes a new control.
         Release();
         Create();
@@ -1104,16 +1152,16 @@ void Host::Reenter() {
     }
     static const DISPID safe[] = {1, 3, 4, 6, 7, 8, 11, 12, 15, 18, 19, 20, 22, 23, 24, 25, 26, -552};
     static const DISPID known[] = {2, 5, 16};
-    DISPID id = safe[gen_.Next(sizeof safe / sizeof safe[0])];
-    if (g_settings.known && gen_.Chance(30)) id = known[gen_.Next(3)];
+    DISPID id = safe[reent_.Next(sizeof safe / sizeof safe[0])];
+    if (g_settings.known && reent_.Chance(30)) id = known[reent_.Next(3)];
     const Member* m = FindMember(id);
     Args a;
-    a.v.resize(m->property ? gen_.Next(2) : m->params.size());
-    for (size_t i = 0; i < a.v.size(); ++i) gen_.Typed(m->property ? m->type : m->params[i], a.v[i], a);
+    a.v.resize(m->property ? reent_.Next(2) : m->params.size());
+    for (size_t i = 0; i < a.v.size(); ++i) reent_.Typed(m->property ? m->type : m->params[i], a.v[i], a);
     if (id == 5) {
         VariantClear(&a.v[0]);
         V_VT(&a.v[0]) = VT_BSTR;
-        V_BSTR(&a.v[0]) = gen_.Bstr(L"COM99");
+        V_BSTR(&a.v[0]) = reent_.Bstr(L"COM99");
     }
     VARIANT result;
     VariantInit(&result);
@@ -1193,6 +1241,9 @@ void Host::Run() {
 
     DialogWatcher watcher;
     watcher.SetAnswer([this](const BoxRecord& box) { return Answer(box); });
+    // Every step counts for the watchdog from here to the end.
+    Progress();
+    g_in_call = true;
 
     // What the process holds with the control used once and released: Wine
     // loads and starts what it needs on first use and keeps it.
@@ -1217,6 +1268,7 @@ void Host::Run() {
         Pump();
         Sleep(10);
     }
+    Progress();
     const ULONG handles_before = HandleCount();
     const int threads_before = ThreadCount();
 
@@ -1227,6 +1279,7 @@ void Host::Run() {
     Create();
     const DWORD end = GetTickCount() + static_cast<DWORD>(g_settings.seconds) * 1000;
     while (static_cast<LONG>(GetTickCount() - end) < 0 && failures.size() < 20) {
+        Progress();
         const unsigned roll = gen_.Next(100);
         if (roll < 40) RandomInvoke();
         else if (roll < 46) OpenSomething();
@@ -1241,6 +1294,7 @@ void Host::Run() {
             Release();
             // Hosts free unused libraries now and then: the module may go and come back.
             if (gen_.Chance(50)) {
+                Step("free unused libraries");
                 CoFreeUnusedLibrariesEx(0, 0);
                 if (!GetModuleHandleA("ORVANTA.OCX")) ++unloads;
             }
@@ -1249,9 +1303,11 @@ void Host::Run() {
         }
         else if (roll < 94 && gen_.Chance(20)) { Args a; Call(-552, a); }
         else { CallText(gen_.Chance(50) ? 1 : 3, gen_.Text()); }
+        Step("pump");
         Pump();
     }
     Release();
+    Step("the peer stops");
     if (peer_) peer_->Stop();
     Say("host fuzz: %d calls, %d boxes answered, %d calls from inside boxes, %d reads fed, "
         "%d opens of %s, %d scan tasks, %d new controls, the peer away %d times",
@@ -1264,7 +1320,9 @@ void Host::Run() {
         tally += item;
     }
     Say("host fuzz: answers%s", tally.c_str());
+    Say("host fuzz: longest call without a box answered: %lu ms, %s", slowest_ms, slowest.c_str());
     peer_.reset();
+    Progress();
 
     // Everything the control made is gone once it is released.
     // Not fixed yet (HostFuzzFound.DISABLED_LoadingAndUnloadingTheModuleLeavesNoHandles):
@@ -1279,6 +1337,7 @@ void Host::Run() {
         threads_after = ThreadCount();
         if ((handles_after <= allowed && threads_after <= threads_before) || e.ms() > 5000) break;
     }
+    g_in_call = false;
     Say("host fuzz: handles %lu before, %lu after (%d unloads of the module); threads %d before, %d after",
         handles_before, handles_after, unloads, threads_before, threads_after);
     if (threads_after > threads_before) Fail("threads left behind: " + std::to_string(threads_after - threads_before));
