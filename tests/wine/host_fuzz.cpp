@@ -677,6 +677,18 @@ HRESULT Host::Invoke(DISPID id, WORD flags, Args& a, UINT named, const DISPID* n
     if (named) what += " named " + std::to_string(named) + ":" + std::to_string(named_ids[0]);
     if (!IsEqualIID(iid, kNoIid)) what += " iid!=NULL";
     Step(what);
+    // The texts too, also those passed by reference (ReadBytes gets a buffer).
+    const auto texts = [&a] {
+        std::vector<std::wstring> all;
+        for (const VARIANT& v : a.v) {
+            const VARIANT* x = &v;
+            while (V_VT(x) == (VT_VARIANT | VT_BYREF) && V_VARIANTREF(x)) x = V_VARIANTREF(x);
+            BSTR b = V_VT(x) == VT_BSTR ? V_BSTR(x) : V_VT(x) == (VT_BSTR | VT_BYREF) ? *V_BSTRREF(x) : nullptr;
+            all.emplace_back(b ? std::wstring(b, SysStringLen(b)) : std::wstring());
+        }
+        return all;
+    };
+    const std::vector<std::wstring> texts_before = texts();
     UINT arg_error = 0;
     EXCEPINFO info = {};
     ++calls;
@@ -699,6 +711,7 @@ HRESULT Host::Invoke(DISPID id, WORD flags, Args& a, UINT named, const DISPID* n
     for (size_t i = 0; i < reversed.size(); ++i)
         if (std::memcmp(&reversed[i], &a.v[a.v.size() - 1 - i], sizeof(VARIANT)) != 0)
             Fail(what + ": an argument was changed");
+    if (texts() != texts_before) Fail(what + ": the text of an argument was changed");
     ++answers[hr];
     if (hr != S_OK && !Documented(hr)) {
         char text[64];
