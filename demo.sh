@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# The control's main job, as a demo under Wine: installs what is missing,
-# builds ORVANTA.OCX and the demo for 32-bit Windows (64-bit where this
-# machine cannot run 32-bit programs), and runs the demo.
+# The control's main job, as a demo under Wine, the way a user meets it:
+# installs what is missing, builds ORVANTA.OCX for 32-bit Windows (64-bit
+# where this machine cannot run 32-bit programs), registers it with regsvr32
+# in the demo's own prefix and drives it from VBScript through COM: a print
+# job to a printer on a virtual cable, then a scan session whose codes are
+# typed into Notepad; a screenshot is saved under build/demo/.
 # With a DISPLAY the boxes wait for you; without one (or with
 # ORVANTA_DEMO_AUTO=1) the demo runs on a virtual display, answers its own
 # boxes and prints what they showed.

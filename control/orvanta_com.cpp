@@ -1,8 +1,11 @@
 #include "control/orvanta_com.h"
 
+#include <cstdint>
+#include <string>
 #include <utility>
 
 #include "control/orvanta_ids.h"
+#include "control/orvanta_member_list.h"
 #include "control/orvanta_members.h"
 #include "orvanta.h"
 #include "platform/win32/module.h"
@@ -55,36 +58,42 @@ DWORD COrvantaCom::GetControlFlags() const {
     return ControlBase::GetControlFlags() | com::kWindowlessActivate;
 }
 
+namespace {
+
+// A property's value into a result, and a put's argument as the property's type.
+void Store(com::DispatchResult& r, const std::string& v) { r.text = v; }
+void Store(com::DispatchResult& r, std::int32_t v) { r.number = v; }
+template <typename T>
+T Take(com::DispatchArgs& a);
+template <>
+bool Take<bool>(com::DispatchArgs& a) { return a.number[0] != 0; }
+template <>
+std::int16_t Take<std::int16_t>(com::DispatchArgs& a) { return static_cast<std::int16_t>(a.number[0]); }
+template <>
+std::int32_t Take<std::int32_t>(com::DispatchArgs& a) { return a.number[0]; }
+template <>
+std::string Take<std::string>(com::DispatchArgs& a) { return std::move(a.text[0]); }
+
+}  // namespace
+
+#define ORVANTA_NO_CASE(...)
+
 void COrvantaCom::GetProperty(std::int32_t dispid, com::DispatchResult& r) const {
     const COrvantaCtrl& c = m_ctrl;
     switch (dispid) {
-    case kDispidwithACKN: r.number = c.GetwithACKN(); break;
-    case kDispiddefaultComSettings: r.text = c.GetdefaultComSettings(); break;
-    case kDispidScannerSuffixChar: r.number = c.GetScannerSuffixChar(); break;
-    case kDispidonlyWorkwithCurrentWindow: r.number = c.GetonlyWorkwithCurrentWindow(); break;
-    case kDispiddebugModus: r.number = c.GetdebugModus(); break;
-    case kDispidThreadId: r.number = c.GetThreadId(); break;
-    case kDispidscanWindowHandle: r.number = c.GetscanWindowHandle(); break;
-    case kDispidtimeout: r.number = c.Gettimeout(); break;
-    case kDispidchartooem: r.number = c.Getchartooem(); break;
+#define ORVANTA_GET(name, ...) case kDispid##name: Store(r, c.Get##name()); break;
+        ORVANTA_MEMBERS(ORVANTA_NO_CASE, ORVANTA_GET)
+#undef ORVANTA_GET
     default: break;
     }
 }
 
 void COrvantaCom::PutProperty(std::int32_t dispid, com::DispatchArgs& a) {
     COrvantaCtrl& c = m_ctrl;
-    const std::int32_t n = a.number[0];
-    const auto s16 = static_cast<std::int16_t>(n);
     switch (dispid) {
-    case kDispidwithACKN: c.SetwithACKN(n != 0); break;
-    case kDispiddefaultComSettings: c.SetdefaultComSettings(std::move(a.text[0])); break;
-    case kDispidScannerSuffixChar: c.SetScannerSuffixChar(s16); break;
-    case kDispidonlyWorkwithCurrentWindow: c.SetonlyWorkwithCurrentWindow(n != 0); break;
-    case kDispiddebugModus: c.SetdebugModus(n != 0); break;
-    case kDispidThreadId: c.SetThreadId(n); break;
-    case kDispidscanWindowHandle: c.SetscanWindowHandle(n); break;
-    case kDispidtimeout: c.Settimeout(s16); break;
-    case kDispidchartooem: c.Setchartooem(s16); break;
+#define ORVANTA_PUT(name, ...) case kDispid##name: c.Set##name(Take<decltype(c.Get##name())>(a)); break;
+        ORVANTA_MEMBERS(ORVANTA_NO_CASE, ORVANTA_PUT)
+#undef ORVANTA_PUT
     default: break;
     }
 }
@@ -95,7 +104,13 @@ void COrvantaCom::Dispatch(const platform::AutoMember& member, Action action, co
     if (action == Action::kPut) return PutProperty(member.dispid, a);
     COrvantaCtrl& c = m_ctrl;
     const auto s16 = [&](int i) { return static_cast<std::int16_t>(a.number[i]); };
-    switch (member.dispid) {
+    // Every member of the list has a case here (no default: the compiler
+    // names a method left out); properties went above.
+    switch (static_cast<Dispid>(member.dispid)) {
+#define ORVANTA_PROPERTY_CASE(name, ...) case kDispid##name:
+        ORVANTA_MEMBERS(ORVANTA_NO_CASE, ORVANTA_PROPERTY_CASE)
+#undef ORVANTA_PROPERTY_CASE
+        break;
     case kDispidWrite: r.number = c.Write(std::move(a.text[0])); break;
     case kDispidCloseDevice: c.CloseDevice(); break;
     case kDispidWriteln: r.number = c.Writeln(std::move(a.text[0])); break;
@@ -114,7 +129,6 @@ void COrvantaCom::Dispatch(const platform::AutoMember& member, Action action, co
     case kDispidActivateScanTask: r.number = c.ActivateScanTask(); break;
     case kDispidReadBytes: r.number = c.ReadBytes(std::move(a.text[0]), a.number[1], a.number[2]); break;
     case kDispidAboutBox: ui::ShowAboutBox(win32::ModuleInstance()); break;
-    default: break;
     }
 }
 

@@ -1,41 +1,26 @@
 #include "control/orvanta_ctrl.h"
 
-#include "control/reporting.h"
-#include "control/texts.h"
-#include "scanner/scan_task.h"
+#include <algorithm>
 
 namespace orvanta {
 
-COrvantaCtrl::COrvantaCtrl(const Platform& platform) : m_platform(platform) {}
+COrvantaCtrl::COrvantaCtrl(const Platform& platform)
+    : m_report(platform.ui, s),
+      m_channel(platform, s, m_report),
+      m_reader(m_channel, s, m_report, platform.ports),
+      m_session(platform, s, m_report, m_channel, m_reader) {}
 
 COrvantaCtrl::~COrvantaCtrl() { CloseDevice(); }
 
 void COrvantaCtrl::OnDraw(platform::Canvas& canvas, const platform::Rect& bounds,
                           const platform::Rect& /*invalid: the whole picture is cheap*/) {
-    if (bounds.IsEmpty()) return;
-    canvas.FillWhite(bounds);
-    canvas.Ellipse(bounds);
-}
-
-int COrvantaCtrl::ShowNotice(const char* message, const char* caption) {
-    NoticeTexts fitted;
-    FitNoticeTexts(message, caption, fitted);
-    return m_platform.ui.RunNotice(fitted.message, fitted.caption);
-}
-
-void COrvantaCtrl::DbgMsg(const char* message, const char* function) {
-    // First, before anything else can change it.
-    const std::uint32_t error = m_platform.ui.LastError();
-    if (debugModus.load() == 0) return;
-    char report[kTraceBufferSize];
-    FormatTrace(report, sizeof report, function, message, error);
-    m_platform.ui.ShowMessageBox(m_platform.ui.ForegroundWindow(), report, texts::kCaptionDbgMsg,
-                                 platform::kMbOk);
-}
-
-void COrvantaCtrl::DebugBox(const char* text, const char* caption, std::uint32_t style) {
-    if (debugModus.load() == 0) return;
-    m_platform.ui.ShowMessageBox(0, text, caption, style);
+    // Only a rectangle without width or height has nothing to show; one whose
+    // bottom lies above its top (a y-axis going up) is the same rectangle.
+    if (bounds.right == bounds.left || bounds.bottom == bounds.top) return;
+    const platform::Rect r{std::min(bounds.left, bounds.right), std::min(bounds.top, bounds.bottom),
+                           std::max(bounds.left, bounds.right), std::max(bounds.top, bounds.bottom)};
+    canvas.FillWhite(r);
+    canvas.Ellipse(r);
 }
 
 }  // namespace orvanta

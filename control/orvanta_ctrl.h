@@ -1,32 +1,25 @@
-// The control object: its properties, its reports to the user, and (in the
-// device and scanner folders) every operation the automation interface names.
+// The control object as hosts and the type library know it: its nine
+// properties and every operation the automation interface names, each
+// forwarded to the part that does it (the device channel, the code reader,
+// the scan session) or to the reporting.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
-#include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "device/gate.h"
-#include "platform/input.h"
-#include "platform/port.h"
-#include "platform/threads.h"
+#include "core/reporter.h"
+#include "core/services.h"
+#include "core/settings.h"
+#include "device/channel.h"
+#include "platform/types.h"
 #include "platform/user_interface.h"
+#include "scanner/code_reader.h"
+#include "scanner/scan_session.h"
 
 namespace orvanta {
-
-struct ScanTask;
-
-// The platform services a control works through.
-struct Platform {
-    platform::UserInterface& ui;
-    platform::Ports& ports;
-    platform::Input& input;
-    platform::Threads& threads;
-};
-
-inline constexpr char kDefaultComSettings[] = "baud=9600 parity=N data=7 stop=2";
 
 class COrvantaCtrl {
 public:
@@ -37,26 +30,28 @@ public:
 
     // Properties, as the automation layer reads and writes them: a put stores
     // the value converted to the field's type (a BOOL as 1 or 0) and then runs
-    // the shared change notification. Fields that the scan task reads while the
-    // host writes them are atomic words, never torn.
-    bool GetwithACKN() const { return withACKN.load() != 0; }
-    void SetwithACKN(bool v) { withACKN.store(v ? 1 : 0); OnPropertyChanged(); }
-    std::string GetdefaultComSettings() const { return defaultComSettings; }
-    void SetdefaultComSettings(std::string v) { defaultComSettings = std::move(v); OnPropertyChanged(); }
-    std::int16_t GetScannerSuffixChar() const { return ScannerSuffixChar.load(); }
-    void SetScannerSuffixChar(std::int16_t v) { ScannerSuffixChar.store(v); OnPropertyChanged(); }
-    bool GetonlyWorkwithCurrentWindow() const { return onlyWorkwithCurrentWindow.load() != 0; }
-    void SetonlyWorkwithCurrentWindow(bool v) { onlyWorkwithCurrentWindow.store(v ? 1 : 0); OnPropertyChanged(); }
-    bool GetdebugModus() const { return debugModus.load() != 0; }
-    void SetdebugModus(bool v) { debugModus.store(v ? 1 : 0); OnPropertyChanged(); }
-    std::int32_t GetThreadId() const { return ThreadId.load(); }
-    void SetThreadId(std::int32_t v) { ThreadId.store(v); OnPropertyChanged(); }
-    std::int32_t GetscanWindowHandle() const { return scanWindowHandle.load(); }
-    void SetscanWindowHandle(std::int32_t v) { scanWindowHandle.store(v); OnPropertyChanged(); }
-    std::int16_t Gettimeout() const { return timeout.load(); }
-    void Settimeout(std::int16_t v) { timeout.store(v); OnPropertyChanged(); }
-    std::int16_t Getchartooem() const { return chartooem.load(); }
-    void Setchartooem(std::int16_t v) { chartooem.store(v); OnPropertyChanged(); }
+    // the shared change notification.
+    bool GetwithACKN() const { return s.withACKN.load() != 0; }
+    void SetwithACKN(bool v) { s.withACKN.store(v ? 1 : 0); OnPropertyChanged(); }
+    std::string GetdefaultComSettings() const { return s.defaultComSettings; }
+    void SetdefaultComSettings(std::string v) { s.defaultComSettings = std::move(v); OnPropertyChanged(); }
+    std::int16_t GetScannerSuffixChar() const { return s.ScannerSuffixChar.load(); }
+    void SetScannerSuffixChar(std::int16_t v) { s.ScannerSuffixChar.store(v); OnPropertyChanged(); }
+    bool GetonlyWorkwithCurrentWindow() const { return s.onlyWorkwithCurrentWindow.load() != 0; }
+    void SetonlyWorkwithCurrentWindow(bool v) {
+        s.onlyWorkwithCurrentWindow.store(v ? 1 : 0);
+        OnPropertyChanged();
+    }
+    bool GetdebugModus() const { return s.debugModus.load() != 0; }
+    void SetdebugModus(bool v) { s.debugModus.store(v ? 1 : 0); OnPropertyChanged(); }
+    std::int32_t GetThreadId() const { return s.ThreadId.load(); }
+    void SetThreadId(std::int32_t v) { s.ThreadId.store(v); OnPropertyChanged(); }
+    std::int32_t GetscanWindowHandle() const { return s.scanWindowHandle.load(); }
+    void SetscanWindowHandle(std::int32_t v) { s.scanWindowHandle.store(v); OnPropertyChanged(); }
+    std::int16_t Gettimeout() const { return s.timeout.load(); }
+    void Settimeout(std::int16_t v) { s.timeout.store(v); OnPropertyChanged(); }
+    std::int16_t Getchartooem() const { return s.chartooem.load(); }
+    void Setchartooem(std::int16_t v) { s.chartooem.store(v); OnPropertyChanged(); }
 
     // The shared change notification: marks the persistent state changed.
     void OnPropertyChanged() { SetModifiedFlag(true); }
@@ -68,101 +63,69 @@ public:
                 const platform::Rect& invalid);
 
     // Reports to the user.
-    int ShowNotice(const char* message, const char* caption);
-    void DbgMsg(const char* message, const char* function);
-    // A box with no owner, shown only in debug mode.
-    void DebugBox(const char* text, const char* caption, std::uint32_t style);
+    int ShowNotice(const char* message, const char* caption) { return m_report.ShowNotice(message, caption); }
+    void DbgMsg(const char* message, const char* function) { m_report.DbgMsg(message, function); }
+    void DebugBox(const char* text, const char* caption, std::uint32_t style) {
+        m_report.DebugBox(text, caption, style);
+    }
 
-    // Device connection.
-    bool OpenDevice(const std::string& str_Name);
-    void CloseDevice();
+    // Device connection: opening closes first, and closing stops the scan task first.
+    bool OpenDevice(const std::string& str_Name) { CloseDevice(); return m_channel.Open(str_Name); }
+    void CloseDevice() { m_session.DeactivateScanTask(0); m_channel.Close(); }
+    bool IsDeviceOpen() const { return m_channel.IsOpen(); }
 
-    // Output. Texts arrive as the control's own copy (the host's string is
-    // never changed). `stop`, when given, is the scan task's stop signal: a
-    // write of a stopping task gives up instead of waiting.
+    // Output.
     std::int32_t WriteDevice(const char* text, std::int32_t m_Bytes,
-                             platform::StopSignal* stop = nullptr);
-    std::int32_t Write(std::string str_ToWrite);
-    std::int32_t Writeln(std::string str_ToWrite);
-    void FormFeed();
-    std::int32_t Flush();
-    std::int16_t SendByte(std::int16_t b_ToSend, platform::StopSignal* stop = nullptr);
-    std::int16_t SendEscCommand(const std::string& c_Command, const std::string& params);
-    std::int32_t SendFile(const std::string& str_FileToSend);
+                             platform::StopSignal* stop = nullptr) {
+        return m_channel.WriteDevice(text, m_Bytes, stop);
+    }
+    std::int32_t Write(std::string str_ToWrite) { return m_channel.Write(std::move(str_ToWrite)); }
+    std::int32_t Writeln(std::string str_ToWrite) { return m_channel.Writeln(std::move(str_ToWrite)); }
+    void FormFeed() { m_channel.FormFeed(); }
+    std::int32_t Flush() { return m_channel.Flush(); }
+    std::int16_t SendByte(std::int16_t b_ToSend, platform::StopSignal* stop = nullptr) {
+        return m_channel.SendByte(b_ToSend, stop);
+    }
+    std::int16_t SendEscCommand(const std::string& c_Command, const std::string& params) {
+        return m_channel.SendEscCommand(c_Command, params);
+    }
+    std::int32_t SendFile(const std::string& str_FileToSend) { return m_channel.SendFile(str_FileToSend); }
 
     // Line control and raw reads.
-    bool SetCOMSettings(const std::string& str_Params);
-    bool SetSignalOnCOM(std::int16_t b_Signal);
-    std::int32_t ClearCOMError();
-    std::int16_t WaitCOMSignal(std::int16_t onsignal, platform::StopSignal* stop = nullptr);
+    bool SetCOMSettings(const std::string& str_Params) { return m_channel.SetCOMSettings(str_Params); }
+    bool SetSignalOnCOM(std::int16_t b_Signal) { return m_channel.SetSignalOnCOM(b_Signal); }
+    std::int32_t ClearCOMError() { return m_channel.ClearCOMError(); }
+    std::int16_t WaitCOMSignal(std::int16_t onsignal, platform::StopSignal* stop = nullptr) {
+        return m_channel.WaitCOMSignal(onsignal, stop);
+    }
     std::int32_t ReadBytes(std::string str_Buffer, std::int32_t m_bufferlen,
-                           std::int32_t m_bytestoread);
+                           std::int32_t m_bytestoread) {
+        return m_channel.ReadBytes(std::move(str_Buffer), m_bufferlen, m_bytestoread);
+    }
 
-    // Scanner. `stop`, when given, is the scan task's stop signal.
-    std::string ScanCodeFromCOM();
-    std::int32_t ActivateScanTask();
-    std::int32_t DeactivateScanTask(std::int32_t M_Task);
-    std::int32_t SendStartAck();
-    std::int32_t CaptureFocusWindow();
+    // Scanner.
+    std::string ScanCodeFromCOM() { return m_reader.ScanCodeFromCOM(); }
+    std::int32_t ActivateScanTask() { return m_session.ActivateScanTask(); }
+    std::int32_t DeactivateScanTask(std::int32_t M_Task) { return m_session.DeactivateScanTask(M_Task); }
+    std::int32_t SendStartAck() { return m_session.SendStartAck(); }
+    std::int32_t CaptureFocusWindow() { return m_session.CaptureFocusWindow(); }
     std::int32_t SendCodeToWindow(std::int32_t window, std::string code,
-                                  platform::StopSignal* stop = nullptr);
-    std::int32_t TypeCodeAsKeys(std::string code, platform::StopSignal* stop = nullptr);
-    // The reference of the task the control holds (0: none), and whether it
-    // still runs (it has not read "ENDSCAN" and closed its messages).
-    std::int32_t ScanTaskReference() const { return m_pScanThread.load(); }
-    bool IsScanTaskRunning() const;
-
-    bool IsDeviceOpen() const { return h_Lpt1 != nullptr; }
+                                  platform::StopSignal* stop = nullptr) {
+        return m_session.SendCodeToWindow(window, std::move(code), stop);
+    }
+    std::int32_t TypeCodeAsKeys(std::string code, platform::StopSignal* stop = nullptr) {
+        return m_session.TypeCodeAsKeys(std::move(code), stop);
+    }
+    std::int32_t ScanTaskReference() const { return m_session.ScanTaskReference(); }
+    bool IsScanTaskRunning() const { return m_session.IsScanTaskRunning(); }
 
 private:
-    // One write through the gate: `length` bytes of `data` go to the device,
-    // `echo_length` of them into the protocol file. `requested` is the count
-    // as the caller gave it, for the time-out notices.
-    std::int32_t WriteBlock(const char* data, std::uint32_t length, std::uint32_t echo_length,
-                            std::int32_t requested, platform::StopSignal* stop);
-    std::int32_t WriteLocked(const char* data, std::uint32_t length, std::uint32_t echo_length,
-                             std::int32_t requested, platform::StopSignal* stop);
-    void ShowLineSettings(const platform::LineSettings& settings, const char* caption);
-
-    // One code as the reader got it; `wait_failed` tells a failed wait from a
-    // scanned "ERROR".
-    struct CodeRead {
-        std::string code;
-        bool wait_failed = false;
-    };
-    CodeRead ReadCode(platform::StopSignal* stop);
-    void ScanThreadProc(platform::StopSignal& stop);
-    std::int32_t ScanLoop(platform::StopSignal& stop);
-    void StopTask(ScanTask& task);
-
-    Platform m_platform;
     std::atomic<bool> m_modified{false};
-
-    // The task reference (0: none) and the open device with its protocol file.
-    // The scan task uses the device only while it runs, and every change of
-    // these fields stops it first.
-    std::atomic<std::int32_t> m_pScanThread{0};
-    std::unique_ptr<ScanTask> m_task;  // host thread only
-    std::unique_ptr<platform::Device> h_Lpt1;
-    std::unique_ptr<platform::File> m_hProtocolFile;
-    Gate m_writeGate;
-    // One reader at a time per port, so no code is split between two readers.
-    Gate m_readGate;
-
-    // The nine properties, named as the automation interface names them.
-    std::atomic<std::int32_t> withACKN{0};
-    std::string defaultComSettings{kDefaultComSettings};  // host thread only
-    std::atomic<std::int16_t> ScannerSuffixChar{3};
-    std::atomic<std::int32_t> onlyWorkwithCurrentWindow{0};
-    std::atomic<std::int32_t> debugModus{0};
-    std::atomic<std::int32_t> ThreadId{23456};
-    std::atomic<std::int32_t> scanWindowHandle{0};
-    std::atomic<std::int16_t> timeout{10};
-    std::atomic<std::int16_t> chartooem{0};
-
-    static_assert(std::atomic<std::int16_t>::is_always_lock_free &&
-                      std::atomic<std::int32_t>::is_always_lock_free,
-                  "property words must be read and written whole without a lock");
+    Settings s;  // the nine properties
+    Reporter m_report;
+    CDeviceChannel m_channel;
+    CCodeReader m_reader;
+    CScanSession m_session;
 };
 
 }  // namespace orvanta

@@ -1,6 +1,7 @@
 #include "control/orvanta_members.h"
 
 #include "control/orvanta_ids.h"
+#include "control/orvanta_member_list.h"
 
 namespace orvanta {
 
@@ -9,35 +10,19 @@ namespace {
 using platform::AutoMember;
 using T = platform::AutoType;
 
-constexpr AutoMember kMembers[] = {
-    {"Write", kDispidWrite, false, T::kI4, 1, {T::kBstr}},
-    {"CloseDevice", kDispidCloseDevice, false, T::kVoid, 0, {}},
-    {"Writeln", kDispidWriteln, false, T::kI4, 1, {T::kBstr}},
-    {"FormFeed", kDispidFormFeed, false, T::kVoid, 0, {}},
-    {"OpenDevice", kDispidOpenDevice, false, T::kBool, 1, {T::kBstr}},
-    {"Flush", kDispidFlush, false, T::kI4, 0, {}},
-    {"SendByte", kDispidSendByte, false, T::kI2, 1, {T::kI2}},
-    {"SendEscCommand", kDispidSendEscCommand, false, T::kI2, 2, {T::kBstr, T::kBstr}},
-    {"SendFile", kDispidSendFile, false, T::kI4, 1, {T::kBstr}},
-    {"SetSignalOnCOM", kDispidSetSignalOnCOM, false, T::kBool, 1, {T::kI2}},
-    {"ClearCOMError", kDispidClearCOMError, false, T::kI4, 0, {}},
-    {"SetCOMSettings", kDispidSetCOMSettings, false, T::kBool, 1, {T::kBstr}},
-    {"WaitCOMSignal", kDispidWaitCOMSignal, false, T::kI2, 1, {T::kI2}},
-    {"ScanCodeFromCOM", kDispidScanCodeFromCOM, false, T::kBstr, 0, {}},
-    {"DeactivateScanTask", kDispidDeactivateScanTask, false, T::kI4, 1, {T::kI4}},
-    {"ActivateScanTask", kDispidActivateScanTask, false, T::kI4, 0, {}},
-    {"ReadBytes", kDispidReadBytes, false, T::kI4, 3, {T::kBstr, T::kI4, T::kI4}},
-    {"withACKN", kDispidwithACKN, true, T::kBool, 0, {}},
-    {"defaultComSettings", kDispiddefaultComSettings, true, T::kBstr, 0, {}},
-    {"ScannerSuffixChar", kDispidScannerSuffixChar, true, T::kI2, 0, {}},
-    {"onlyWorkwithCurrentWindow", kDispidonlyWorkwithCurrentWindow, true, T::kBool, 0, {}},
-    {"debugModus", kDispiddebugModus, true, T::kBool, 0, {}},
-    {"ThreadId", kDispidThreadId, true, T::kI4, 0, {}},
-    {"scanWindowHandle", kDispidscanWindowHandle, true, T::kI4, 0, {}},
-    {"timeout", kDispidtimeout, true, T::kI2, 0, {}},
-    {"chartooem", kDispidchartooem, true, T::kI2, 0, {}},
-    {"AboutBox", kDispidAboutBox, false, T::kVoid, 0, {}},
-};
+// The type names as the member list writes them.
+constexpr T kVoid = T::kVoid, kBool = T::kBool, kBstr = T::kBstr, kI2 = T::kI2, kI4 = T::kI4;
+
+#define ORVANTA_TYPES(...) {__VA_ARGS__}
+#define ORVANTA_METHOD(name, dispid, result, count, params) \
+    {#name, kDispid##name, false, result, count, ORVANTA_TYPES params},
+#define ORVANTA_PROPERTY(name, dispid, type) {#name, kDispid##name, true, type, 0, {}},
+
+constexpr AutoMember kMembers[] = {ORVANTA_MEMBERS(ORVANTA_METHOD, ORVANTA_PROPERTY)};
+
+#undef ORVANTA_PROPERTY
+#undef ORVANTA_METHOD
+#undef ORVANTA_TYPES
 
 constexpr platform::AutoTable kTable{kMembers, sizeof kMembers / sizeof kMembers[0]};
 

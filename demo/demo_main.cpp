@@ -1,157 +1,158 @@
-// The demo: the control shows a person what it has to say, prints a small job
-// to a printer on a virtual cable, and runs a scan session whose codes land
-// in a window of the demo. Under Wine or Windows; with --auto it answers its
-// own boxes and prints what they showed.
+// The demo's eyes and hands on the Windows desktop, for demo/run_demo.sh. It
+// does not link the control: the demo reaches the control only through COM,
+// from a script host, as a user's program does.
+//
+//   orvanta_demo boxes COUNT SECONDS [--watch]
+//                                      answer COUNT boxes of any program (each
+//                                      left up a moment), printing what each
+//                                      showed; --watch leaves the pressing to a person
+//   orvanta_demo focus CLASS           wait for the top-level window of class
+//                                      CLASS and bring it to the foreground
+//   orvanta_demo text CLASS            print the text of the edit field of the
+//                                      top-level window of class CLASS
+//   orvanta_demo shot CLASS FILE.bmp   save a picture of that window
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <set>
 #include <string>
-#include <thread>
-#include <memory>
-
-#include "control/orvanta_ctrl.h"
-#include "platform/win32/win32_threads.h"
-#include "platform/win32/win32_ui.h"
-#include "tests/wine/host.h"
-#include "tests/wine/peer.h"
-#include "tests/wine/watcher.h"
-
-using orvanta::COrvantaCtrl;
-using orvanta::testing::BoxRecord;
-using orvanta::testing::DialogWatcher;
+#include <vector>
 
 namespace {
 
-void Print(const BoxRecord& box) {
-    std::printf("  box \"%s\"%s\n", box.caption.c_str(), box.topmost ? " (topmost)" : "");
-    for (const auto& child : box.children) {
-        if (!child.text.empty()) std::printf("    %s %d: %s\n", child.cls.c_str(), child.id, child.text.c_str());
-    }
+std::string Text(HWND hwnd) {
+    char text[2048] = {};
+    SendMessageA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
 }
 
-// The bytes as a person reads them: printable ones as they are, the rest in hex.
-std::string Readable(const std::string& bytes) {
-    std::string out;
-    for (const unsigned char c : bytes) {
-        char piece[8];
-        if (c >= 0x20 && c < 0x7F) std::snprintf(piece, sizeof piece, "%c", c);
-        else std::snprintf(piece, sizeof piece, "<%02X>", c);
-        out += piece;
-    }
-    return out;
+std::string ClassOf(HWND hwnd) {
+    char name[64] = {};
+    GetClassNameA(hwnd, name, sizeof name);
+    return name;
 }
 
-void PrintJob(COrvantaCtrl& ctrl, const std::string& printer_port, const std::string& printer_name) {
-    std::printf("Orvanta demo: a print job on %s, the printer on %s\n", printer_port.c_str(),
-                printer_name.c_str());
-    orvanta::testing::Peer printer(printer_name);
-    if (!printer.IsOpen() || !ctrl.OpenDevice(printer_port)) {
-        std::printf("  no virtual printer here\n");
-        return;
-    }
-    {
-        std::ofstream file("demo.prn", std::ios::binary);
-        file << "Inhalt einer Datei: Artikel 4711, Menge 3\r\n";
-    }
-    long sent = 0;
-    sent += ctrl.Writeln("Orvanta Druckauftrag");
-    sent += ctrl.SendEscCommand("E", "");            // reset
-    sent += ctrl.SendEscCommand("(s", "51 48 72");   // then three parameter bytes
-    sent += ctrl.SendFile("demo.prn");
-    ctrl.FormFeed();
-    ++sent;
-    const std::string arrived = printer.ReceiveAll(static_cast<size_t>(sent), 3000);
-    ctrl.CloseDevice();
-    std::printf("  the control sent %ld bytes; the printer received %u:\n  %s\n", sent,
-                static_cast<unsigned>(arrived.size()), Readable(arrived).c_str());
-    std::ifstream protocol("OCXPROT.PRT", std::ios::binary | std::ios::ate);
-    std::printf("  OCXPROT.PRT holds %ld bytes\n", static_cast<long>(protocol.tellg()));
+BOOL CALLBACK CollectBox(HWND hwnd, LPARAM param) {
+    if (IsWindowVisible(hwnd) && ClassOf(hwnd) == "#32770")
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    return TRUE;
 }
 
-void ScanSession(COrvantaCtrl& ctrl, const std::string& scanner_port, const std::string& scanner_name) {
-    std::printf("Orvanta demo: a scan session on %s, the scanner on %s\n", scanner_port.c_str(),
-                scanner_name.c_str());
-    orvanta::testing::Peer scanner(scanner_name);
-    if (!scanner.IsOpen() || !ctrl.OpenDevice(scanner_port) || !ctrl.SetCOMSettings("")) {
-        std::printf("  no virtual scanner here\n");
-        return;
-    }
-    HWND frame = CreateWindowExA(0, "STATIC", "Orvanta Scan-Demo", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
-                                 420, 110, nullptr, nullptr, nullptr, nullptr);
-    HWND edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 10, 10,
-                                390, 28, frame, nullptr, nullptr, nullptr);
-    ctrl.SetwithACKN(true);
-    ctrl.SetonlyWorkwithCurrentWindow(true);
-    ctrl.SetscanWindowHandle(static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(edit)));
-    ctrl.ActivateScanTask();
+BOOL CALLBACK PrintChild(HWND child, LPARAM) {
+    // A picture item reports its resource number as its text: skip it.
+    const LONG type = GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK;
+    if (ClassOf(child) == "Static" && (type == SS_ICON || type == SS_BITMAP)) return TRUE;
+    const std::string text = Text(child);
+    if (!text.empty() && ClassOf(child) != "Button") std::printf("      %s\n", text.c_str());
+    return TRUE;
+}
 
-    std::string answers;
-    std::thread play([&] {
-        answers += scanner.ReceiveAll(1, 3000);  // the start answer
-        for (const char* code : {"4711 ", "0815 ", "ERROR", "4006381333931", "ENDSCAN"}) {
-            Sleep(400);
-            std::printf("  scanner sends \"%s\"\n", code);
-            scanner.Send(std::string(code) + "\x03");
-            answers += scanner.ReceiveAll(1, 3000);
+int AnswerBoxes(int count, int seconds, bool press) {
+    std::set<HWND> answered;
+    const DWORD end = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
+    while (static_cast<int>(answered.size()) < count && GetTickCount() < end) {
+        std::vector<HWND> boxes;
+        EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&boxes));
+        for (HWND box : boxes) {
+            if (answered.count(box)) continue;
+            if (press) Sleep(700);  // as long as a person takes to read it
+            std::printf("    box \"%s\":\n", Text(box).c_str());
+            EnumChildWindows(box, PrintChild, 0);
+            std::fflush(stdout);
+            if (press) {
+                SendMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+            } else {
+                while (IsWindow(box) && IsWindowVisible(box) && GetTickCount() < end) Sleep(100);
+            }
+            answered.insert(box);
         }
-    });
-    // The codes come as window messages: keep them flowing until the task
-    // has said its last word.
-    orvanta::testing::PumpUntil([&] { return !ctrl.IsScanTaskRunning(); }, 300000);
-    play.join();
-    char text[256] = {};
-    GetWindowTextA(edit, text, sizeof text);
-    std::printf("  the window received: \"%s\"\n", text);
-    std::printf("  the scanner received the answers: %s\n", Readable(answers).c_str());
-    ctrl.CloseDevice();
-    DestroyWindow(frame);
+        Sleep(50);
+    }
+    return static_cast<int>(answered.size()) == count ? 0 : 1;
+}
+
+HWND FindTop(const char* cls) {
+    for (int i = 0; i < 100; ++i) {
+        if (HWND hwnd = FindWindowA(cls, nullptr)) return hwnd;
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+int Focus(const char* cls) {
+    HWND top = FindTop(cls);
+    if (!top) return 1;
+    SetForegroundWindow(top);
+    for (int i = 0; i < 50 && GetForegroundWindow() != top; ++i) Sleep(100);
+    return GetForegroundWindow() == top ? 0 : 1;
+}
+
+int PrintEditText(const char* cls) {
+    HWND top = FindTop(cls);
+    HWND edit = top ? FindWindowExA(top, nullptr, "Edit", nullptr) : nullptr;
+    if (!edit) {
+        std::fprintf(stderr, "no window of class %s with an edit field\n", cls);
+        return 1;
+    }
+    std::printf("%s", Text(edit).c_str());
+    return 0;
+}
+
+// A 24-bit bottom-up BMP of the window as it is on the screen.
+int Screenshot(const char* cls, const char* file) {
+    HWND top = FindTop(cls);
+    if (!top) return 1;
+    SetForegroundWindow(top);
+    RedrawWindow(top, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    Sleep(300);
+    RECT r = {};
+    GetWindowRect(top, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0) return 1;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    const DWORD row = static_cast<DWORD>((w * 3 + 3) & ~3), size = row * static_cast<DWORD>(h);
+    BITMAPFILEHEADER fh = {};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+    fh.bfSize = fh.bfOffBits + size;
+    int rc = 1;
+    if (FILE* out = std::fopen(file, "wb")) {
+        std::fwrite(&fh, sizeof fh, 1, out);
+        std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, out);
+        std::fwrite(bits, size, 1, out);
+        std::fclose(out);
+        rc = 0;
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return rc;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool automatic = false;
-    for (int i = 1; i < argc; ++i) automatic |= std::strcmp(argv[i], "--auto") == 0;
-
-    orvanta::testing::Win32DeviceHost host;
-    COrvantaCtrl ctrl(host.Get());
-    std::unique_ptr<DialogWatcher> watcher;
-    if (automatic) {
-        watcher = std::make_unique<DialogWatcher>();
-        // Leave each box up a moment, as a person would read it.
-        watcher->SetAnswer([](const BoxRecord&) {
-            static DWORD first_seen = 0;
-            if (!first_seen) first_seen = GetTickCount();
-            if (GetTickCount() - first_seen < 700) return 0;
-            first_seen = 0;
-            return IDOK;
-        });
-    }
-    auto show_boxes = [&] {
-        if (!watcher) return;
-        watcher->WaitUntilNoneOpen(10000);
-        for (const BoxRecord& box : watcher->Boxes()) Print(box);
-        watcher->Clear();
-    };
-
-    std::printf("Orvanta demo: a notice\n");
-    ctrl.ShowNotice("Das Steuerelement ist bereit. Dies ist ein Hinweis, wie ihn Bediener sehen.",
-                    "Brisomel");
-    std::printf("Orvanta demo: a trace report in debug mode\n");
-    ctrl.SetdebugModus(true);
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    ctrl.DbgMsg("nicht offen.", "OpenDevice");
-    ctrl.SetdebugModus(false);
-    show_boxes();
-
-    // The cable's two ends: the control's port and the device's.
-    std::string own = "COM5", device = "COM6";
-    orvanta::testing::PeerPorts(own, device);
-    PrintJob(ctrl, own, device);
-    ScanSession(ctrl, own, device);
-    show_boxes();
-    std::printf("Orvanta demo: done\n");
-    return 0;
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "boxes" && (argc == 4 || argc == 5))
+        return AnswerBoxes(std::atoi(argv[2]), std::atoi(argv[3]), argc == 4);
+    if (command == "focus" && argc == 3) return Focus(argv[2]);
+    if (command == "text" && argc == 3) return PrintEditText(argv[2]);
+    if (command == "shot" && argc == 4) return Screenshot(argv[2], argv[3]);
+    std::fprintf(stderr, "usage: orvanta_demo boxes COUNT SECONDS [--watch] | focus CLASS | text CLASS | shot CLASS FILE.bmp\n");
+    return 2;
 }

@@ -1,7 +1,7 @@
 // Opening and closing the device, with the protocol file and the write event.
-#include "control/orvanta_ctrl.h"
-#include "control/reporting.h"
-#include "control/texts.h"
+#include "core/reporting.h"
+#include "core/texts.h"
+#include "device/channel.h"
 #include "device/channel_rules.h"
 
 namespace orvanta {
@@ -10,10 +10,15 @@ namespace {
 constexpr std::size_t kNoticeBuffer = 512;
 }
 
-bool COrvantaCtrl::OpenDevice(const std::string& str_Name) {
-    CloseDevice();
+CDeviceChannel::CDeviceChannel(const Platform& platform, const Settings& settings, Reporter& report)
+    : m_platform(platform), m_settings(settings), m_report(report) {}
+
+CDeviceChannel::~CDeviceChannel() { Close(); }
+
+bool CDeviceChannel::Open(const std::string& str_Name) {
+    Close();
     m_platform.ports.Sleep(200);
-    DbgMsg("Start", texts::kFnOpenDevice);
+    m_report.DbgMsg("Start", texts::kFnOpenDevice);
 
     // Emptied by every open; a protocol file that cannot be made stays null
     // and the echo then does nothing.
@@ -21,28 +26,41 @@ bool COrvantaCtrl::OpenDevice(const std::string& str_Name) {
 
     h_Lpt1 = m_platform.ports.OpenDevice(PlatformDeviceName(str_Name).c_str());
     if (!h_Lpt1) {
-        DbgMsg("nicht offen.", texts::kFnOpenDevice);  // first, so it shows the open's error
+        m_report.DbgMsg("nicht offen.", texts::kFnOpenDevice);  // first, so it shows the open's error
         char message[kNoticeBuffer];
         FormatFitted(message, sizeof message, texts::kCannotOpen, str_Name.c_str());
-        ShowNotice(message, texts::kCaptionBrisomel);
+        m_report.ShowNotice(message, texts::kCaptionBrisomel);
         return false;
     }
     if (!h_Lpt1->CreateWriteEvent()) {
-        DbgMsg("hEvent == NULL.", texts::kFnOpenDevice);
-        ShowNotice(texts::kNoEventContext, texts::kCaptionBrisomel);
+        m_report.DbgMsg("hEvent == NULL.", texts::kFnOpenDevice);
+        m_report.ShowNotice(texts::kNoEventContext, texts::kCaptionBrisomel);
         return true;
     }
-    DbgMsg("OK", texts::kFnOpenDevice);
+    m_report.DbgMsg("OK", texts::kFnOpenDevice);
     return true;
 }
 
-void COrvantaCtrl::CloseDevice() {
-    DeactivateScanTask(0);
+void CDeviceChannel::Close() {
     if (h_Lpt1) {
-        h_Lpt1.reset();  // the device and its write event
-        DbgMsg("h_Lpt1 closed", texts::kFnCloseDevice);
+        // Closed now, also while an operation that called the host back from
+        // a box still holds it: the port is free for a new open at once.
+        h_Lpt1->Close();
+        h_Lpt1.reset();
+        m_report.DbgMsg("h_Lpt1 closed", texts::kFnCloseDevice);
     }
+    m_writeBroken = false;
     m_hProtocolFile.reset();
+}
+
+void CDeviceChannel::AbandonPaths() {
+    m_readGate.Abandon();
+    // A thread ended inside a write leaves the record outstanding; without
+    // this every later write would fail until the device is closed.
+    if (!m_writeGate.Abandon() || !h_Lpt1) return;
+    if (m_writeGate.Enter(nullptr) != Gate::Entry::Entered) return;
+    GatePass leave(m_writeGate);
+    if (!h_Lpt1->CancelWrite()) m_writeBroken = true;
 }
 
 }  // namespace orvanta

@@ -2,9 +2,9 @@
 // character, and raw reads.
 #include <vector>
 
-#include "control/orvanta_ctrl.h"
-#include "control/reporting.h"
-#include "control/texts.h"
+#include "core/reporting.h"
+#include "core/texts.h"
+#include "device/channel.h"
 
 namespace orvanta {
 
@@ -12,42 +12,48 @@ namespace {
 constexpr std::size_t kBoxBuffer = 256;
 }
 
-void COrvantaCtrl::ShowLineSettings(const platform::LineSettings& s, const char* caption) {
-    if (debugModus.load() == 0) return;
+void CDeviceChannel::ShowLineSettings(const platform::LineSettings& s, const char* caption) {
+    if (!m_settings.Debug()) return;
     char text[kBoxBuffer];
     FormatBounded(text, sizeof text, texts::kLineSettingsFormat, static_cast<int>(s.BaudRate),
                   static_cast<int>(s.Parity), static_cast<int>(s.ByteSize),
                   static_cast<int>(s.StopBits));
-    DebugBox(text, caption, platform::kMbIconInformation);
+    m_report.DebugBox(text, caption, platform::kMbIconInformation);
 }
 
-bool COrvantaCtrl::SetCOMSettings(const std::string& str_Params) {
+bool CDeviceChannel::SetCOMSettings(const std::string& str_Params) {
     if (!h_Lpt1) {
-        DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
+        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
         return false;
     }
-    const std::string mode = str_Params.empty() ? defaultComSettings : str_Params;
-    DebugBox(mode.c_str(), texts::kCaptionModeString, platform::kMbIconInformation);
+    const std::string mode = str_Params.empty() ? m_settings.defaultComSettings : str_Params;
+    // The boxes run a message loop: a host called back from one may close or
+    // replace the device. This call then ends; it never touches another device.
+    const std::shared_ptr<platform::Device> device = h_Lpt1;
+    const auto still_ours = [&] { return h_Lpt1 == device; };
+    m_report.DebugBox(mode.c_str(), texts::kCaptionModeString, platform::kMbIconInformation);
+    if (!still_ours()) return false;
 
     platform::LineSettings settings;
-    bool success = h_Lpt1->ReadLineSettings(settings);
+    bool success = device->ReadLineSettings(settings);
     ShowLineSettings(settings, texts::kCaptionOldSettings);
-    if (success) success = h_Lpt1->ParseMode(mode.c_str(), settings);
+    if (!still_ours()) return false;
+    if (success) success = device->ParseMode(mode.c_str(), settings);
     // The suffix that ends a scanned code is the byte the port watches for.
-    settings.EvtChar = static_cast<char>(ScannerSuffixChar.load() & 0xFF);
-    if (success) success = h_Lpt1->ApplyLineSettings(settings);
+    settings.EvtChar = m_settings.SuffixByte();
+    if (success) success = device->ApplyLineSettings(settings);
 
-    if (debugModus.load() != 0) {
+    if (m_settings.Debug()) {
         platform::LineSettings now;
-        h_Lpt1->ReadLineSettings(now);
+        device->ReadLineSettings(now);
         ShowLineSettings(now, texts::kCaptionNewSettings);
     }
     return success;
 }
 
-bool COrvantaCtrl::SetSignalOnCOM(std::int16_t b_Signal) {
+bool CDeviceChannel::SetSignalOnCOM(std::int16_t b_Signal) {
     if (!h_Lpt1) {
-        DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
+        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
         return false;
     }
     static const std::uint32_t kFunctions[] = {
@@ -58,9 +64,9 @@ bool COrvantaCtrl::SetSignalOnCOM(std::int16_t b_Signal) {
     return h_Lpt1->Escape(kFunctions[b_Signal - 1]);
 }
 
-std::int32_t COrvantaCtrl::ClearCOMError() {
+std::int32_t CDeviceChannel::ClearCOMError() {
     if (!h_Lpt1) {
-        DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
+        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
         return -1;
     }
     std::uint32_t errors = 0;
@@ -68,10 +74,10 @@ std::int32_t COrvantaCtrl::ClearCOMError() {
     return static_cast<std::int32_t>(errors);
 }
 
-std::int16_t COrvantaCtrl::WaitCOMSignal(std::int16_t /*onsignal: not used*/,
+std::int16_t CDeviceChannel::WaitCOMSignal(std::int16_t /*onsignal: not used*/,
                                          platform::StopSignal* stop) {
     if (!h_Lpt1) {
-        DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
+        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
         return 0;
     }
     if (m_readGate.Enter(stop) != Gate::Entry::Entered) return 0;
@@ -79,17 +85,17 @@ std::int16_t COrvantaCtrl::WaitCOMSignal(std::int16_t /*onsignal: not used*/,
     return h_Lpt1->WaitEventChar(stop) ? 1 : 0;
 }
 
-std::int32_t COrvantaCtrl::ReadBytes(std::string str_Buffer, std::int32_t m_bufferlen,
+std::int32_t CDeviceChannel::ReadBytes(std::string str_Buffer, std::int32_t m_bufferlen,
                                      std::int32_t m_bytestoread) {
     if (!h_Lpt1) {
-        DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
+        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
         return 0;
     }
     if (m_bytestoread > m_bufferlen) {
         char text[kBoxBuffer];
         FormatBounded(text, sizeof text, texts::kReadTooLarge, static_cast<int>(m_bytestoread),
                       static_cast<int>(m_bufferlen));
-        DebugBox(text, texts::kCaptionError, platform::kMbIconError);
+        m_report.DebugBox(text, texts::kCaptionError, platform::kMbIconError);
         return 0;
     }
     if (m_bytestoread <= 0) return 0;

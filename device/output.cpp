@@ -1,9 +1,10 @@
 // The one write path and the output operations built on it.
+#include <cstdint>
 #include <cstring>
 
-#include "control/orvanta_ctrl.h"
-#include "control/reporting.h"
-#include "control/texts.h"
+#include "core/reporting.h"
+#include "core/texts.h"
+#include "device/channel.h"
 #include "device/channel_rules.h"
 
 namespace orvanta {
@@ -17,9 +18,13 @@ std::uint32_t Length(const char* text) {
     return static_cast<std::uint32_t>(std::strlen(text));
 }
 
+std::int32_t CappedCount(std::int64_t count) {
+    return count > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(count);
+}
+
 }  // namespace
 
-std::int32_t COrvantaCtrl::WriteDevice(const char* text, std::int32_t m_Bytes,
+std::int32_t CDeviceChannel::WriteDevice(const char* text, std::int32_t m_Bytes,
                                        platform::StopSignal* stop) {
     const std::uint32_t string_length = Length(text);
     // A positive count may name bytes past the first zero byte (SendByte(0)).
@@ -27,83 +32,92 @@ std::int32_t COrvantaCtrl::WriteDevice(const char* text, std::int32_t m_Bytes,
     return WriteBlock(text, length, string_length < length ? string_length : length, m_Bytes, stop);
 }
 
-std::int32_t COrvantaCtrl::WriteBlock(const char* data, std::uint32_t length,
+std::int32_t CDeviceChannel::WriteBlock(const char* data, std::uint32_t length,
                                       std::uint32_t echo_length, std::int32_t requested,
                                       platform::StopSignal* stop) {
     if (!h_Lpt1) {
-        DebugBox(texts::kNotInitialised, texts::kCaptionError, platform::kMbIconError);
+        m_report.DebugBox(texts::kNotInitialised, texts::kCaptionError, platform::kMbIconError);
         return 0;
     }
+    WriteNotices notices;
+    std::int32_t result = 0;
     switch (m_writeGate.Enter(stop)) {
-    case Gate::Entry::Entered:
+    case Gate::Entry::Entered: {
+        GatePass leave(m_writeGate);
+        result = WriteLocked(data, length, echo_length, requested, stop, notices);
         break;
+    }
     case Gate::Entry::Reentered:  // the record is in use by this thread's own write
     case Gate::Entry::Stopped:
         return 0;
     }
-    GatePass leave(m_writeGate);
-    return WriteLocked(data, length, echo_length, requested, stop);
+    // Outside the gate: a box a person has not closed yet must not hold the
+    // other thread's writes.
+    for (std::size_t i = 0; i < notices.count; ++i)
+        m_report.ShowNotice(notices.text[i].c_str(), texts::kCaptionBrisomel);
+    return result;
 }
 
-std::int32_t COrvantaCtrl::WriteLocked(const char* data, std::uint32_t length,
+std::int32_t CDeviceChannel::WriteLocked(const char* data, std::uint32_t length,
                                        std::uint32_t echo_length, std::int32_t requested,
-                                       platform::StopSignal* stop) {
+                                       platform::StopSignal* stop, WriteNotices& notices) {
     platform::Device& device = *h_Lpt1;
+    const auto stopping = [stop] { return stop && stop->IsSet(); };
+    char message[kNoticeBuffer];
+    if (m_writeBroken) {  // a write the driver never ended still holds the record
+        if (!stopping()) notices.Add(texts::kSevereWriteError);
+        return 0;
+    }
     if (m_hProtocolFile) m_hProtocolFile->Write(data, echo_length);
-    device.ResetWriteEvent();
 
     const platform::WriteStart start = device.StartWrite(data, length);
-    char message[kNoticeBuffer];
-    const auto stopping = [stop] { return stop && stop->IsSet(); };
-    if (debugModus.load() != 0 && !stopping()) {
+    if (m_settings.Debug() && !stopping()) {
         FormatBounded(message, sizeof message, texts::kErrorNumber, static_cast<int>(start.error));
-        ShowNotice(message, texts::kCaptionBrisomel);  // while the write runs
+        notices.Add(message);
     }
     if (start.completed) return static_cast<std::int32_t>(start.written);
     if (start.error != platform::kErrorIoPending) {
-        if (stopping()) return 0;
-        ShowNotice(texts::kSevereWriteError, texts::kCaptionBrisomel);
+        if (!stopping()) notices.Add(texts::kSevereWriteError);
         return 0;
     }
 
     std::uint32_t written = 0;
-    switch (device.WaitWrite(WriteTimeLimit(timeout.load(), length), written, stop)) {
-    case platform::WaitOutcome::Completed:
-        return static_cast<std::int32_t>(written);
-    case platform::WaitOutcome::TimedOut: {
-        // Ended before the record serves another write.
-        device.CancelWrite();
-        if (stopping()) return 0;
-        ShowNotice(texts::kTimeoutAgain, texts::kCaptionBrisomel);
+    const platform::WaitOutcome outcome =
+        device.WaitWrite(WriteTimeLimit(m_settings.timeout.load(), length), written, stop);
+    if (outcome == platform::WaitOutcome::Completed) return static_cast<std::int32_t>(written);
+    // Ended before the record serves another write; a driver that never
+    // ends it leaves the device broken until it is closed.
+    if (!device.CancelWrite()) m_writeBroken = true;
+    if (stopping() || outcome == platform::WaitOutcome::Stopped) return 0;
+    switch (outcome) {
+    case platform::WaitOutcome::TimedOut:
+        notices.Add(texts::kTimeoutAgain);
         FormatBounded(message, sizeof message, texts::kTimeoutLengths, static_cast<int>(requested),
                       static_cast<int>(length));
-        ShowNotice(message, texts::kCaptionBrisomel);
-        const std::string shown(data, echo_length);  // the text, within the block
-        ShowNotice(shown.c_str(), texts::kCaptionBrisomel);
+        notices.Add(message);
+        notices.Add(std::string(data, echo_length));  // the text, within the block
         FormatBounded(message, sizeof message, texts::kTimeoutChar,
                       static_cast<int>(static_cast<signed char>(length ? data[0] : 0)));
-        ShowNotice(message, texts::kCaptionBrisomel);
-        return 0;
-    }
-    case platform::WaitOutcome::Stopped:
-        device.CancelWrite();
-        return 0;
-    case platform::WaitOutcome::Failed:
+        notices.Add(message);
+        break;
+    case platform::WaitOutcome::WriteFailed:
+        // No time limit passed: the device refused the write.
+        notices.Add(texts::kSevereWriteError);
+        break;
+    default:
+        notices.Add(texts::kWriteFailed);
         break;
     }
-    device.CancelWrite();
-    if (stopping()) return 0;
-    ShowNotice(texts::kWriteFailed, texts::kCaptionBrisomel);
     return 0;
 }
 
-std::int32_t COrvantaCtrl::Write(std::string str_ToWrite) {
+std::int32_t CDeviceChannel::Write(std::string str_ToWrite) {
     if (str_ToWrite.c_str()[0] == '\0') return 0;
-    if (chartooem.load() != 0) m_platform.ports.ToOem(&str_ToWrite[0]);
+    if (m_settings.chartooem.load() != 0) m_platform.ports.ToOem(&str_ToWrite[0]);
     return WriteDevice(str_ToWrite.c_str(), 0);
 }
 
-std::int32_t COrvantaCtrl::Writeln(std::string str_ToWrite) {
+std::int32_t CDeviceChannel::Writeln(std::string str_ToWrite) {
     std::int32_t result = 0;
     const bool empty = str_ToWrite.c_str()[0] == '\0';
     if (!empty) result = Write(std::move(str_ToWrite));
@@ -111,46 +125,47 @@ std::int32_t COrvantaCtrl::Writeln(std::string str_ToWrite) {
     return result;
 }
 
-void COrvantaCtrl::FormFeed() {
+void CDeviceChannel::FormFeed() {
     WriteDevice("\x0C", 0);
     Flush();
 }
 
-std::int32_t COrvantaCtrl::Flush() { return h_Lpt1 && h_Lpt1->Flush() ? 1 : 0; }
+std::int32_t CDeviceChannel::Flush() { return h_Lpt1 && h_Lpt1->Flush() ? 1 : 0; }
 
-std::int16_t COrvantaCtrl::SendByte(std::int16_t b_ToSend, platform::StopSignal* stop) {
+std::int16_t CDeviceChannel::SendByte(std::int16_t b_ToSend, platform::StopSignal* stop) {
     const char byte[2] = {static_cast<char>(b_ToSend & 0xFF), '\0'};
     return static_cast<std::int16_t>(WriteDevice(byte, 1, stop));
 }
 
-std::int16_t COrvantaCtrl::SendEscCommand(const std::string& c_Command, const std::string& params) {
+std::int16_t CDeviceChannel::SendEscCommand(const std::string& c_Command, const std::string& params) {
     // The whole command, however long.
     std::int32_t count = Write("\x1B" + std::string(c_Command.c_str()));
     for (const std::string& token : SplitEscParams(params)) {
         const std::int32_t value = ReadDecimal(token);
-        DebugBox(token.c_str(), texts::kCaptionEscByte, platform::kMbOk);
+        m_report.DebugBox(token.c_str(), texts::kCaptionEscByte, platform::kMbOk);
         SendByte(static_cast<std::int16_t>(value & 0xFFFF));
         ++count;
     }
     return static_cast<std::int16_t>(count);
 }
 
-std::int32_t COrvantaCtrl::SendFile(const std::string& str_FileToSend) {
-    DbgMsg("Start", texts::kFnSendFile);
+std::int32_t CDeviceChannel::SendFile(const std::string& str_FileToSend) {
+    m_report.DbgMsg("Start", texts::kFnSendFile);
     if (!h_Lpt1) {
-        DbgMsg("h_Lpt1 == NULL", texts::kFnSendFile);
-        DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
+        m_report.DbgMsg("h_Lpt1 == NULL", texts::kFnSendFile);
+        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
         return 0;
     }
     std::unique_ptr<platform::File> file = m_platform.ports.OpenFileForRead(str_FileToSend.c_str());
     char message[kNoticeBuffer];
     if (!file) {
-        DbgMsg("Error OpenFile( )", texts::kFnSendFile);
+        m_report.DbgMsg("Error OpenFile( )", texts::kFnSendFile);
         FormatFitted(message, sizeof message, texts::kFileUnreadable, str_FileToSend.c_str());
-        ShowNotice(message, texts::kCaptionBrisomel);
+        m_report.ShowNotice(message, texts::kCaptionBrisomel);
         return 0;
     }
-    std::int32_t total = 0;
+    // 64 bits: a file past 2 GiB must not wrap the count; the result is capped.
+    std::int64_t total = 0;
     char buffer[4096];
     for (;;) {
         const int read = file->Read(buffer, kFileChunk);
@@ -160,14 +175,14 @@ std::int32_t COrvantaCtrl::SendFile(const std::string& str_FileToSend) {
         const std::int32_t written = WriteBlock(buffer, n, n, read, nullptr);
         if (written == 0) {
             FormatFitted(message, sizeof message, texts::kFileAborted, str_FileToSend.c_str());
-            ShowNotice(message, texts::kCaptionBrisomel);
-            return total;
+            m_report.ShowNotice(message, texts::kCaptionBrisomel);
+            return CappedCount(total);
         }
         total += written;
     }
     file.reset();
-    DbgMsg("Exit", texts::kFnSendFile);
-    return total;
+    m_report.DbgMsg("Exit", texts::kFnSendFile);
+    return CappedCount(total);
 }
 
 }  // namespace orvanta

@@ -5,20 +5,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/line_settings.h"
+
 namespace orvanta::platform {
 
 class StopSignal;
-
-// Line settings the control reads and changes. The platform keeps the rest of
-// its native record in `native`, so a read-modify-write keeps every other field.
-struct LineSettings {
-    std::uint32_t BaudRate = 0;
-    std::uint8_t ByteSize = 0;
-    std::uint8_t Parity = 0;
-    std::uint8_t StopBits = 0;
-    char EvtChar = 0;
-    alignas(8) unsigned char native[64] = {};
-};
 
 // Escape functions, with the values of Win32's EscapeCommFunction.
 enum EscapeFunction : std::uint32_t {
@@ -26,7 +17,8 @@ enum EscapeFunction : std::uint32_t {
     kSetDtr = 5, kClrDtr = 6, kSetBreak = 8, kClrBreak = 9,
 };
 
-enum class WaitOutcome { Completed, TimedOut, Failed, Stopped };
+// Failed: the wait itself broke; WriteFailed: the write ended with an error.
+enum class WaitOutcome { Completed, TimedOut, Failed, Stopped, WriteFailed };
 
 struct WriteStart {
     bool completed = false;     // finished at once
@@ -42,15 +34,20 @@ public:
 
     // The write-completion event: unnamed, auto-reset, initially signalled.
     virtual bool CreateWriteEvent() = 0;
-    virtual void ResetWriteEvent() = 0;
-    // Starts one write; at most one is outstanding per device.
+    // Starts one write (the start clears the completion event); at most one
+    // is outstanding per device.
     virtual WriteStart StartWrite(const void* data, std::uint32_t length) = 0;
     // Waits up to `limit_ms` for the outstanding write; `written` gets its count.
     // Stopped when `stop` is set first; the write is then still outstanding.
     virtual WaitOutcome WaitWrite(std::uint32_t limit_ms, std::uint32_t& written,
                                   StopSignal* stop) = 0;
-    // Cancels the outstanding write and returns once it has ended.
-    virtual void CancelWrite() = 0;
+    // Cancels the outstanding write and returns once it has ended: true. A
+    // write that a broken driver never ends is given up after a bound: false,
+    // and the device takes no more writes.
+    virtual bool CancelWrite() = 0;
+    // Ends the device now, as destroying it would. A caller that still holds
+    // the object may call on: every later call fails.
+    virtual void Close() = 0;
     virtual bool Flush() = 0;
 
     virtual bool ReadLineSettings(LineSettings& settings) = 0;

@@ -17,6 +17,9 @@ public:
     virtual bool IsSet() const = 0;
     // Waits up to `ms` milliseconds; true when the signal is set.
     virtual bool WaitFor(std::uint32_t ms) = 0;
+    // The platform's waitable object behind the signal, for waits that
+    // combine it with an I/O completion; null when there is none.
+    virtual void* WaitHandle() const { return nullptr; }
 };
 
 class Worker {

@@ -5,6 +5,10 @@
 
 namespace orvanta::platform {
 
+// The notice dialog's two text fields, with their terminating zero.
+inline constexpr unsigned kNoticeMessageSize = 512;  // at most 511 characters
+inline constexpr unsigned kNoticeCaptionSize = 255;  // at most 254 characters
+
 class UserInterface {
 public:
     virtual ~UserInterface() = default;

@@ -1,11 +1,12 @@
 // Handing a code to an application: character messages to one window, or
 // keystrokes into whatever window has the focus.
+#include "scanner/scan_session.h"
+
 #include <cstdio>
 #include <string>
 
-#include "control/orvanta_ctrl.h"
-#include "control/reporting.h"
-#include "control/texts.h"
+#include "core/reporting.h"
+#include "core/texts.h"
 
 namespace orvanta {
 
@@ -20,17 +21,17 @@ platform::WindowId ToWindow(std::int32_t handle) {
 }
 }  // namespace
 
-std::int32_t COrvantaCtrl::CaptureFocusWindow() {
-    if (onlyWorkwithCurrentWindow.load() == 0) return 0;
+std::int32_t CScanSession::CaptureFocusWindow() {
+    if (m_settings.onlyWorkwithCurrentWindow.load() == 0) return 0;
     return static_cast<std::int32_t>(static_cast<std::intptr_t>(m_platform.input.GetFocus()));
 }
 
-std::int32_t COrvantaCtrl::SendCodeToWindow(std::int32_t window, std::string code,
+std::int32_t CScanSession::SendCodeToWindow(std::int32_t window, std::string code,
                                             platform::StopSignal* stop) {
     std::int32_t result;
-    if (onlyWorkwithCurrentWindow.load() == 0) {
+    if (m_settings.onlyWorkwithCurrentWindow.load() == 0) {
         result = TypeCodeAsKeys(code, stop);
-    } else if (scanWindowHandle.load() == 0) {
+    } else if (m_settings.scanWindowHandle.load() == 0) {
         result = -1;
     } else {
         const platform::WindowId target = ToWindow(window);
@@ -38,11 +39,14 @@ std::int32_t COrvantaCtrl::SendCodeToWindow(std::int32_t window, std::string cod
         // A code goes whole or not at all: a stop takes effect after it.
         for (const char c : code) {
             // Zero-extended: a sign-extended byte reaches a form as a negative key code.
-            m_platform.input.SendChar(target, static_cast<unsigned char>(c), 1);
+            if (!m_platform.input.SendChar(target, static_cast<unsigned char>(c), 1)) {
+                result = -1;  // the window is gone: the code reached nobody
+                break;
+            }
             ++result;
         }
     }
-    if (debugModus.load() != 0 && !Stopping(stop)) {
+    if (m_settings.Debug() && !Stopping(stop)) {
         // The code is cut so that the fixed words and the count always fit.
         const int digits = std::snprintf(nullptr, 0, "%i", static_cast<int>(result));
         std::string format = texts::kCodeSentFormat;
@@ -51,19 +55,19 @@ std::int32_t COrvantaCtrl::SendCodeToWindow(std::int32_t window, std::string cod
         const int room = static_cast<int>(kDebugTextSize) - 1 - fixed - digits;
         char text[kDebugTextSize];
         FormatBounded(text, sizeof text, format.c_str(), room, code.c_str(), static_cast<int>(result));
-        DebugBox(text, texts::kCaptionCodeSent, platform::kMbIconInformation);
+        m_report.DebugBox(text, texts::kCaptionCodeSent, platform::kMbIconInformation);
     }
     return result;
 }
 
-std::int32_t COrvantaCtrl::TypeCodeAsKeys(std::string code, platform::StopSignal* stop) {
+std::int32_t CScanSession::TypeCodeAsKeys(std::string code, platform::StopSignal* stop) {
     std::int32_t typed = 0;
     for (const char c : code) {  // whole, as above
         m_platform.input.TypeChar(static_cast<unsigned char>(c));
         ++typed;
     }
     if (!Stopping(stop))
-        DebugBox(texts::kTypedAsKeys, texts::kCaptionTyping, platform::kMbIconInformation);
+        m_report.DebugBox(texts::kTypedAsKeys, texts::kCaptionTyping, platform::kMbIconInformation);
     return typed;
 }
 

@@ -1,6 +1,5 @@
 // Stopping the scan task, wherever it is, and resetting the fields.
-#include "control/orvanta_ctrl.h"
-#include "scanner/scan_task.h"
+#include "scanner/scan_session.h"
 
 namespace orvanta {
 
@@ -11,21 +10,37 @@ constexpr int kStopRounds = 100;
 constexpr std::uint32_t kStopRoundMs = 50;
 }  // namespace
 
-bool COrvantaCtrl::IsScanTaskRunning() const { return m_task && !m_task->worker->HasEnded(); }
+bool CScanSession::IsScanTaskRunning() const { return m_task && !m_task->worker->HasEnded(); }
 
-std::int32_t COrvantaCtrl::DeactivateScanTask(std::int32_t M_Task) {
-    // 0 names the stored task; any other value must be its reference. A
-    // value that names no task stops nothing.
-    if (m_task && (M_Task == 0 || M_Task == m_task->reference)) {
+std::int32_t CScanSession::DeactivateScanTask(std::int32_t M_Task) {
+    // 0 names the stored task and every task still in its closing messages;
+    // any other value must be one task's reference. A value that names no
+    // task changes nothing: the running task keeps its window.
+    if (M_Task != 0 && !(m_task && m_task->reference == M_Task)) {
+        for (auto it = m_closingTasks.begin(); it != m_closingTasks.end(); ++it) {
+            if ((*it)->reference != M_Task) continue;
+            std::unique_ptr<ScanTask> task = std::move(*it);
+            m_closingTasks.erase(it);
+            StopTask(*task);
+            break;
+        }
+        return 0;
+    }
+    if (m_task) {
         std::unique_ptr<ScanTask> task = std::move(m_task);
         StopTask(*task);
     }
-    scanWindowHandle.store(0);
-    if (!m_task) m_pScanThread.store(0);
+    if (M_Task == 0) {
+        std::vector<std::unique_ptr<ScanTask>> closing = std::move(m_closingTasks);
+        m_closingTasks.clear();
+        for (auto& task : closing) StopTask(*task);
+    }
+    m_settings.scanWindowHandle.store(0);
+    m_pScanThread.store(0);
     return 0;
 }
 
-void COrvantaCtrl::StopTask(ScanTask& task) {
+void CScanSession::StopTask(ScanTask& task) {
     platform::Worker& worker = *task.worker;
     if (worker.HasEnded()) return;
     task.stop->Set();
@@ -39,8 +54,7 @@ void COrvantaCtrl::StopTask(ScanTask& task) {
     if (!ended) {
         worker.Terminate();
         // Whatever path it was inside is free again.
-        m_writeGate.Abandon();
-        m_readGate.Abandon();
+        m_channel.AbandonPaths();
     }
     m_platform.ui.ReleaseThread(thread);
 }

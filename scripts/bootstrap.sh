@@ -16,6 +16,7 @@ packages=(
     wine wine32:i386 wine64
     xvfb xauth x11-utils socat python3
     clang libclang-rt-14-dev cppcheck valgrind
+    mono-mcs
 )
 # Only the 32-bit Wine; without it the 64-bit builds still run their tests.
 optional=(wine32:i386)

@@ -1,4 +1,4 @@
-// The module's four exports, its module object and its two class objects.
+// The module's five exports, its module object and its two class objects.
 #include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
@@ -8,6 +8,7 @@
 #include "orvanta.h"
 
 #include "control/orvanta_com.h"
+#include "control/registration/per_user.h"
 #include "control/registration/registration.h"
 #include "platform/com/com_module.h"
 #include "platform/com/com_util.h"
@@ -73,6 +74,24 @@ STDAPI DllUnregisterServer() {
             return SELFREG_E_TYPELIB;
         if (!theApp.UpdateRegistryAll(false)) return SELFREG_E_CLASS;
         return S_OK;
+    });
+}
+
+// regsvr32 /n /i:user registers for the current user only (/u /n /i:user
+// removes that); an empty command line is the machine-wide registration.
+STDAPI DllInstall(BOOL install, LPCWSTR command_line) {
+    return orvanta::com::Guard([&]() -> HRESULT {
+        using orvanta::registration::InstallScope;
+        switch (orvanta::registration::ParseInstallCommand(command_line)) {
+            case InstallScope::Machine:
+                return install ? DllRegisterServer() : DllUnregisterServer();
+            case InstallScope::User:
+                return orvanta::registration::UpdatePerUser(
+                    install != FALSE, [](bool on) { return theApp.UpdateRegistryAll(on); });
+            case InstallScope::Unknown:
+                break;
+        }
+        return E_INVALIDARG;
     });
 }
 

@@ -1,6 +1,7 @@
 // The ActiveX control base: every interface a form designer, a database
 // form, a web page or a script host asks of a control, in one object with one
-// reference count. A derived control supplies its dispatch table and handler,
+// reference count. Its methods are spread over control_*.cpp by interface
+// group. A derived control supplies its dispatch table and handler,
 // its drawing, its exchange of persistent state and its modified flag.
 #pragma once
 
@@ -13,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "control/persist_state.h"
+#include "platform/persist_state.h"
 #include "platform/automation.h"
 #include "platform/com/com_module.h"
 #include "platform/com/com_util.h"
@@ -191,6 +192,10 @@ protected:
     HRESULT ShowPropertyPages(HWND parent);
 
 private:
+    // A new control's extent: 100 x 50 pixels at 96 dpi, in HIMETRIC.
+    static constexpr LONG kDefaultExtentX = 2646;
+    static constexpr LONG kDefaultExtentY = 1323;
+
     // The connection point of the event interface; its lifetime is the
     // control's.
     class EventPoint final : public IConnectionPoint {
@@ -219,6 +224,7 @@ private:
     const ControlClass& class_;
     ModuleObjectCount module_count_;
     std::atomic<ULONG> refs_{1};
+    ComPtr<ITypeInfo> type_info_;  // of the dispatch interface, once loaded
 
     SIZEL extent_;
     ComPtr<IOleClientSite> site_;

@@ -9,8 +9,9 @@ class Win32Input : public platform::Input {
 public:
     platform::WindowId GetFocus() override;
     bool SendChar(platform::WindowId window, std::uint32_t wparam, std::intptr_t lparam) override;
-    // Typed as the character itself (a Unicode key event, down then up), so
-    // neither the keyboard layout, Shift nor Caps Lock changes what arrives.
+    // Typed as the keys a person would press on the receiving window's
+    // layout, so Enter, Tab or Backspace in a code reach forms as those keys;
+    // Unicode key events only for what the layout cannot type.
     void TypeChar(unsigned char ansi_char) override;
 };
 

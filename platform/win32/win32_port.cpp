@@ -2,15 +2,11 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <new>
 
 #include "platform/win32/win32_threads.h"
 
 namespace orvanta::win32 {
-
-static_assert(sizeof(DCB) <= sizeof(platform::LineSettings::native),
-              "LineSettings::native must hold a DCB");
 
 namespace {
 
@@ -22,14 +18,23 @@ void Prepare(OVERLAPPED& ov, std::uint64_t offset) {
 }
 
 constexpr DWORD kCancelRetryMs = 50;
+constexpr DWORD kEmptyReadPauseMs = 10;
+
+// A driver that never ends a cancelled write must not hold the caller for ever.
+constexpr int kWriteCancelRounds = 40;  // 2 s
 
 // Cancels the operation of `ov` and returns once it has ended, so the record
-// and its buffer are free; the count it moved before the cancel.
-DWORD CancelAndAwait(HANDLE file, OVERLAPPED& ov) {
+// and its buffer are free; the count it moved before the cancel. After
+// `rounds` tries (0: no bound) it gives up and says so.
+DWORD CancelAndAwait(HANDLE file, OVERLAPPED& ov, int rounds = 0, bool* ended = nullptr) {
     // The record, not CancelIoEx's answer, tells whether it has ended: Wine
     // can miss a cancel that meets the operation mid-way (ERROR_NOT_FOUND
     // while it still pends), so the cancel is repeated until it takes.
-    while (!HasOverlappedIoCompleted(&ov)) {
+    for (int round = 0; !HasOverlappedIoCompleted(&ov); ++round) {
+        if (rounds && round == rounds) {
+            *ended = false;
+            return 0;
+        }
         CancelIoEx(file, &ov);
         if (ov.hEvent) {
             WaitForSingleObject(ov.hEvent, kCancelRetryMs);
@@ -39,68 +44,107 @@ DWORD CancelAndAwait(HANDLE file, OVERLAPPED& ov) {
                 ::Sleep(1);
         }
     }
+    if (ended) *ended = true;
     DWORD count = 0;
     GetOverlappedResult(file, &ov, &count, FALSE);
     return count;
 }
 
-void CopyIn(const platform::LineSettings& settings, DCB& dcb) {
-    dcb.BaudRate = settings.BaudRate;
-    dcb.ByteSize = settings.ByteSize;
-    dcb.Parity = settings.Parity;
-    dcb.StopBits = settings.StopBits;
-    dcb.EvtChar = settings.EvtChar;
+platform::DcbRecord FromWin32(const DCB& d) {
+    platform::DcbRecord r;
+    r.DCBlength = d.DCBlength;
+    r.BaudRate = d.BaudRate;
+    r.fBinary = static_cast<std::uint8_t>(d.fBinary);
+    r.fParity = static_cast<std::uint8_t>(d.fParity);
+    r.fOutxCtsFlow = static_cast<std::uint8_t>(d.fOutxCtsFlow);
+    r.fOutxDsrFlow = static_cast<std::uint8_t>(d.fOutxDsrFlow);
+    r.fDtrControl = static_cast<std::uint8_t>(d.fDtrControl);
+    r.fDsrSensitivity = static_cast<std::uint8_t>(d.fDsrSensitivity);
+    r.fTXContinueOnXoff = static_cast<std::uint8_t>(d.fTXContinueOnXoff);
+    r.fOutX = static_cast<std::uint8_t>(d.fOutX);
+    r.fInX = static_cast<std::uint8_t>(d.fInX);
+    r.fErrorChar = static_cast<std::uint8_t>(d.fErrorChar);
+    r.fNull = static_cast<std::uint8_t>(d.fNull);
+    r.fRtsControl = static_cast<std::uint8_t>(d.fRtsControl);
+    r.fAbortOnError = static_cast<std::uint8_t>(d.fAbortOnError);
+    r.XonLim = d.XonLim;
+    r.XoffLim = d.XoffLim;
+    r.ByteSize = d.ByteSize;
+    r.Parity = d.Parity;
+    r.StopBits = d.StopBits;
+    r.XonChar = d.XonChar;
+    r.XoffChar = d.XoffChar;
+    r.ErrorChar = d.ErrorChar;
+    r.EofChar = d.EofChar;
+    r.EvtChar = d.EvtChar;
+    return r;
 }
 
-void Store(const DCB& dcb, platform::LineSettings& settings) {
-    std::memcpy(settings.native, &dcb, sizeof dcb);
-    settings.BaudRate = dcb.BaudRate;
-    settings.ByteSize = dcb.ByteSize;
-    settings.Parity = dcb.Parity;
-    settings.StopBits = dcb.StopBits;
-    settings.EvtChar = dcb.EvtChar;
+DCB ToWin32(const platform::DcbRecord& r) {
+    DCB d = {};
+    d.DCBlength = sizeof d;
+    d.BaudRate = r.BaudRate;
+    d.fBinary = r.fBinary & 1;
+    d.fParity = r.fParity & 1;
+    d.fOutxCtsFlow = r.fOutxCtsFlow & 1;
+    d.fOutxDsrFlow = r.fOutxDsrFlow & 1;
+    d.fDtrControl = r.fDtrControl & 3;
+    d.fDsrSensitivity = r.fDsrSensitivity & 1;
+    d.fTXContinueOnXoff = r.fTXContinueOnXoff & 1;
+    d.fOutX = r.fOutX & 1;
+    d.fInX = r.fInX & 1;
+    d.fErrorChar = r.fErrorChar & 1;
+    d.fNull = r.fNull & 1;
+    d.fRtsControl = r.fRtsControl & 3;
+    d.fAbortOnError = r.fAbortOnError & 1;
+    d.XonLim = r.XonLim;
+    d.XoffLim = r.XoffLim;
+    d.ByteSize = r.ByteSize;
+    d.Parity = r.Parity;
+    d.StopBits = r.StopBits;
+    d.XonChar = r.XonChar;
+    d.XoffChar = r.XoffChar;
+    d.ErrorChar = r.ErrorChar;
+    d.EofChar = r.EofChar;
+    d.EvtChar = r.EvtChar;
+    return d;
 }
 
 }  // namespace
-
-std::size_t LookAhead::Append(const unsigned char* bytes, std::size_t count) {
-    std::size_t dropped = 0;
-    if (count > kCapacity) {
-        dropped = count - kCapacity;
-        bytes += dropped;
-        count = kCapacity;
-    }
-    const std::size_t room = kCapacity - size_;
-    if (count > room) {
-        const std::size_t drop = count - room;
-        head_ = (head_ + drop) % kCapacity;
-        size_ -= drop;
-        dropped += drop;
-    }
-    for (std::size_t i = 0; i < count; ++i) data_[(head_ + size_ + i) % kCapacity] = bytes[i];
-    size_ += count;
-    return dropped;
-}
-
-std::size_t LookAhead::Take(unsigned char* out, std::size_t count) {
-    const std::size_t n = std::min(count, size_);
-    for (std::size_t i = 0; i < n; ++i) out[i] = data_[(head_ + i) % kCapacity];
-    head_ = (head_ + n) % kCapacity;
-    size_ -= n;
-    return n;
-}
 
 // ---------------------------------------------------------------------------
 
 Win32Device::Win32Device(UniqueFile file, UniqueEvent read_event)
     : file_(std::move(file)), read_event_(std::move(read_event)) {
     read_ov_.hEvent = read_event_.get();
+    // A comm port keeps the read time-outs of whoever used it last; with,
+    // say, ReadIntervalTimeout = MAXDWORD every read would end at once with
+    // nothing. Reads here wait for their bytes (and a stop), so the control
+    // decides: no read time-outs. The write time-outs stay as they are.
+    COMMTIMEOUTS timeouts = {};
+    is_comm_ = GetCommTimeouts(file_.get(), &timeouts) != FALSE;
+    if (is_comm_) {
+        timeouts.ReadIntervalTimeout = 0;
+        timeouts.ReadTotalTimeoutMultiplier = 0;
+        timeouts.ReadTotalTimeoutConstant = 0;
+        SetCommTimeouts(file_.get(), &timeouts);
+    }
 }
 
-Win32Device::~Win32Device() {
+Win32Device::~Win32Device() { Win32Device::Close(); }
+
+void Win32Device::Close() {
+    if (closed_) return;
+    closed_ = true;
     // Reads are awaited before Read and WaitEventChar return; only a write
-    // can still be running, and its record dies with us.
-    Win32Device::CancelWrite();
+    // can still be running, and its record dies with us. One the driver
+    // never ended keeps its record and event: the driver may still write
+    // into the one and signal the other.
+    if (!Win32Device::CancelWrite()) {
+        static_cast<void>(write_record_.release());  // left to the driver
+        static_cast<void>(write_event_.release());
+    }
+    file_.reset();  // later calls fail on the closed handle
 }
 
 bool Win32Device::CreateWriteEvent() {
@@ -110,11 +154,6 @@ bool Win32Device::CreateWriteEvent() {
         write_ov_.hEvent = write_event_.get();
     }
     return static_cast<bool>(write_event_);
-}
-
-void Win32Device::ResetWriteEvent() {
-    // Nothing to do: WriteFile resets the record's event as the write
-    // starts, and the extra call costs a server round trip per write.
 }
 
 void Win32Device::FinishWrite(DWORD count) {
@@ -157,6 +196,13 @@ platform::WaitOutcome Win32Device::WaitWrite(std::uint32_t limit_ms, std::uint32
     // Nothing would tell us when it ends; CancelWrite frees the record.
     if (!write_event_) return platform::WaitOutcome::Failed;
 
+    // Wine reports a plain file's overlapped write as pending although the
+    // record says it has ended already: take the result without a wait, as
+    // GetOverlappedResult does, and save a server round trip per write. The
+    // event's signal stays; a later wait finds the record pending and waits
+    // again (the stale signal below).
+    if (HasOverlappedIoCompleted(&write_ov_)) return TakeWriteResult(written);
+
     const HANDLE handles[2] = {write_event_.get(), StopEventOf(stop)};
     const DWORD count = handles[1] ? 2 : 1;
     const DWORD started = GetTickCount();
@@ -173,51 +219,61 @@ platform::WaitOutcome Win32Device::WaitWrite(std::uint32_t limit_ms, std::uint32
 
         // The event is auto-reset and the wait took its signal: ask the
         // record without waiting on the event again.
-        DWORD moved = 0;
-        const BOOL ok = GetOverlappedResult(file_.get(), &write_ov_, &moved, FALSE);
-        const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
-        if (!ok && error == ERROR_IO_INCOMPLETE) continue;  // a stale signal
-        FinishWrite(moved);
-        written = moved;
-        if (ok) return platform::WaitOutcome::Completed;
-        SetLastError(error);
-        return platform::WaitOutcome::Failed;
+        if (!HasOverlappedIoCompleted(&write_ov_)) continue;  // a stale signal
+        return TakeWriteResult(written);
     }
 }
 
-void Win32Device::CancelWrite() {
-    if (!write_outstanding_) return;
-    FinishWrite(CancelAndAwait(file_.get(), write_ov_));
+platform::WaitOutcome Win32Device::TakeWriteResult(std::uint32_t& written) {
+    DWORD moved = 0;
+    const BOOL ok = GetOverlappedResult(file_.get(), &write_ov_, &moved, FALSE);
+    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+    FinishWrite(moved);
+    written = moved;
+    if (ok) return platform::WaitOutcome::Completed;
+    SetLastError(error);
+    return platform::WaitOutcome::WriteFailed;
+}
+
+bool Win32Device::CancelWrite() {
+    if (!write_outstanding_) return true;
+    bool ended = false;
+    const DWORD count = CancelAndAwait(file_.get(), write_ov_, kWriteCancelRounds, &ended);
+    if (ended) FinishWrite(count);
+    return ended;
 }
 
 bool Win32Device::Flush() { return FlushFileBuffers(file_.get()) != FALSE; }
 
 // ---------------------------------------------------------------------------
 
+bool Win32Device::ReadDcb(DCB& dcb) {
+    dcb = DCB{};
+    dcb.DCBlength = sizeof dcb;
+    return GetCommState(file_.get(), &dcb) != FALSE;
+}
+
 DCB Win32Device::BaseDcb(const platform::LineSettings& settings) {
-    DCB dcb;
-    std::memcpy(&dcb, settings.native, sizeof dcb);
-    if (dcb.DCBlength != sizeof dcb) {
+    platform::DcbRecord port_now;
+    if (!settings.has_record) {
         // Never filled by ReadLineSettings: start from the port as it is.
-        dcb = DCB{};
-        dcb.DCBlength = sizeof dcb;
-        if (!GetCommState(file_.get(), &dcb)) {
-            dcb = DCB{};
-            dcb.DCBlength = sizeof dcb;
-            dcb.fBinary = TRUE;  // Windows supports no other mode
+        DCB dcb;
+        if (ReadDcb(dcb)) {
+            port_now = FromWin32(dcb);
+        } else {
+            port_now.DCBlength = sizeof(DCB);
+            port_now.fBinary = 1;  // Windows supports no other mode
         }
     }
-    CopyIn(settings, dcb);
-    return dcb;
+    return ToWin32(settings.ToDcb(port_now));
 }
 
 bool Win32Device::ReadLineSettings(platform::LineSettings& settings) {
-    DCB dcb = {};
-    dcb.DCBlength = sizeof dcb;
-    if (!GetCommState(file_.get(), &dcb)) return false;
+    DCB dcb;
+    if (!ReadDcb(dcb)) return false;
     const int applied = applied_event_char_.load();
     if (applied >= 0) dcb.EvtChar = static_cast<char>(applied);
-    Store(dcb, settings);
+    settings = platform::LineSettings::FromDcb(FromWin32(dcb));
     return true;
 }
 
@@ -225,7 +281,7 @@ bool Win32Device::ParseMode(const char* mode, platform::LineSettings& settings) 
     if (!mode) return false;
     DCB dcb = BaseDcb(settings);
     if (!BuildCommDCBA(mode, &dcb)) return false;
-    Store(dcb, settings);
+    settings = platform::LineSettings::FromDcb(FromWin32(dcb));
     return true;
 }
 
@@ -292,34 +348,36 @@ bool Win32Device::WaitEventChar(platform::StopSignal* stop) {
     if (applied >= 0) {
         wanted = static_cast<char>(applied);
     } else {
-        DCB dcb = {};
-        dcb.DCBlength = sizeof dcb;
-        if (!GetCommState(file_.get(), &dcb)) return false;
+        DCB dcb;
+        if (!ReadDcb(dcb)) return false;
         wanted = dcb.EvtChar;
     }
     const unsigned char target = static_cast<unsigned char>(wanted);
     const HANDLE stop_event = StopEventOf(stop);
 
-    std::size_t checked = 0;  // front bytes known not to be the character
     for (;;) {
-        for (; checked < look_ahead_.Size(); ++checked)
-            if (look_ahead_.At(checked) == target) return true;
+        if (look_ahead_.FindNew(target)) return true;
         if (stop_event && WaitForSingleObject(stop_event, 0) == WAIT_OBJECT_0) return false;
 
         // Take what has come; with nothing there, one byte pends until data arrives.
         DWORD want = InputQueued();
         want = std::min<DWORD>(std::max<DWORD>(want, 1), sizeof chunk_);
         DWORD got = 0;
-        const ReadEnd end = ReadOnce(chunk_, want, stop_event, got);
+        ReadEnd end = ReadOnce(chunk_, want, stop_event, got);
         // Past the bound the oldest bytes go, as on a driver's full queue;
         // ClearErrors reports it as an overrun.
-        const std::size_t dropped = look_ahead_.Append(chunk_, got);
-        if (dropped) {
-            held_errors_.fetch_or(CE_RXOVER);
-            checked -= std::min(checked, dropped);
-        }
+        if (look_ahead_.Append(chunk_, got)) held_errors_.fetch_or(CE_RXOVER);
+        // Windows ends a timed-out read with nothing read, Wine with ERROR_TIMEOUT.
+        if (end == ReadEnd::Failed && is_comm_ && GetLastError() == ERROR_TIMEOUT) end = ReadEnd::Done;
         if (end != ReadEnd::Done) return false;
-        if (got == 0) return false;  // the end of a plain file: nothing more will come
+        if (got == 0) {
+            if (!is_comm_) return false;  // the end of a plain file: nothing more will come
+            // A comm port whose time-outs someone changed under us: nothing
+            // yet, not the end. Paced, so such a port cannot make us spin.
+            if (stop_event ? WaitForSingleObject(stop_event, kEmptyReadPauseMs) == WAIT_OBJECT_0
+                           : (::Sleep(kEmptyReadPauseMs), false))
+                return false;
+        }
     }
 }
 

@@ -4,35 +4,15 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <utility>
 
+#include "platform/look_ahead.h"
 #include "platform/port.h"
 #include "platform/win32/handle.h"
 
 namespace orvanta::win32 {
-
-// Bytes read from a port ahead of the reader, oldest first. Fixed in size, so
-// a peer that never sends the event character cannot make it grow: once it is
-// full the oldest bytes give way, as on a driver's full input queue.
-class LookAhead {
-public:
-    static constexpr std::size_t kCapacity = 64 * 1024;
-
-    std::size_t Size() const { return size_; }
-    unsigned char At(std::size_t index) const { return data_[(head_ + index) % kCapacity]; }
-    // Appends; when full, the oldest bytes make room. Returns how many went.
-    std::size_t Append(const unsigned char* bytes, std::size_t count);
-    // Moves up to `count` of the oldest bytes out; returns how many.
-    std::size_t Take(unsigned char* out, std::size_t count);
-
-private:
-    unsigned char data_[kCapacity] = {};
-    std::size_t head_ = 0;
-    std::size_t size_ = 0;
-};
 
 class Win32Device : public platform::Device {
 public:
@@ -43,11 +23,11 @@ public:
     Win32Device& operator=(const Win32Device&) = delete;
 
     bool CreateWriteEvent() override;
-    void ResetWriteEvent() override;
     platform::WriteStart StartWrite(const void* data, std::uint32_t length) override;
     platform::WaitOutcome WaitWrite(std::uint32_t limit_ms, std::uint32_t& written,
                                     platform::StopSignal* stop) override;
-    void CancelWrite() override;
+    bool CancelWrite() override;
+    void Close() override;
     bool Flush() override;
 
     bool ReadLineSettings(platform::LineSettings& settings) override;
@@ -61,7 +41,10 @@ public:
 
 private:
     DCB BaseDcb(const platform::LineSettings& settings);
+    bool ReadDcb(DCB& dcb);
     void FinishWrite(DWORD count);
+    // The ended write's count and outcome, from its record.
+    platform::WaitOutcome TakeWriteResult(std::uint32_t& written);
     // One overlapped read of up to `count` bytes into `into`, awaited; the
     // count it delivered, also when it failed or was stopped part-way.
     enum class ReadEnd { Done, Failed, Stopped };
@@ -69,10 +52,14 @@ private:
     DWORD InputQueued();
 
     UniqueFile file_;
+    bool is_comm_ = false;  // a comm port, not a plain file or NUL
+    bool closed_ = false;
 
     // Writes: their own record and event, as a write may run beside a read.
     UniqueEvent write_event_;
-    OVERLAPPED write_ov_ = {};
+    // On the heap, so a write the driver never ends can keep it (see the destructor).
+    std::unique_ptr<OVERLAPPED> write_record_{new OVERLAPPED()};
+    OVERLAPPED& write_ov_ = *write_record_;
     bool write_outstanding_ = false;
     std::uint64_t write_offset_ = 0;  // only a plain file opened as a device heeds it
     std::uint32_t last_written_ = 0;
@@ -81,7 +68,7 @@ private:
     UniqueEvent read_event_;
     OVERLAPPED read_ov_ = {};
     std::uint64_t read_offset_ = 0;
-    LookAhead look_ahead_;
+    platform::LookAhead look_ahead_;
     unsigned char chunk_[4096] = {};
 
     // The wait for the event character is ours, not the driver's, and some

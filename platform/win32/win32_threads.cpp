@@ -6,6 +6,8 @@ namespace orvanta::win32 {
 
 namespace {
 
+constexpr DWORD kLastJoinMs = 5000;
+
 class Win32Worker : public platform::Worker {
 public:
     explicit Win32Worker(std::function<void()> body) : body_(std::move(body)) {}
@@ -22,7 +24,9 @@ public:
     }
     ~Win32Worker() override {
         // The thread runs our body: it must be gone before the body is freed.
-        if (thread_ && !Win32Worker::Join(INFINITE)) Win32Worker::Terminate();
+        // Owners stop it first; this bound only keeps a missed stop from
+        // hanging the host for ever.
+        if (thread_ && !Win32Worker::Join(kLastJoinMs)) Win32Worker::Terminate();
     }
     bool Join(std::uint32_t ms) override {
         if (!thread_) return true;
@@ -75,11 +79,6 @@ std::unique_ptr<platform::Worker> Win32Threads::Start(std::function<void()> body
     auto worker = std::unique_ptr<Win32Worker>(new (std::nothrow) Win32Worker(std::move(body)));
     if (!worker || !worker->Launch()) return nullptr;
     return worker;
-}
-
-HANDLE StopEventOf(platform::StopSignal* stop) {
-    auto* own = dynamic_cast<Win32StopSignal*>(stop);
-    return own ? own->Event() : nullptr;
 }
 
 }  // namespace orvanta::win32

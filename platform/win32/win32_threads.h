@@ -26,8 +26,8 @@ public:
     bool WaitFor(std::uint32_t ms) override {
         return WaitForSingleObject(event_.get(), ms) == WAIT_OBJECT_0;
     }
-    // For waits that combine the signal with an I/O completion.
     HANDLE Event() const { return event_.get(); }
+    void* WaitHandle() const override { return event_.get(); }
 
 private:
     UniqueEvent event_;
@@ -42,7 +42,9 @@ public:
     void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
 };
 
-// The event of a stop signal made here, or null for any other kind.
-HANDLE StopEventOf(platform::StopSignal* stop);
+// The event of a stop signal, or null when it has none.
+inline HANDLE StopEventOf(const platform::StopSignal* stop) {
+    return stop ? static_cast<HANDLE>(stop->WaitHandle()) : nullptr;
+}
 
 }  // namespace orvanta::win32

@@ -1,6 +1,6 @@
 #include "platform/win32/win32_ui.h"
 
-#include "control/notice_dlg.h"
+#include "platform/win32/notice_dlg.h"
 #include "platform/win32/module.h"
 
 namespace orvanta::win32 {

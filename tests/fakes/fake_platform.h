@@ -104,6 +104,7 @@ public:
     platform::WindowId GetFocus() override { return focus; }
     bool SendChar(platform::WindowId window, std::uint32_t wparam, std::intptr_t lparam) override {
         std::lock_guard<std::mutex> lock(mutex);
+        if (window_gone) return false;
         chars.push_back({window, wparam, lparam});
         return true;
     }
@@ -123,6 +124,7 @@ public:
     }
 
     struct Char { platform::WindowId window; std::uint32_t wparam; std::intptr_t lparam; };
+    std::atomic<bool> window_gone{false};
     platform::WindowId focus = 0;
     std::vector<Char> chars;
     std::string typed;

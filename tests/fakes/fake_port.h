@@ -28,6 +28,7 @@ enum class WriteMode {
     Pending,           // pends, then WaitWrite completes
     PendingTimeout,    // pends, WaitWrite times out
     PendingFail,       // pends, WaitWrite fails
+    PendingError,      // pends, then ends with an error
     FailAtOnce,        // fails without pending (error 5)
     PendingUntilStop,  // pends until the caller's stop signal is set
 };
@@ -51,6 +52,7 @@ struct PortState {
     std::vector<std::string> writes;    // each write's bytes
     std::vector<std::uint32_t> limits;  // each wait's time limit
     bool outstanding = false;
+    bool cancel_ends = true;  // false: a driver that never ends a cancelled write
     int overlaps = 0;  // writes started while another was outstanding
     bool flush_ok = true;
 
@@ -129,16 +131,22 @@ public:
         ++state_->devices_alive;
     }
     ~FakeDevice() override {
+        FakeDevice::Close();
         std::lock_guard<std::mutex> lock(state_->mutex);
         --state_->devices_alive;
+    }
+    void Close() override {
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        if (closed_) return;
+        closed_ = true;
         state_->calls.push_back("close " + name_);
     }
+    bool closed_ = false;
 
     bool CreateWriteEvent() override {
         state_->Log("event");
         return state_->event_ok;
     }
-    void ResetWriteEvent() override { state_->Log("reset"); }
 
     platform::WriteStart StartWrite(const void* data, std::uint32_t length) override {
         std::lock_guard<std::mutex> lock(state_->mutex);
@@ -184,6 +192,8 @@ public:
             return platform::WaitOutcome::TimedOut;
         case WriteMode::PendingFail:
             return platform::WaitOutcome::Failed;
+        case WriteMode::PendingError:
+            return platform::WaitOutcome::WriteFailed;
         case WriteMode::PendingUntilStop:
             while (!(stop && stop->WaitFor(5))) {
                 if (!stop) return platform::WaitOutcome::TimedOut;
@@ -198,10 +208,12 @@ public:
         }
     }
 
-    void CancelWrite() override {
+    bool CancelWrite() override {
         std::lock_guard<std::mutex> lock(state_->mutex);
         state_->calls.push_back("cancel");
+        if (!state_->cancel_ends) return false;
         state_->outstanding = false;
+        return true;
     }
     bool Flush() override {
         state_->Log("flush");

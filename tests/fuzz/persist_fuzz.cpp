@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "control/persist_state.h"
+#include "platform/persist_state.h"
 
 using namespace orvanta::persist;
 

@@ -152,8 +152,10 @@ TEST_P(OcxImage, IsADllOfItsArchitecture) {
 
 TEST_P(OcxImage, ExportsTheServerFunctionsOnlyAndImportsOnlySystemLibraries) {
     std::string module;
-    EXPECT_EQ(pe_->ExportNames(&module), (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject",
-                                                                "DllRegisterServer", "DllUnregisterServer"}));
+    // The four server functions and DllInstall (per-user registration).
+    EXPECT_EQ(pe_->ExportNames(&module),
+              (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllInstall", "DllRegisterServer",
+                                     "DllUnregisterServer"}));
     EXPECT_EQ(module, "ORVANTA.OCX");
     const std::set<std::string> system = {"kernel32.dll", "user32.dll",   "gdi32.dll",
                                           "advapi32.dll", "ole32.dll",    "oleaut32.dll",

@@ -82,14 +82,20 @@ TEST(ControlObject, DrawsWhiteFillThenInscribedEllipse) {
     }
 }
 
-TEST(ControlObject, EmptyBoundsDrawNothing) {
+TEST(ControlObject, OnlyBoundsWithoutWidthOrHeightDrawNothing) {
     fakes::FakePlatform p;
     COrvantaCtrl ctrl(p.Get());
     fakes::FakeCanvas canvas;
     ctrl.OnDraw(canvas, platform::Rect{5, 5, 5, 50}, platform::Rect{});
-    ctrl.OnDraw(canvas, platform::Rect{5, 50, 40, 10}, platform::Rect{});
+    ctrl.OnDraw(canvas, platform::Rect{5, 50, 40, 50}, platform::Rect{});
     EXPECT_TRUE(canvas.calls.empty());
     EXPECT_TRUE(p.ui.Events().empty());
+    // A metafile or printer with the y-axis up gives a bottom above the top:
+    // the same picture, on the rectangle put in order.
+    ctrl.OnDraw(canvas, platform::Rect{5, 50, 40, 10}, platform::Rect{});
+    ASSERT_EQ(canvas.calls.size(), 2u);
+    EXPECT_EQ(canvas.calls[1].rect.top, 10);
+    EXPECT_EQ(canvas.calls[1].rect.bottom, 50);
 }
 
 TEST(ControlObject, DestroyingAnUnusedControlShowsNothing) {

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <climits>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "control/orvanta_ctrl.h"
-#include "control/texts.h"
+#include "core/texts.h"
+#include "device/channel.h"
 #include "device/channel_rules.h"
 #include "tests/fakes/fake_port.h"
 
@@ -159,7 +161,7 @@ TEST_F(Channel, WritelnSendsTextThenLineEndAndEchoesBoth) {
     EXPECT_EQ(Protocol(), "abc\r\n");
     // timeout x length + 9000 for each write.
     EXPECT_EQ(p.port->limits, (std::vector<std::uint32_t>{9030, 9020}));
-    EXPECT_EQ(p.port->Calls(), (Calls{"reset", "write 3", "wait 9030", "reset", "write 2", "wait 9020"}));
+    EXPECT_EQ(p.port->Calls(), (Calls{"write 3", "wait 9030", "write 2", "wait 9020"}));
     EXPECT_TRUE(p.ui.Events().empty());
 
     EXPECT_EQ(ctrl.Writeln(""), 2);
@@ -172,7 +174,7 @@ TEST_F(Channel, ATextWhoseWriteFailedGetsNoLineEnd) {
     Open();
     p.port->write_mode = WriteMode::FailAtOnce;
     EXPECT_EQ(ctrl.Writeln("abc"), 0);
-    EXPECT_EQ(p.port->Calls(), (Calls{"reset", "write 3", std::string("notice ") + texts::kSevereWriteError}));
+    EXPECT_EQ(p.port->Calls(), (Calls{"write 3", std::string("notice ") + texts::kSevereWriteError}));
     // The echo is made before the write is tried.
     EXPECT_EQ(Protocol(), "abc");
 }
@@ -186,13 +188,34 @@ TEST_F(Channel, SuccessCountsWhatThePlatformReportsWritten) {
     EXPECT_EQ(ctrl.Write("abcdef"), 6);
 }
 
-TEST_F(Channel, DebugModeShowsTheErrorNumberWhileTheWriteRunsBeforeTheWait) {
+TEST_F(Channel, DebugModeShowsTheErrorNumberOnceTheWriteHasLeftThePath) {
     Open();
     ctrl.SetdebugModus(true);
     p.port->write_mode = WriteMode::Pending;
     EXPECT_EQ(ctrl.Write("a"), 1);
-    EXPECT_EQ(p.port->Calls(), (Calls{"reset", "write 1", "notice Fehler-Nr.: 997", "wait 9010"}));
+    EXPECT_EQ(p.port->Calls(), (Calls{"write 1", "wait 9010", "notice Fehler-Nr.: 997"}));
     EXPECT_EQ(p.ui.Events()[0].caption, "Brisomel");
+}
+
+// A box a person leaves open on one thread never holds the other's writes.
+TEST_F(Channel, AWritesNoticesDoNotHoldTheWritePath) {
+    Open();
+    p.ui.hold_boxes = true;
+    p.port->next_writes = {WriteMode::PendingTimeout};
+    p.port->write_mode = WriteMode::Pending;
+    std::thread::id first_id;
+    std::thread first([&] {
+        first_id = std::this_thread::get_id();
+        ctrl.Write("late");
+    });
+    while (p.ui.Events().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::atomic<std::int32_t> second{-1};
+    std::thread other([&] { second = ctrl.Write("ok"); });
+    for (int i = 0; i < 500 && second < 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_EQ(second.load(), 2) << "the write waited for the other thread's box";
+    p.ui.DismissThread(static_cast<std::uint32_t>(std::hash<std::thread::id>{}(first_id)));
+    first.join();
+    other.join();
 }
 
 TEST_F(Channel, TimedOutWriteIsCancelledShowsFourNoticesAndTheNextWriteWorks) {
@@ -200,7 +223,7 @@ TEST_F(Channel, TimedOutWriteIsCancelledShowsFourNoticesAndTheNextWriteWorks) {
     p.port->next_writes = {WriteMode::PendingTimeout};
     p.port->write_mode = WriteMode::Pending;
     EXPECT_EQ(ctrl.Write("\xE9xyz"), 0);
-    EXPECT_EQ(p.port->Calls(), (Calls{"reset", "write 4", "wait 9040", "cancel",
+    EXPECT_EQ(p.port->Calls(), (Calls{"write 4", "wait 9040", "cancel",
                                       "notice schon wieder waitstate==WAIT_TIMEOUT",
                                       "notice m_Bytes: 0   L\xE4" "nge: 4", "notice \xE9xyz",
                                       "notice Char: -23"}));
@@ -225,7 +248,30 @@ TEST_F(Channel, FailedWaitCancelsAndShowsTheAbortNotice) {
     p.port->write_mode = WriteMode::PendingFail;
     EXPECT_EQ(ctrl.Write("abc"), 0);
     EXPECT_EQ(p.port->Calls(),
-              (Calls{"reset", "write 3", "wait 9030", "cancel", std::string("notice ") + texts::kWriteFailed}));
+              (Calls{"write 3", "wait 9030", "cancel", std::string("notice ") + texts::kWriteFailed}));
+    // A write the device ended with an error passed no time limit: the
+    // failed-write notice, not the time-out's.
+    p.port->ClearCalls();
+    p.port->write_mode = WriteMode::PendingError;
+    EXPECT_EQ(ctrl.Write("abc"), 0);
+    EXPECT_EQ(p.port->Calls(),
+              (Calls{"write 3", "wait 9030", "cancel", std::string("notice ") + texts::kSevereWriteError}));
+}
+
+TEST_F(Channel, AWriteTheDriverNeverEndsBreaksTheDeviceUntilItIsReopened) {
+    Open();
+    p.port->cancel_ends = false;
+    p.port->write_mode = WriteMode::PendingTimeout;
+    EXPECT_EQ(ctrl.Write("abc"), 0);
+    EXPECT_EQ(Shown().size(), 4u);  // the time-out's notices
+    p.port->ClearCalls();
+    p.port->write_mode = WriteMode::Pending;
+    EXPECT_EQ(ctrl.Write("x"), 0);  // at once, without touching the record
+    EXPECT_EQ(p.port->Calls(), (Calls{std::string("notice ") + texts::kSevereWriteError}));
+    p.port->cancel_ends = true;
+    ctrl.CloseDevice();
+    Open();
+    EXPECT_EQ(ctrl.Write("x"), 1);
 }
 
 TEST(WriteTimeLimit, GrowsWithLengthStaysFiniteAndNeverNegative) {
@@ -334,6 +380,34 @@ TEST_F(Channel, SendFileGoesInChunksOf4000AndEchoesEveryByte) {
     EXPECT_EQ(p.port->open_files.count("job.prn"), 0u);  // closed again
 }
 
+// The scan task's last resort ends its thread wherever it is; inside a write
+// it leaves the record outstanding. Freeing the paths must free that too.
+TEST(ChannelPaths, AbandoningAThreadInsideAWriteFreesTheRecord) {
+    fakes::DevicePlatform p;
+    Settings settings;
+    Reporter report(p.ui, settings);
+    CDeviceChannel channel(p.Get(), settings, report);
+    ASSERT_TRUE(channel.Open("COM1"));
+    p.port->next_writes = {WriteMode::PendingUntilStop};
+    p.port->write_mode = WriteMode::Pending;
+    fakes::FakeStopSignal stop;
+    std::thread stuck([&] { channel.SendByte(6, &stop); });  // stands for the ended thread
+    while (!p.port->outstanding) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    channel.AbandonPaths();
+    EXPECT_EQ(channel.Write("ok"), 2);
+    EXPECT_EQ(p.port->overlaps, 0);
+    stop.Set();
+    stuck.join();
+}
+
+TEST_F(Channel, SendFileCountsPast2GiBWithoutWrapping) {
+    Open();
+    p.port->files["big.prn"] = std::string(12000, 'b');
+    p.port->write_mode = WriteMode::Pending;
+    p.port->short_count = 1u << 30;  // each chunk reported as 1 GiB
+    EXPECT_EQ(ctrl.SendFile("big.prn"), INT32_MAX);
+}
+
 TEST_F(Channel, SendFileOfAnEmptyFileTracesStartAndExitAndSendsNothing) {
     Open();
     ctrl.SetdebugModus(true);
@@ -368,7 +442,7 @@ TEST_F(Channel, SendFileThatCannotBeOpenedOrFailsMidwayReportsIt) {
 TEST_F(Channel, FormFeedSendsOneByteThenFlushes) {
     Open();
     ctrl.FormFeed();
-    EXPECT_EQ(p.port->Calls(), (Calls{"reset", "write 1", "flush"}));
+    EXPECT_EQ(p.port->Calls(), (Calls{"write 1", "flush"}));
     EXPECT_EQ(p.port->device_bytes, "\x0C");
     p.port->flush_ok = false;
     EXPECT_EQ(ctrl.Flush(), 0);

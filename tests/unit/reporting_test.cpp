@@ -5,8 +5,8 @@
 #include <string>
 
 #include "control/orvanta_ctrl.h"
-#include "control/reporting.h"
-#include "control/texts.h"
+#include "core/reporting.h"
+#include "core/texts.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace orvanta {

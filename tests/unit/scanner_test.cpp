@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "control/orvanta_ctrl.h"
-#include "control/texts.h"
+#include "core/texts.h"
 #include "tests/fakes/fake_port.h"
 
 namespace orvanta {
@@ -218,6 +218,81 @@ TEST_F(Scanner, ASessionAnswersEachCodeDeliversAndEndsWithItsTwoMessages) {
     EXPECT_EQ(ctrl.DeactivateScanTask(again), 0);
 }
 
+TEST_F(Scanner, ACodeThatReachedNoWindowIsAnsweredAsAFailedRead) {
+    ctrl.SetwithACKN(true);
+    ctrl.SetonlyWorkwithCurrentWindow(true);
+    ctrl.ActivateScanTask();  // no focus to capture: no target
+    p.port->Feed("A\x03");
+    ASSERT_TRUE(WaitUntil([&] { return Sent().size() == 2; }));
+    ctrl.SetscanWindowHandle(0x10);
+    p.input.window_gone = true;
+    p.port->Feed("B\x03");
+    ASSERT_TRUE(WaitUntil([&] { return Sent().size() == 3; }));
+    p.input.window_gone = false;
+    p.port->Feed("C\x03");
+    ASSERT_TRUE(WaitUntil([&] { return Sent().size() == 4; }));
+    EXPECT_EQ(Sent(), "\x06\x0F\x0F\x06");
+    EXPECT_EQ(p.input.Delivered(), "C");
+    ctrl.DeactivateScanTask(0);
+}
+
+TEST_F(Scanner, AnActivationDuringTheClosingMessagesStartsANewTask) {
+    p.ui.hold_boxes = true;
+    ctrl.SetwithACKN(true);
+    const std::int32_t first = ctrl.ActivateScanTask();
+    p.port->Feed("ENDSCAN\x03");
+    ASSERT_TRUE(WaitUntil([&] { return Saw(texts::kScanEnded); }));
+    const std::int32_t second = ctrl.ActivateScanTask();
+    EXPECT_NE(second, 0);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(p.threads.started, 2);
+    EXPECT_EQ(Sent(), "\x06\x06\x06");  // start, ENDSCAN, the new start
+    p.port->Feed("x\x03");
+    EXPECT_TRUE(WaitUntil([&] { return p.input.Typed() == "x"; }));
+    EXPECT_EQ(ctrl.DeactivateScanTask(0), 0);  // both go, the open box with them
+    EXPECT_EQ(p.ui.dismissed.size(), 2u);
+    EXPECT_FALSE(Saw(texts::kScanTaskEnded));
+}
+
+// A box on the host's thread runs a message loop, so the host can call back
+// into the control from inside it.
+TEST_F(Scanner, AHostCallingInFromABoxClosesTheDeviceOrFindsItsTaskSafely) {
+    ctrl.SetdebugModus(true);
+    p.port->Feed("ab\x03");
+    p.ui.on_event = [&](const fakes::UiEvent&) {
+        p.ui.on_event = nullptr;
+        ctrl.CloseDevice();
+    };
+    ctrl.ScanCodeFromCOM();  // the reader stops at the box that closed the device
+    EXPECT_EQ(p.port->input.size(), 2u);  // "b" and the suffix stay unread
+    EXPECT_FALSE(ctrl.IsDeviceOpen());
+
+    ASSERT_TRUE(ctrl.OpenDevice("COM5"));
+    p.port->ClearCalls();
+    p.ui.on_event = [&](const fakes::UiEvent&) {
+        p.ui.on_event = nullptr;
+        ctrl.CloseDevice();
+    };
+    EXPECT_FALSE(ctrl.SetCOMSettings("baud=9600"));  // closed from the mode string's box
+    EXPECT_EQ(p.port->Calls().size(), 2u);  // that box and the close, nothing on the device
+
+    // Activation re-entered from its own start answer's notice starts one task.
+    ctrl.SetdebugModus(false);
+    ASSERT_TRUE(ctrl.OpenDevice("COM5"));
+    ctrl.SetwithACKN(true);
+    p.port->write_mode = fakes::WriteMode::PendingTimeout;
+    std::int32_t inner = -1;
+    p.ui.on_event = [&](const fakes::UiEvent&) {
+        p.ui.on_event = nullptr;
+        inner = ctrl.ActivateScanTask();
+    };
+    const std::int32_t outer = ctrl.ActivateScanTask();
+    EXPECT_NE(inner, 0);
+    EXPECT_EQ(outer, inner);
+    EXPECT_EQ(p.threads.started, 1);
+    ctrl.DeactivateScanTask(0);
+}
+
 TEST_F(Scanner, ReservedCodesCompareExactly) {
     ctrl.SetwithACKN(true);
     ctrl.ActivateScanTask();
@@ -314,10 +389,12 @@ TEST_F(Scanner, StopDuringABurstLeavesNothingBehind) {
 }
 
 TEST_F(Scanner, EndedOrUnknownReferencesStopNothing) {
+    ctrl.SetscanWindowHandle(0x10);
     const std::int32_t task = ctrl.ActivateScanTask();
     EXPECT_EQ(ctrl.DeactivateScanTask(task + 1000), 0);
-    // The running task was not touched and still answers to its reference.
+    // The running task was not touched: it keeps its reference and its window.
     EXPECT_EQ(ctrl.ScanTaskReference(), task);
+    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0x10);
     p.port->Feed("x\x03");
     ASSERT_TRUE(WaitUntil([&] { return p.input.Typed() == "x"; }));
     p.port->Feed("ENDSCAN\x03");

@@ -6,14 +6,15 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <string>
 
-#include "control/notice_dlg.h"
-#include "control/texts.h"
+#include "platform/win32/notice_dlg.h"
+#include "core/texts.h"
 #include "tests/wine/host.h"
-#include "tests/wine/peer.h"
+#include "testkit/peer.h"
 
 namespace orvanta::testing {
 namespace {
@@ -76,6 +77,44 @@ TEST_F(Channel, APrintJobArrivesByteForByteAndIsEchoedIntoTheProtocolFile) {
     EXPECT_EQ(ReadWholeFile("OCXPROT.PRT"), std::string("abc\r\n\x1B" "E\x1B\n\x0C", 10) + file);
     EXPECT_TRUE(watcher.Boxes().empty());
     DeleteFileA("job.bin");
+}
+
+// A host window whose message the box's own loop delivers: the host calls
+// back into the control while the box is up.
+COrvantaCtrl* g_reentered = nullptr;
+std::string g_reentry_port;
+std::atomic<int> g_reentry{0};  // 1: reopened, 2: the reopen failed
+LRESULT CALLBACK ReenterProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+    if (msg != WM_APP) return DefWindowProcA(window, msg, wparam, lparam);
+    g_reentered->CloseDevice();
+    g_reentry = g_reentered->OpenDevice(g_reentry_port) ? 1 : 2;
+    return 0;
+}
+
+TEST_F(Channel, AHostThatReopensThePortFromInsideABoxGetsItAndTheBoxsCallEnds) {
+    ASSERT_TRUE(ctrl->OpenDevice(own));
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ReenterProc;
+    wc.lpszClassName = "OrvantaReenter";
+    RegisterClassA(&wc);
+    HWND window = CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    g_reentered = ctrl.get();
+    g_reentry_port = own;
+    g_reentry = 0;
+    std::atomic<bool> posted{false};
+    watcher.SetAnswer([&](const BoxRecord& box) {
+        if (box.caption != "COrvantaCtrl Debugmodus: Parameterstring") return IDOK;
+        if (!posted.exchange(true)) PostMessageA(window, WM_APP, 0, 0);
+        return g_reentry != 0 ? IDOK : 0;  // up until the host has called in
+    });
+    ctrl->SetdebugModus(true);
+    EXPECT_FALSE(ctrl->SetCOMSettings("baud=9600 parity=N data=8 stop=1"));  // its device went
+    ctrl->SetdebugModus(false);
+    EXPECT_EQ(g_reentry.load(), 1);
+    EXPECT_EQ(ctrl->Writeln("after"), 7);
+    EXPECT_EQ(peer->ReceiveAll(7), "after\r\n");
+    DestroyWindow(window);
 }
 
 TEST_F(Channel, EmptyModeStringAppliesTheDefaultsReadBackFromThePort) {

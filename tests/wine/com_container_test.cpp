@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "tests/wine/watcher.h"
+#include "testkit/watcher.h"
 
 namespace orvanta::testing {
 namespace {

@@ -441,14 +441,23 @@ _wh_pair_start() {
     WH_PORT_PAIR[$b]=$a
 }
 
+# Every live socat serving the links of pair A in DIR: a pair restarted in a
+# subshell has a PID this shell never learnt.
+_wh_pair_pids() {
+    local a=$1 dir=$2 p
+    for p in /proc/[0-9]*; do
+        p=${p#/proc/}
+        tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null | grep -qF "link=$dir/pty$a " || continue
+        _wh_alive "$p" && echo "$p"
+    done
+}
+
 _wh_pair_stop() {
-    local a=$1 b=${WH_PAIR_PEER[$1]} dir=${WH_PAIR_DIR[$1]} pid=${WH_PAIR_PID[$1]} n rc=0
-    # Guard against a recycled PID before signalling it.
-    if _wh_alive "$pid" && tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qF "link=$dir/pty$a"; then
-        _wh_stop_pid "$pid" || { _wh_err "socat $pid for COM$a/COM$b would not die"; rc=1; }
-    else
-        wait "$pid" 2>/dev/null || true
-    fi
+    local a=$1 b=${WH_PAIR_PEER[$1]} dir=${WH_PAIR_DIR[$1]} pid=${WH_PAIR_PID[$1]} n rc=0 other
+    for other in $(_wh_pair_pids "$a" "$dir"); do
+        _wh_stop_pid "$other" || { _wh_err "socat $other for COM$a/COM$b would not die"; rc=1; }
+    done
+    wait "$pid" 2>/dev/null || true
     for n in "$a" "$b"; do
         if [ -n "$WH_PREFIX" ] && [ "$(readlink "$WH_PREFIX/dosdevices/com$n" 2>/dev/null)" = "$dir/pty$n" ]; then
             rm -f "$WH_PREFIX/dosdevices/com$n"

@@ -1,80 +1,14 @@
-// What every test of the test host shares: the control on the Win32 platform,
-// the dialog watcher, and where the built module lies.
+// What every test of the test host shares: the testkit's hosts and dialog
+// watcher, and where the built module lies.
 #pragma once
 
-#include <windows.h>
-
-#include <memory>
 #include <string>
 
-#include "control/orvanta_ctrl.h"
-#include "platform/win32/win32_input.h"
-#include "platform/win32/win32_port.h"
-#include "platform/win32/win32_threads.h"
-#include "platform/win32/win32_ui.h"
-#include "tests/wine/watcher.h"
+#include "testkit/host.h"
 
 namespace orvanta::testing {
 
 // The path of ORVANTA.OCX under test (from --ocx= or ORVANTA_OCX).
 const std::string& OcxPath();
-
-// Stand-ins for the services a test does not exercise.
-class NoPorts : public platform::Ports {
-public:
-    std::unique_ptr<platform::Device> OpenDevice(const char*) override { return nullptr; }
-    std::unique_ptr<platform::File> CreateNewFile(const char*) override { return nullptr; }
-    std::unique_ptr<platform::File> OpenFileForRead(const char*) override { return nullptr; }
-    void ToOem(char*) override {}
-    void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
-};
-
-class NoInput : public platform::Input {
-public:
-    platform::WindowId GetFocus() override { return 0; }
-    bool SendChar(platform::WindowId, std::uint32_t, std::intptr_t) override { return false; }
-    void TypeChar(unsigned char) override {}
-};
-
-struct Win32Host {
-    win32::Win32UserInterface ui;
-    NoPorts ports;
-    NoInput input;
-    win32::Win32Threads threads;
-    Platform Get() { return Platform{ui, ports, input, threads}; }
-};
-
-// The Win32 ports, remembering the device opened last so a test can read the
-// line back; the pause before an open can be left out where a test opens a
-// thousand times.
-class WatchedPorts : public platform::Ports {
-public:
-    std::unique_ptr<platform::Device> OpenDevice(const char* name) override {
-        auto device = real.OpenDevice(name);
-        last = device.get();
-        return device;
-    }
-    std::unique_ptr<platform::File> CreateNewFile(const char* name) override { return real.CreateNewFile(name); }
-    std::unique_ptr<platform::File> OpenFileForRead(const char* name) override {
-        return real.OpenFileForRead(name);
-    }
-    void ToOem(char* text) override { real.ToOem(text); }
-    void Sleep(std::uint32_t ms) override {
-        if (pause) real.Sleep(ms);
-    }
-
-    win32::Win32Ports real;
-    platform::Device* last = nullptr;  // owned by the control
-    bool pause = true;
-};
-
-// A control on every real Win32 service.
-struct Win32DeviceHost {
-    win32::Win32UserInterface ui;
-    WatchedPorts ports;
-    win32::Win32Input input;
-    win32::Win32Threads threads;
-    Platform Get() { return Platform{ui, ports, input, threads}; }
-};
 
 }  // namespace orvanta::testing

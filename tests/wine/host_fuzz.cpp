@@ -39,8 +39,8 @@
 
 #include "orvanta.h"
 #include "tests/wine/handles.h"
-#include "tests/wine/peer.h"
-#include "tests/wine/watcher.h"
+#include "testkit/peer.h"
+#include "testkit/watcher.h"
 
 namespace orvanta::testing {
 namespace {

@@ -2,7 +2,7 @@
 // that show it.
 #include "tests/wine/com_host.h"
 #include "tests/wine/handles.h"
-#include "tests/wine/peer.h"
+#include "testkit/peer.h"
 
 namespace orvanta::testing {
 namespace {

@@ -41,7 +41,8 @@ struct Module : ::testing::Test {
     const IMAGE_NT_HEADERS* nt = nullptr;
 };
 
-TEST_F(Module, ExportsExactlyTheFourServerFunctionsUnderItsName) {
+// The four server functions and DllInstall (per-user registration).
+TEST_F(Module, ExportsExactlyTheServerFunctionsAndDllInstallUnderItsName) {
     const auto& dir = Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
     ASSERT_NE(dir.VirtualAddress, 0u);
     auto exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
@@ -50,9 +51,9 @@ TEST_F(Module, ExportsExactlyTheFourServerFunctionsUnderItsName) {
     std::set<std::string> found;
     for (DWORD i = 0; i < exports->NumberOfNames; ++i)
         found.insert(reinterpret_cast<const char*>(base + names[i]));
-    EXPECT_EQ(found, (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject",
+    EXPECT_EQ(found, (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllInstall",
                                             "DllRegisterServer", "DllUnregisterServer"}));
-    EXPECT_EQ(exports->NumberOfFunctions, 4u);
+    EXPECT_EQ(exports->NumberOfFunctions, 5u);
 }
 
 TEST_F(Module, NeedsNothingButSystemLibraries) {

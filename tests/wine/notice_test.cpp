@@ -5,8 +5,8 @@
 #include <string>
 #include <thread>
 
-#include "control/notice_dlg.h"
-#include "control/texts.h"
+#include "platform/win32/notice_dlg.h"
+#include "core/texts.h"
 #include "platform/win32/module.h"
 #include "tests/wine/host.h"
 

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "tests/wine/host.h"
-#include "tests/wine/peer.h"
+#include "testkit/peer.h"
 
 namespace orvanta::testing {
 namespace {

@@ -9,6 +9,8 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${ORVANTA_BUILD:-$root/build}
 # shellcheck source=tests/wine/harness.sh
 source "$root/tests/wine/harness.sh"
+# shellcheck source=tests/wine/user_hosts.sh
+source "$root/tests/wine/user_hosts.sh"
 wh_trap_install
 
 passed=0
@@ -139,6 +141,7 @@ run_arch() {
         done
         echo "counts $passed $failed" >"$w/counts")
     read -r _ passed failed <"$w/counts"
+    user_hosts "$arch" "$dir" "$ocx" "$work"
     wh_prefix_down
 }
 

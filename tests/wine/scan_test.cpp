@@ -8,10 +8,10 @@
 #include <string>
 #include <thread>
 
-#include "control/notice_dlg.h"
-#include "control/texts.h"
+#include "platform/win32/notice_dlg.h"
+#include "core/texts.h"
 #include "tests/wine/host.h"
-#include "tests/wine/peer.h"
+#include "testkit/peer.h"
 
 namespace orvanta::testing {
 namespace {
@@ -93,19 +93,22 @@ TEST_F(Scan, ASessionIsAnsweredDeliveredAndClosedWithItsTwoMessages) {
     EXPECT_TRUE(PumpUntil([&] { return WindowText(form.edit()) == "A1B2C3"; }));
 }
 
+void SetCapsLock(bool on) {
+    if (((GetKeyState(VK_CAPITAL) & 1) != 0) == on) return;
+    INPUT press[2] = {};
+    press[0].type = press[1].type = INPUT_KEYBOARD;
+    press[0].ki.wVk = press[1].ki.wVk = VK_CAPITAL;
+    press[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, press, sizeof(INPUT));
+    PumpUntil([&] { return ((GetKeyState(VK_CAPITAL) & 1) != 0) == on; }, 1000);
+}
+
 TEST_F(Scan, KeystrokesTypeTheCodeAsScannedWhateverCapsLockSays) {
     Form form;
     const std::string code = "Hello, World! 4711 \xC4\xD6\xDC";
     ASSERT_NE(ctrl->ActivateScanTask(), 0);
     for (const bool caps : {false, true}) {
-        if (((GetKeyState(VK_CAPITAL) & 1) != 0) != caps) {
-            INPUT press[2] = {};
-            press[0].type = press[1].type = INPUT_KEYBOARD;
-            press[0].ki.wVk = press[1].ki.wVk = VK_CAPITAL;
-            press[1].ki.dwFlags = KEYEVENTF_KEYUP;
-            SendInput(2, press, sizeof(INPUT));
-            PumpUntil([&] { return ((GetKeyState(VK_CAPITAL) & 1) != 0) == caps; }, 1000);
-        }
+        SetCapsLock(caps);
         SetWindowTextA(form.edit(), "");
         SetFocus(form.edit());
         ASSERT_TRUE(scanner->Send(code + "\x03"));
@@ -118,6 +121,32 @@ TEST_F(Scan, KeystrokesTypeTheCodeAsScannedWhateverCapsLockSays) {
         if (vk == VK_CAPITAL) continue;
         EXPECT_EQ(keys[vk] & 0x80, 0) << "key " << vk << " left down";
     }
+}
+
+// Keys as the form's own window procedure sees them.
+std::string g_keys_seen;
+WNDPROC g_edit_proc = nullptr;
+LRESULT CALLBACK RecordKeys(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+    if (msg == WM_KEYDOWN) g_keys_seen += std::to_string(wparam) + " ";
+    return CallWindowProcA(g_edit_proc, window, msg, wparam, lparam);
+}
+
+TEST_F(Scan, KeystrokesReachAFormAsTheKeysAPersonWouldPress) {
+    Form form;
+    g_keys_seen.clear();
+    g_edit_proc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(form.edit(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordKeys)));
+    SetCapsLock(false);
+    PumpUntil([] { return false; }, 100);
+    g_keys_seen.clear();
+    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ASSERT_TRUE(scanner->Send("a1\tB\r\x03"));
+    EXPECT_TRUE(PumpUntil([&] { return g_keys_seen.find(" 13 ") != std::string::npos; }))
+        << "keys seen: " << g_keys_seen;
+    // a, 1, Tab, Shift+B, Enter; never VK_PACKET (231).
+    EXPECT_EQ(g_keys_seen, "65 49 9 16 66 13 ");
+    EXPECT_EQ(WindowText(form.edit()), "a1B");
+    SetWindowLongPtrA(form.edit(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_edit_proc));
 }
 
 TEST_F(Scan, AStopWhileWaitingIsPromptAndSilent) {
@@ -162,7 +191,7 @@ TEST_F(Scan, AStopClosesTheTasksBoxAndNothingFollows) {
 
 TEST_F(Scan, AStopDuringABurstLeavesTheNextTaskWorking) {
     ctrl->SetwithACKN(true);
-    ctrl->SetonlyWorkwithCurrentWindow(true);  // with no window: nothing delivered
+    ctrl->SetonlyWorkwithCurrentWindow(true);  // with no window: nothing delivered, 0x0F
     std::string burst;
     for (int i = 0; i < 1000; ++i) burst += "N" + std::to_string(i) + "\x03";
     ASSERT_NE(ctrl->ActivateScanTask(), 0);
@@ -174,7 +203,7 @@ TEST_F(Scan, AStopDuringABurstLeavesTheNextTaskWorking) {
     EXPECT_LT(elapsed.ms(), 2000u);
     send.join();
     const std::string tail = scanner->Drain(300);
-    EXPECT_EQ(tail.find_first_not_of('\x06'), std::string::npos);
+    EXPECT_EQ(tail.find_first_not_of('\x0F'), std::string::npos);
     EXPECT_TRUE(scanner->Drain(300).empty());  // nothing after the stop
     EXPECT_TRUE(watcher.Boxes().empty());
     ASSERT_NE(ctrl->ActivateScanTask(), 0);
@@ -198,7 +227,7 @@ TEST_F(Scan, AThousandStartsAndStopsLeaveNoThreadOrHandle) {
 
 TEST_F(Scan, HostWritesAndTheTasksAnswersNeverInterleave) {
     ctrl->SetwithACKN(true);
-    ctrl->SetonlyWorkwithCurrentWindow(true);  // with no window: nothing delivered
+    ctrl->SetonlyWorkwithCurrentWindow(true);  // with no window: nothing delivered, 0x0F
     ASSERT_NE(ctrl->ActivateScanTask(), 0);
     std::string received;
     std::thread reader([&] { received = scanner->ReceiveAll(1 + 200 + 200 * 14, 20000); });
@@ -217,7 +246,7 @@ TEST_F(Scan, HostWritesAndTheTasksAnswersNeverInterleave) {
     size_t at = 0, lines = 0, acks = 0;
     bool text_next = true;
     while (at < received.size()) {
-        if (received[at] == '\x06') {
+        if (received[at] == '\x06' || received[at] == '\x0F') {
             ++acks;
             ++at;
             continue;

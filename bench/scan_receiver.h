@@ -1,0 +1,47 @@
+// The routes that read scanned codes, as the scanning, idle-cost and resource
+// benchmarks set them up.
+#pragma once
+
+#include "bench/bench.h"
+
+namespace bench {
+
+enum ScanRoute { kScanRaw, kScanControl, kScanControlNoYield, kScanRoutes };
+inline const char* const kScanRouteNames[] = {"raw reader", "control", "control, no yield"};
+
+// A reader of one route, ready on the control's port, delivering to the sink.
+class ScanReceiver {
+public:
+    ScanReceiver(BenchHost& host, ScanRoute route) : host_(host) {
+        if (route == kScanRaw) {
+            raw_ = std::make_unique<RawReader>(g_opt.own_port);
+            ok_ = raw_->ok();
+            return;
+        }
+        host.ports.yield = route != kScanControlNoYield;
+        ctrl_ = std::make_unique<COrvantaCtrl>(host.Get());
+        ok_ = ctrl_->OpenDevice(g_opt.own_port) && ctrl_->SetCOMSettings(kLineMode);
+        ctrl_->SetwithACKN(false);
+        ctrl_->SetdebugModus(false);
+        ctrl_->SetonlyWorkwithCurrentWindow(true);
+        ctrl_->SetscanWindowHandle(SinkHandle());
+        ok_ = ok_ && ctrl_->ActivateScanTask() != 0;
+    }
+    ~ScanReceiver() {
+        if (ctrl_) {
+            ctrl_->DeactivateScanTask(0);
+            ctrl_.reset();
+        }
+        raw_.reset();
+        host_.ports.yield = true;
+    }
+    bool ok() const { return ok_; }
+
+private:
+    BenchHost& host_;
+    std::unique_ptr<COrvantaCtrl> ctrl_;
+    std::unique_ptr<RawReader> raw_;
+    bool ok_ = false;
+};
+
+}  // namespace bench

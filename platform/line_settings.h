@@ -1,0 +1,64 @@
+// Serial line settings as a value: the five fields the control reads and
+// changes, and the port's whole record behind them, so that a settings
+// read-modify-write keeps every field the control never names. The record
+// has the shape of Win32's DCB, field for field, without needing Windows:
+// the conversions here are pure and tested on any machine.
+#pragma once
+
+#include <cstdint>
+
+namespace orvanta::platform {
+
+// The fields of a DCB, one member each (the flag bits as 0 or 1).
+struct DcbRecord {
+    std::uint32_t DCBlength = 0;
+    std::uint32_t BaudRate = 0;
+    std::uint8_t fBinary = 0;
+    std::uint8_t fParity = 0;
+    std::uint8_t fOutxCtsFlow = 0;
+    std::uint8_t fOutxDsrFlow = 0;
+    std::uint8_t fDtrControl = 0;  // two bits
+    std::uint8_t fDsrSensitivity = 0;
+    std::uint8_t fTXContinueOnXoff = 0;
+    std::uint8_t fOutX = 0;
+    std::uint8_t fInX = 0;
+    std::uint8_t fErrorChar = 0;
+    std::uint8_t fNull = 0;
+    std::uint8_t fRtsControl = 0;  // two bits
+    std::uint8_t fAbortOnError = 0;
+    std::uint16_t XonLim = 0;
+    std::uint16_t XoffLim = 0;
+    std::uint8_t ByteSize = 0;
+    std::uint8_t Parity = 0;
+    std::uint8_t StopBits = 0;
+    char XonChar = 0;
+    char XoffChar = 0;
+    char ErrorChar = 0;
+    char EofChar = 0;
+    char EvtChar = 0;
+
+    bool operator==(const DcbRecord& other) const;
+    bool operator!=(const DcbRecord& other) const { return !(*this == other); }
+};
+
+struct LineSettings {
+    std::uint32_t BaudRate = 0;
+    std::uint8_t ByteSize = 0;
+    std::uint8_t Parity = 0;
+    std::uint8_t StopBits = 0;
+    char EvtChar = 0;
+
+    // The port's record these settings came from; none until they were read
+    // from a port or parsed onto one.
+    bool has_record = false;
+    DcbRecord record;
+
+    // The five fields of `dcb`, with `dcb` kept as the record behind them.
+    static LineSettings FromDcb(const DcbRecord& dcb);
+    // The record to write back: the kept one, or `port_now` when none is
+    // kept, with the five fields laid over it (a field changed by hand
+    // outranks the record).
+    DcbRecord ToDcb(const DcbRecord& port_now) const;
+};
+
+}  // namespace orvanta::platform

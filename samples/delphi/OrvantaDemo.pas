@@ -1,0 +1,68 @@
+{ ORVANTA.OCX from Delphi.
+  Import the type library once: Component > Import Component > Import a Type
+  Library > "orvanta ActiveX-Steuerelement-Modul" (ORVANTALib). Delphi writes
+  ORVANTALib_TLB.pas with the wrapper TOrvanta (a TOleControl) and installs it
+  on the palette. Drop it on a form, or create it in code as below.
+  A 32-bit application needs the 32-bit OCX registered, a 64-bit one the
+  64-bit OCX. }
+unit OrvantaDemo;
+
+interface
+
+uses
+  Winapi.Windows, System.SysUtils, Vcl.Forms, Vcl.StdCtrls, Vcl.Controls,
+  System.Classes, ORVANTALib_TLB;
+
+type
+  TScanForm = class(TForm)
+    edCode: TEdit;
+    btnPrint: TButton;
+    btnScan: TButton;
+    procedure FormCreate(Sender: TObject);
+    procedure FormDestroy(Sender: TObject);
+    procedure btnPrintClick(Sender: TObject);
+    procedure btnScanClick(Sender: TObject);
+  private
+    FOrvanta: TOrvanta;  // invisible at run time
+  end;
+
+var
+  ScanForm: TScanForm;
+
+implementation
+
+{$R *.dfm}
+
+procedure TScanForm.FormCreate(Sender: TObject);
+begin
+  FOrvanta := TOrvanta.Create(Self);
+  FOrvanta.Parent := Self;
+end;
+
+procedure TScanForm.FormDestroy(Sender: TObject);
+begin
+  FOrvanta.CloseDevice;  // also stops a running scan task
+end;
+
+procedure TScanForm.btnPrintClick(Sender: TObject);
+begin
+  // Results, not exceptions: False / 0 mean failure (the control shows why).
+  if not FOrvanta.OpenDevice('COM1') then Exit;
+  FOrvanta.SetCOMSettings('baud=9600 parity=N data=8 stop=1');
+  FOrvanta.SendEscCommand('@', '');          // ESC @: reset
+  FOrvanta.Writeln('Lieferschein 4711');
+  FOrvanta.SendByte($0C);                    // form feed as a raw byte
+  FOrvanta.CloseDevice;
+end;
+
+procedure TScanForm.btnScanClick(Sender: TObject);
+begin
+  if not FOrvanta.OpenDevice('COM2') then Exit;
+  FOrvanta.SetCOMSettings('');               // defaultComSettings, suffix 3
+  FOrvanta.withACKN := True;                 // 0x06 per code, 0x0F on "ERROR"
+  FOrvanta.onlyWorkwithCurrentWindow := True;
+  FOrvanta.scanWindowHandle := edCode.Handle; // codes as WM_CHAR into the edit
+  FOrvanta.ActivateScanTask;                 // returns at once
+end;
+
+end.

@@ -1,0 +1,77 @@
+// The scan session: the background scan task that reads code after code
+// through the code reader, hands each to an application window and answers
+// the scanner, until "ENDSCAN" or a stop; and the delivery it uses, which the
+// host may call on its own as well.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/reporter.h"
+#include "core/services.h"
+#include "core/settings.h"
+#include "device/channel.h"
+#include "platform/threads.h"
+#include "scanner/code_reader.h"
+
+namespace orvanta {
+
+// A running scan task: the number that names it, the signal that stops it,
+// and its worker thread.
+struct ScanTask {
+    std::int32_t reference = 0;
+    std::unique_ptr<platform::StopSignal> stop;
+    std::unique_ptr<platform::Worker> worker;
+    // Set once "ENDSCAN" is answered: the task reads no more and only its
+    // closing messages remain, so a new activation starts a new task.
+    std::atomic<bool> closing{false};
+};
+
+// Task references: small positive numbers, unique in the process while it
+// runs for a long time (they wrap after 2^31 - 1 tasks, skipping 0).
+std::int32_t NextTaskReference();
+
+class CScanSession {
+public:
+    CScanSession(const Platform& platform, Settings& settings, Reporter& report,
+                 CDeviceChannel& channel, CCodeReader& reader);
+    ~CScanSession();
+    CScanSession(const CScanSession&) = delete;
+    CScanSession& operator=(const CScanSession&) = delete;
+
+    std::int32_t ActivateScanTask();
+    std::int32_t DeactivateScanTask(std::int32_t M_Task);
+    std::int32_t SendStartAck();
+    // The reference of the task held (0: none), and whether its thread still
+    // runs (it has not read "ENDSCAN" and closed its messages).
+    std::int32_t ScanTaskReference() const { return m_pScanThread.load(); }
+    bool IsScanTaskRunning() const;
+
+    // Delivery. `stop`, when given, is the scan task's stop signal.
+    std::int32_t CaptureFocusWindow();
+    std::int32_t SendCodeToWindow(std::int32_t window, std::string code,
+                                  platform::StopSignal* stop = nullptr);
+    std::int32_t TypeCodeAsKeys(std::string code, platform::StopSignal* stop = nullptr);
+
+private:
+    void ScanThreadProc(ScanTask& task);
+    std::int32_t ScanLoop(ScanTask& task);
+    void StopTask(ScanTask& task);
+
+    Platform m_platform;
+    Settings& m_settings;
+    Reporter& m_report;
+    CDeviceChannel& m_channel;
+    CCodeReader& m_reader;
+
+    std::atomic<std::int32_t> m_pScanThread{0};
+    std::unique_ptr<ScanTask> m_task;  // host thread only
+    // Tasks past "ENDSCAN" whose closing messages are still open when a new
+    // task starts; stopped with the rest (host thread only).
+    std::vector<std::unique_ptr<ScanTask>> m_closingTasks;
+};
+
+}  // namespace orvanta

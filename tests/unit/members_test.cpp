@@ -1,0 +1,112 @@
+// The dispatch table made from the member list: checked against
+// control/orvanta.idl, the description the type library is built from (every
+// DISPID, name, kind, result and parameter type the same, and nothing on one
+// side only), and looked up as GetIDsOfNames does.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "control/orvanta_members.h"
+
+namespace orvanta {
+namespace {
+
+std::string TypeName(platform::AutoType type) {
+    switch (type) {
+    case platform::AutoType::kVoid: return "void";
+    case platform::AutoType::kBool: return "VARIANT_BOOL";
+    case platform::AutoType::kBstr: return "BSTR";
+    case platform::AutoType::kI2: return "short";
+    case platform::AutoType::kI4: return "long";
+    }
+    return "?";
+}
+
+// One line per member, as "id kind type name(param types)".
+std::string Describe(const platform::AutoMember& m) {
+    std::string line = std::to_string(m.dispid) + (m.is_property ? " property " : " method ") +
+                       TypeName(m.type) + " " + m.name;
+    if (m.is_property) return line;
+    line += "(";
+    for (int i = 0; i < m.param_count; ++i) line += (i ? "," : "") + TypeName(m.params[i]);
+    return line + ")";
+}
+
+TEST(DispatchTable, MatchesTheInterfaceDescription) {
+    std::ifstream idl(ORVANTA_SOURCE_DIR "/control/orvanta.idl");
+    ASSERT_TRUE(idl) << "cannot read control/orvanta.idl";
+    std::stringstream text;
+    text << idl.rdbuf();
+    const std::string all = text.str();
+    const std::size_t begin = all.find("dispinterface _DOrvanta\n");
+    ASSERT_NE(begin, std::string::npos);
+    const std::string body = all.substr(begin, all.find("};", begin) - begin);
+
+    const std::regex member(R"(\[id\((-?\d+)\)\]\s+(\w+)\s+(\w+)\s*(\(([^)]*)\))?\s*;)");
+    const std::regex param(R"((\w+)\s+\w+\s*(,|$))");
+    std::multiset<std::string> from_idl, from_table;
+    for (std::sregex_iterator it(body.begin(), body.end(), member), end; it != end; ++it) {
+        const std::smatch& m = *it;
+        std::string line = m[1].str() + (m[4].matched ? " method " : " property ") + m[2].str() + " " + m[3].str();
+        if (m[4].matched) {
+            const std::string params = m[5].str();
+            line += "(";
+            int i = 0;
+            for (std::sregex_iterator p(params.begin(), params.end(), param), pend; p != pend; ++p)
+                line += (i++ ? "," : "") + (*p)[1].str();
+            line += ")";
+        }
+        from_idl.insert(line);
+    }
+    const auto& table = OrvantaMembers();
+    for (std::size_t i = 0; i < table.count; ++i) from_table.insert(Describe(table.members[i]));
+    EXPECT_EQ(from_idl.size(), 27u);
+    EXPECT_EQ(from_table, from_idl);
+}
+
+// Member lookup by name, as GetIDsOfNames uses it.
+TEST(DispatchTable, NamesResolveWithoutRegardToCaseAndOnlyWholly) {
+    const auto& table = OrvantaMembers();
+    struct Case {
+        const char* name;
+        bool found;
+        std::int32_t dispid;
+    };
+    const Case cases[] = {
+        {"write", true, 1},       {"WRITE", true, 1},          {"Writeln", true, 3},
+        {"aboutbox", true, -552}, {"CHARTOOEM", true, 26},     {"scancodefromcom", true, 14},
+        {"Writ", false, 0},       {"Writelnx", false, 0},      {"", false, 0},
+        {"Write ", false, 0},     {"with\xC4" "CKN", false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto* m = table.FindByName(c.name);
+        ASSERT_EQ(m != nullptr, c.found);
+        if (m) {
+            EXPECT_EQ(m->dispid, c.dispid);
+        }
+    }
+    const wchar_t wide[] = L"ThreadID";
+    ASSERT_NE(table.FindByName(wide), nullptr);
+    EXPECT_EQ(table.FindByName(wide)->dispid, 23);
+    EXPECT_EQ(table.FindByName(static_cast<const wchar_t*>(nullptr)), nullptr);
+}
+
+TEST(DispatchTable, IdsAreThePositionsThenAboutBox) {
+    const auto& table = OrvantaMembers();
+    ASSERT_EQ(table.count, 27u);
+    for (std::size_t i = 0; i + 1 < table.count; ++i) {
+        EXPECT_EQ(table.members[i].dispid, static_cast<std::int32_t>(i + 1)) << table.members[i].name;
+        EXPECT_EQ(table.members[i].is_property, i >= 17) << table.members[i].name;
+        EXPECT_EQ(table.FindById(table.members[i].dispid), &table.members[i]);
+    }
+    EXPECT_EQ(table.FindById(0), nullptr);
+    EXPECT_EQ(table.FindById(27), nullptr);
+}
+
+}  // namespace
+}  // namespace orvanta
