@@ -35,7 +35,7 @@ echo "== Windows builds"
 for arch in i686 x86_64; do
     cmake -S . -B "$build/$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
         -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$build/$arch" -j "$jobs" --target ORVANTA orvanta_wine_tests
+    cmake --build "$build/$arch" -j "$jobs" --target ORVANTA orvanta_wine_tests orvanta_host_fuzz
 done
 
 echo "== both builds read as files"

@@ -108,6 +108,19 @@ run_arch() {
     mkdir -p "$w"
     (cd "$work" &&
         check_step "regsvr32 registers ($arch)" "$w/regsvr32.log" "" regsvr32 /s "$ocx"
+        # The hostile host, on the registered control and a fresh cable.
+        if [ -f "$dir/orvanta_host_fuzz.exe" ]; then
+            wh_com_pair_restart 5 >/dev/null
+            secs=${ORVANTA_HOST_FUZZ_SECONDS:-60}
+            rc=0
+            ORVANTA_PEER_PORTS="COM5:COM6" ORVANTA_HOST_FUZZ_SECONDS=$secs wh_run $((secs + 180)) \
+                "$w/host-fuzz.log" "$dir/orvanta_host_fuzz.exe" >/dev/null || rc=$?
+            count_gtest "$w/host-fuzz.log" "$rc" "the $arch host fuzzer"
+            tr -d '\r' <"$w/host-fuzz.log" | grep -E '^host fuzz: (seed|[0-9]+ calls|FAULT)|^FATAL|^\[  (PASSED|FAILED)  \]' | head -n 12
+        else
+            echo "wine: $dir/orvanta_host_fuzz.exe missing" >&2
+            failed=$((failed + 1))
+        fi
         for state in registered unregistered; do
             if [ "$state" = unregistered ]; then
                 check_step "cscript VBScript ($arch)" "$w/vbs.log" "ALL OK" \

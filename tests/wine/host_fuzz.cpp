@@ -1,0 +1,1397 @@
+// A hostile host: the registered control, created through COM as hosts create
+// it, driven through IDispatch with random members in random order, random
+// argument types and values, real and bogus devices (the far end of the cable
+// played by a thread that sends random bytes and goes away), the scan task
+// started and stopped, debug mode on and off with a watcher that answers the
+// boxes late or early, and calls into the control from inside its own boxes.
+//
+// It fails on a crash, a call that makes no progress for kHangMs, a handle or
+// thread left behind, or an automation error that is not one of the control's
+// documented rejections. Seeded (ORVANTA_HOST_FUZZ_SEED, printed first) and
+// bounded (ORVANTA_HOST_FUZZ_SECONDS); ORVANTA_HOST_FUZZ_TRACE=1 prints every
+// step. ORVANTA_PEER_PORTS ("COM5:COM6") names the cable; without it only bogus
+// devices are used.
+#include <windows.h>
+#include <initguid.h>
+#include <ole2.h>
+#include <oleauto.h>
+#include <olectl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <cwctype>
+#include <deque>
+#include <limits>
+#include <map>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "orvanta.h"
+#include "tests/wine/handles.h"
+#include "testkit/peer.h"
+#include "testkit/watcher.h"
+
+namespace orvanta::testing {
+namespace {
+
+// A call that neither returns nor lets a box be answered for this long hangs.
+// Notices and the last-resort stop of the scan task take up to about 5 s.
+constexpr DWORD kHangMs = 20000;
+constexpr UINT kReenter = WM_APP + 17;
+// IID_NULL, which <initguid.h> (for the control's own GUIDs) leaves undefined here.
+const IID kNoIid = {};
+
+// ---------------------------------------------------------------------------
+// Settings and the step log
+
+struct Settings {
+    unsigned seed = 0;
+    int seconds = 60;
+    bool trace = false;
+    bool known = false;  // also count what faults found but not fixed yet leave behind
+    std::string own_port, peer_port;
+};
+Settings g_settings;
+
+std::mutex g_log_mutex;
+std::deque<std::string> g_recent;  // the last steps, for a failure's report
+std::string g_current;
+std::atomic<DWORD> g_progress{0};  // tick of the last call returned or box answered
+std::atomic<bool> g_in_call{false};
+DWORD g_host_thread = 0;
+
+std::atomic<bool> g_dying{false};
+
+// Straight to the handle once the run is dying: a thread ended by force may
+// have left the C runtime's stream lock taken.
+void Say(const char* format, ...) {
+    char line[2048];
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(line, sizeof line - 1, format, args);
+    va_end(args);
+    if (g_dying) {
+        const DWORD length = n < 0 ? 0 : static_cast<DWORD>(std::min<int>(n, sizeof line - 2));
+        line[length] = '\n';
+        DWORD written = 0;
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line, length + 1, &written, nullptr);
+        return;
+    }
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
+
+void PrintRecent() {
+    // Also from a crash inside Step: do not wait for the lock for ever.
+    std::unique_lock<std::mutex> lock(g_log_mutex, std::defer_lock);
+    for (int i = 0; i < 100 && !lock.try_lock(); ++i) Sleep(10);
+    Say("host fuzz: the last %u steps (seed %u):", static_cast<unsigned>(g_recent.size()),
+        g_settings.seed);
+    for (const std::string& s : g_recent) Say("    %s", s.c_str());
+    Say("    in: %s", g_current.c_str());
+}
+
+void Step(const std::string& what) {
+    std::lock_guard<std::mutex> lock(g_log_mutex);
+    g_current = what;
+    g_recent.push_back(what);
+    if (g_recent.size() > 40) g_recent.pop_front();
+    if (g_settings.trace) Say("step: %s", what.c_str());
+}
+
+void Progress() { g_progress = GetTickCount(); }
+
+// The windows of this process as they stand, without sending them a message.
+BOOL CALLBACK ListWindow(HWND hwnd, LPARAM) {
+    DWORD pid = 0;
+    const DWORD thread = GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != GetCurrentProcessId()) return TRUE;
+    char cls[64] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    wchar_t text[128] = {};
+    InternalGetWindowText(hwnd, text, 128);
+    char narrow[256] = {};
+    WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
+    Say("    window %p class %s thread %lu%s%s: %s", static_cast<void*>(hwnd), cls, thread,
+        IsWindowVisible(hwnd) ? " visible" : "", IsWindowEnabled(hwnd) ? "" : " disabled", narrow);
+    return TRUE;
+}
+
+[[noreturn]] void Fatal(const char* what) {
+    std::fflush(stdout);
+    g_dying = true;
+    Say("FATAL: %s", what);
+    Say("host fuzz: windows of this process (host thread %lu):", g_host_thread);
+    EnumWindows(&ListWindow, 0);
+    PrintRecent();
+    Say("[  FAILED  ] 1 test, listed below:");
+    Say("[  FAILED  ] HostFuzz.RandomHost");
+    TerminateProcess(GetCurrentProcess(), 3);
+    for (;;) Sleep(1000);
+}
+
+LONG WINAPI OnCrash(EXCEPTION_POINTERS* e) {
+    char text[160];
+    std::snprintf(text, sizeof text, "crash: exception %08lX at %p", e->ExceptionRecord->ExceptionCode,
+                  e->ExceptionRecord->ExceptionAddress);
+    Fatal(text);
+}
+
+// Ends the run when one call makes no progress for kHangMs.
+class Watchdog {
+public:
+    Watchdog() : thread_([this] { Run(); }) {}
+    ~Watchdog() {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    void Run() {
+        // The report of a hang may itself hang (a lock left taken); this
+        // thread, made before anything can go wrong, then ends the run alone.
+        std::thread killer([this] {
+            while (!stop_) {
+                Sleep(100);
+                if (g_in_call && GetTickCount() - g_progress.load() > kHangMs + 10000) {
+                    const char text[] = "FATAL: hang, and its report hung too\n[  FAILED  ] 1 test, listed below:\n";
+                    DWORD written = 0;
+                    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text, sizeof text - 1, &written, nullptr);
+                    TerminateProcess(GetCurrentProcess(), 4);
+                }
+            }
+        });
+        while (!stop_) {
+            Sleep(100);
+            if (g_in_call && GetTickCount() - g_progress.load() > kHangMs) {
+                char text[96];
+                std::snprintf(text, sizeof text, "hang: no call returned and no box came for %lu ms",
+                              kHangMs);
+                Fatal(text);
+            }
+        }
+        killer.join();
+    }
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// ---------------------------------------------------------------------------
+// The far end of the cable
+
+class CableEnd {
+public:
+    CableEnd(const std::string& name, unsigned seed) : name_(name), rng_(seed) {}
+    ~CableEnd() { Stop(); }
+    void Start() { thread_ = std::thread([this] { Run(); }); }
+    void Stop() {
+        if (!thread_.joinable()) return;
+        stop_ = true;
+        thread_.join();
+        file_.reset();
+    }
+    // Bytes that must arrive soon: a blocking read of the host waits for them.
+    void Feed(std::string bytes) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        feeds_.push_back(std::move(bytes));
+    }
+    void SetSuffix(int suffix) { suffix_ = suffix; }
+    void SetChatter(bool on) { chatter_ = on; }
+    int Aways() const { return aways_; }
+    bool Opened() const { return opened_; }
+
+private:
+    bool Open() {
+        file_.reset(CreateFileA(name_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OVERLAPPED, nullptr));
+        if (file_) opened_ = true;
+        return static_cast<bool>(file_);
+    }
+    DWORD Finish(BOOL started, OVERLAPPED& ov, DWORD ms) {
+        if (!started && GetLastError() != ERROR_IO_PENDING) return 0;
+        for (DWORD wait = ms; WaitForSingleObject(ov.hEvent, wait) != WAIT_OBJECT_0; wait = 50)
+            CancelIoEx(file_.get(), &ov);
+        DWORD count = 0;
+        GetOverlappedResult(file_.get(), &ov, &count, FALSE);
+        return count;
+    }
+    void Send(const std::string& bytes, DWORD ms) {
+        if (!file_ || bytes.empty()) return;
+        OVERLAPPED ov = {};
+        ov.hEvent = event_.get();
+        ResetEvent(ov.hEvent);
+        Finish(WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, &ov), ov, ms);
+    }
+    void Drain(DWORD ms) {
+        if (!file_) return;
+        OVERLAPPED ov = {};
+        ov.hEvent = event_.get();
+        ResetEvent(ov.hEvent);
+        Finish(ReadFile(file_.get(), buffer.data(), static_cast<DWORD>(buffer.size()), nullptr, &ov), ov, ms);
+    }
+    // A port set to "xon=on" takes XON and XOFF out of what it receives and
+    // stops sending at an XOFF: the peer may stop it, but always starts it
+    // again, and the bytes a read waits for never vanish into the line.
+    static std::string FlowSafe(const std::string& bytes) {
+        std::string out;
+        for (char c : bytes)
+            if (c != kXon && c != kXoff) out += c;
+        if (out.size() != bytes.size() || !out.empty()) out += kXon;
+        return out;
+    }
+    std::string Chatter() {
+        const char suffix = static_cast<char>(suffix_.load() & 0xFF);
+        std::string s;
+        switch (rng_() % 6) {
+        case 0:  // noise, the suffix among it or not, and a pause of the line
+            for (unsigned n = rng_() % 64 + 1; n > 0; --n) s += static_cast<char>(rng_() & 0xFF);
+            Send(std::string(1, kXoff), 200);
+            Sleep(rng_() % 50);
+            break;
+        case 1:
+            s = std::string(kCodeEnd) + suffix;
+            break;
+        default:  // a code as a scanner sends it
+            for (unsigned n = rng_() % 24 + 1; n > 0; --n) s += static_cast<char>('0' + rng_() % 43);
+            s += suffix;
+            break;
+        }
+        return s;
+    }
+    void Run() {
+        event_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        Open();
+        DWORD back_at = 0;
+        while (!stop_) {
+            std::vector<std::string> feeds;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                feeds.assign(feeds_.begin(), feeds_.end());
+                feeds_.clear();
+            }
+            if (!file_ && (!feeds.empty() || static_cast<LONG>(GetTickCount() - back_at) >= 0)) {
+                if (!Open()) Sleep(20);
+            }
+            for (const std::string& f : feeds) Send(FlowSafe(f), 2000);
+            if (file_ && chatter_ && rng_() % 40 == 0) Send(FlowSafe(Chatter()), 200);
+            if (file_ && rng_() % 400 == 0) {
+                // The device goes away for a while; rarely for longer than a
+                // write's time limit (9 s and the time-out per byte).
+                file_.reset();
+                ++aways_;
+                back_at = GetTickCount() + (rng_() % 20 == 0 ? 10000 + rng_() % 3000 : 100 + rng_() % 2900);
+                continue;
+            }
+            if (file_) {
+                Drain(20);
+            } else {
+                Sleep(10);
+            }
+        }
+    }
+
+    static constexpr char kCodeEnd[] = "ENDSCAN";
+    static constexpr char kXon = 0x11, kXoff = 0x13;
+    std::string name_;
+    std::mt19937 rng_;
+    std::thread thread_;
+    std::atomic<bool> stop_{false}, chatter_{true}, opened_{false};
+    std::atomic<int> suffix_{3}, aways_{0};
+    std::mutex mutex_;
+    std::vector<std::string> feeds_;
+    std::vector<char> buffer = std::vector<char>(65536);
+    win32::UniqueFile file_;
+    win32::UniqueEvent event_;
+};
+
+// ---------------------------------------------------------------------------
+// The members as the type library declares them
+
+struct Member {
+    DISPID id;
+    const wchar_t* name;
+    bool property;
+    VARTYPE type;  // the result (property: its type); VT_EMPTY for void
+    std::vector<VARTYPE> params;
+};
+
+const std::vector<Member>& Members() {
+    static const std::vector<Member> members = {
+        {18, L"withACKN", true, VT_BOOL, {}},
+        {19, L"defaultComSettings", true, VT_BSTR, {}},
+        {20, L"ScannerSuffixChar", true, VT_I2, {}},
+        {21, L"onlyWorkwithCurrentWindow", true, VT_BOOL, {}},
+        {22, L"debugModus", true, VT_BOOL, {}},
+        {23, L"ThreadId", true, VT_I4, {}},
+        {24, L"scanWindowHandle", true, VT_I4, {}},
+        {25, L"timeout", true, VT_I2, {}},
+        {26, L"chartooem", true, VT_I2, {}},
+        {1, L"Write", false, VT_I4, {VT_BSTR}},
+        {2, L"CloseDevice", false, VT_EMPTY, {}},
+        {3, L"Writeln", false, VT_I4, {VT_BSTR}},
+        {4, L"FormFeed", false, VT_EMPTY, {}},
+        {5, L"OpenDevice", false, VT_BOOL, {VT_BSTR}},
+        {6, L"Flush", false, VT_I4, {}},
+        {7, L"SendByte", false, VT_I2, {VT_I2}},
+        {8, L"SendEscCommand", false, VT_I2, {VT_BSTR, VT_BSTR}},
+        {9, L"SendFile", false, VT_I4, {VT_BSTR}},
+        {10, L"SetSignalOnCOM", false, VT_BOOL, {VT_I2}},
+        {11, L"ClearCOMError", false, VT_I4, {}},
+        {12, L"SetCOMSettings", false, VT_BOOL, {VT_BSTR}},
+        {13, L"WaitCOMSignal", false, VT_I2, {VT_I2}},
+        {14, L"ScanCodeFromCOM", false, VT_BSTR, {}},
+        {15, L"DeactivateScanTask", false, VT_I4, {VT_I4}},
+        {16, L"ActivateScanTask", false, VT_I4, {}},
+        {17, L"ReadBytes", false, VT_I4, {VT_BSTR, VT_I4, VT_I4}},
+        {-552, L"AboutBox", false, VT_EMPTY, {}},
+    };
+    return members;
+}
+
+const Member* FindMember(DISPID id) {
+    for (const Member& m : Members())
+        if (m.id == id) return &m;
+    return nullptr;
+}
+
+bool IsBlockingRead(DISPID id) { return id == 13 || id == 14 || id == 17; }
+
+// What Invoke may answer besides S_OK: the rejections of the dispatch layer.
+bool Documented(HRESULT hr) {
+    switch (hr) {
+    case DISP_E_MEMBERNOTFOUND:
+    case DISP_E_BADPARAMCOUNT:
+    case DISP_E_TYPEMISMATCH:
+    case DISP_E_OVERFLOW:
+    case DISP_E_PARAMNOTOPTIONAL:
+    case DISP_E_PARAMNOTFOUND:
+    case DISP_E_NONAMEDARGS:
+    case DISP_E_UNKNOWNINTERFACE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Arguments
+
+// Owns what a call's arguments point at, until the call has returned.
+struct Args {
+    std::vector<VARIANT> v;  // in the order of the parameters; reversed for the call
+    std::deque<VARIANT> refs;
+    std::deque<BSTR> bstrs;
+    std::deque<LONG> longs;
+    std::deque<SHORT> shorts;
+    std::deque<double> doubles;
+    std::string text;
+    Args() = default;
+    Args(const Args&) = delete;
+    Args& operator=(const Args&) = delete;
+    ~Args() {
+        for (VARIANT& x : v) VariantClear(&x);
+        for (VARIANT& x : refs) VariantClear(&x);
+        for (BSTR b : bstrs) SysFreeString(b);
+    }
+};
+
+class Generator {
+public:
+    explicit Generator(unsigned seed) : rng_(seed) {}
+    unsigned Next(unsigned n) { return n ? static_cast<unsigned>(rng_() % n) : 0; }
+    bool Chance(unsigned percent) { return Next(100) < percent; }
+    std::mt19937& Rng() { return rng_; }
+
+    LONG Number() {
+        static const LONG edges[] = {0, 1, -1, 2, 7, 8, 9, 32767, -32768, 32768, 65535, 65536,
+                                     0x7FFFFFFF, static_cast<LONG>(0x80000000), 255, 256, 13, 3};
+        if (Chance(60)) return edges[Next(sizeof edges / sizeof edges[0])];
+        return static_cast<LONG>(rng_());
+    }
+
+    // A string as a host might pass it: text, binary with zero characters,
+    // characters the code page lacks, numbers as text, long and very long.
+    std::wstring Text() {
+        std::wstring s;
+        switch (Next(10)) {
+        case 0: break;
+        case 1: s = L"123"; break;
+        case 2: s = L"-99999999999999999999"; break;
+        case 3: s = L"baud=9600 parity=N data=8 stop=1"; break;
+        case 4:
+            for (unsigned n = Next(40); n > 0; --n) s += static_cast<wchar_t>(rng_() & 0xFFFF);
+            break;
+        case 5:
+            for (unsigned n = Next(40); n > 0; --n) s += static_cast<wchar_t>(rng_() % 4 == 0 ? 0 : 'a' + rng_() % 26);
+            break;
+        case 6: s.assign(Chance(10) ? 300000 : 5000 + Next(60000), static_cast<wchar_t>('A' + Next(26))); break;
+        case 7: s = L"\x20AC\x00E4\x00F6\x00FC\x00DF\xD800"; break;
+        default:
+            for (unsigned n = Next(30) + 1; n > 0; --n) s += static_cast<wchar_t>(' ' + rng_() % 95);
+            break;
+        }
+        return s;
+    }
+
+    BSTR Bstr(const std::wstring& s) {
+        return SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+    }
+
+    static std::string Describe(const VARIANT& v) {
+        char text[96];
+        if (V_VT(&v) == VT_BSTR) {
+            std::snprintf(text, sizeof text, "BSTR(%u)", V_BSTR(&v) ? SysStringLen(V_BSTR(&v)) : 0u);
+        } else if (V_VT(&v) == VT_I4) {
+            std::snprintf(text, sizeof text, "I4(%ld)", static_cast<long>(V_I4(&v)));
+        } else if (V_VT(&v) == VT_I2) {
+            std::snprintf(text, sizeof text, "I2(%d)", V_I2(&v));
+        } else {
+            std::snprintf(text, sizeof text, "vt%04X", V_VT(&v));
+        }
+        return text;
+    }
+
+    // A value of the type a parameter declares.
+    void Typed(VARTYPE type, VARIANT& out, Args& a) {
+        VariantInit(&out);
+        switch (type) {
+        case VT_BSTR:
+            V_VT(&out) = VT_BSTR;
+            V_BSTR(&out) = Bstr(Text());
+            break;
+        case VT_I2:
+            V_VT(&out) = VT_I2;
+            V_I2(&out) = static_cast<SHORT>(Number());
+            break;
+        case VT_BOOL:
+            V_VT(&out) = VT_BOOL;
+            V_BOOL(&out) = Chance(50) ? VARIANT_TRUE : VARIANT_FALSE;
+            break;
+        default:
+            V_VT(&out) = VT_I4;
+            V_I4(&out) = Number();
+            break;
+        }
+        (void)a;
+    }
+
+    // Any value at all, by reference now and then, as scripts and hostile hosts pass them.
+    void Any(VARIANT& out, Args& a, IDispatch* self, int depth = 0) {
+        VariantInit(&out);
+        switch (Next(24)) {
+        case 0: break;  // VT_EMPTY
+        case 1: V_VT(&out) = VT_NULL; break;
+        case 2: V_VT(&out) = VT_I1; V_I1(&out) = static_cast<CHAR>(rng_()); break;
+        case 3: V_VT(&out) = VT_UI1; V_UI1(&out) = static_cast<BYTE>(rng_()); break;
+        case 4: V_VT(&out) = VT_I2; V_I2(&out) = static_cast<SHORT>(Number()); break;
+        case 5: V_VT(&out) = VT_I4; V_I4(&out) = Number(); break;
+        case 6: V_VT(&out) = VT_UI4; V_UI4(&out) = static_cast<ULONG>(Number()); break;
+        case 7: V_VT(&out) = VT_I8; V_I8(&out) = (static_cast<LONGLONG>(Number()) << 32) | rng_(); break;
+        case 8: {
+            static const double reals[] = {0.5, -0.5, 1e300, -1e300, 32767.5, -32768.6, 2147483647.5,
+                                           std::numeric_limits<double>::quiet_NaN(), 1e-300};
+            V_VT(&out) = VT_R8;
+            V_R8(&out) = Chance(30) ? HUGE_VAL : reals[Next(sizeof reals / sizeof reals[0])];
+            break;
+        }
+        case 9: V_VT(&out) = VT_R4; V_R4(&out) = static_cast<float>(Number()) * 1e30f; break;
+        case 10: V_VT(&out) = VT_BOOL; V_BOOL(&out) = static_cast<VARIANT_BOOL>(rng_()); break;
+        case 11: V_VT(&out) = VT_CY; V_CY(&out).int64 = (static_cast<LONGLONG>(rng_()) << 32) | rng_(); break;
+        case 12: V_VT(&out) = VT_DATE; V_DATE(&out) = static_cast<double>(Number()); break;
+        case 13: V_VT(&out) = VT_ERROR; V_ERROR(&out) = Chance(50) ? DISP_E_PARAMNOTFOUND : static_cast<SCODE>(rng_()); break;
+        case 14:  // the control itself: converting it calls back into it
+            V_VT(&out) = VT_DISPATCH;
+            V_DISPATCH(&out) = Chance(30) ? nullptr : self;
+            if (V_DISPATCH(&out)) self->AddRef();
+            break;
+        case 15: V_VT(&out) = VT_UNKNOWN; V_UNKNOWN(&out) = nullptr; break;
+        case 16: {
+            SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, Next(64));
+            if (!array) break;
+            V_VT(&out) = VT_ARRAY | VT_UI1;
+            V_ARRAY(&out) = array;
+            break;
+        }
+        case 17: {  // a type no conversion knows
+            static const VARTYPE odd[] = {VT_VARIANT, VT_VOID, VT_HRESULT, VT_PTR, 0x0FFF, VT_CLSID};
+            V_VT(&out) = odd[Next(sizeof odd / sizeof odd[0])];
+            break;
+        }
+        case 18:
+            a.longs.push_back(Number());
+            V_VT(&out) = VT_I4 | VT_BYREF;
+            V_I4REF(&out) = &a.longs.back();
+            break;
+        case 19:
+            a.shorts.push_back(static_cast<SHORT>(Number()));
+            V_VT(&out) = VT_I2 | VT_BYREF;
+            V_I2REF(&out) = &a.shorts.back();
+            break;
+        case 20:
+            a.bstrs.push_back(Chance(10) ? nullptr : Bstr(Text()));
+            V_VT(&out) = VT_BSTR | VT_BYREF;
+            V_BSTRREF(&out) = &a.bstrs.back();
+            break;
+        case 21:
+            a.refs.emplace_back();
+            if (depth < 3) {
+                Any(a.refs.back(), a, self, depth + 1);
+            } else {
+                VariantInit(&a.refs.back());
+            }
+            V_VT(&out) = VT_VARIANT | VT_BYREF;
+            V_VARIANTREF(&out) = &a.refs.back();
+            break;
+        case 22:
+            a.doubles.push_back(1e20);
+            V_VT(&out) = VT_R8 | VT_BYREF;
+            V_R8REF(&out) = &a.doubles.back();
+            break;
+        default:
+            V_VT(&out) = VT_BSTR;
+            V_BSTR(&out) = Chance(5) ? nullptr : Bstr(Text());
+            break;
+        }
+    }
+
+private:
+    std::mt19937 rng_;
+};
+
+// ---------------------------------------------------------------------------
+// The host
+
+// A window whose thread is busy elsewhere and takes no messages until the end.
+class HungWindow {
+public:
+    HungWindow() {
+        thread_ = std::thread([this] {
+            HWND w = CreateWindowA("STATIC", "hung", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+            window_ = w;
+            ready_.Set();
+            WaitForSingleObject(done_.Event(), INFINITE);
+            DestroyWindow(w);
+        });
+        WaitForSingleObject(ready_.Event(), kBound);
+    }
+    ~HungWindow() {
+        done_.Set();
+        thread_.join();
+    }
+    HWND Window() const { return window_; }
+
+private:
+    win32::Win32StopSignal ready_, done_;
+    std::atomic<HWND> window_{nullptr};
+    std::thread thread_;
+};
+
+enum class Device { None, Real, Nul, File, Unknown };
+
+class Host {
+public:
+    Host() : gen_(g_settings.seed), reent_(g_settings.seed + 3), watch_rng_(g_settings.seed + 2) {}
+
+    void Run();
+    std::vector<std::string> failures;
+    std::atomic<int> boxes{0};
+    int unloads = 0;
+    DWORD slowest_ms = 0;  // the longest stretch of one call without a box answered
+    std::string slowest;
+    int calls = 0, reentered = 0, fed = 0, opens_real = 0, tasks = 0, recreated = 0;
+    std::map<HRESULT, int> answers;
+
+private:
+    // A call as a host makes it, checked.
+    HRESULT Invoke(DISPID id, WORD flags, Args& a, UINT named, const DISPID* named_ids, VARIANT* result,
+                   REFIID iid, const std::string& how);
+    HRESULT Call(DISPID id, Args& a, VARIANT* result = nullptr, WORD flags = DISPATCH_METHOD);
+    HRESULT CallText(DISPID id, const std::wstring& text, VARIANT* result = nullptr);
+    HRESULT CallNumber(DISPID id, LONG n, VARIANT* result = nullptr);
+    HRESULT Put(DISPID id, VARIANT value);
+    LONG GetNumber(DISPID id);
+    void Fail(const std::string& what);
+    void Track(DISPID id, WORD flags, HRESULT hr, const VARIANT* result);
+
+    void Create();
+    void Release();
+    void RandomInvoke();
+    void RandomNames();
+    void OpenSomething();
+    void BlockingRead();
+    void ScanTaskStep();
+    void LineStep();
+    void FileStep();
+    void PropertyStep();
+    void Reenter();
+    void Pump();
+    int Answer(const BoxRecord& box);
+    static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+
+    // The calls from inside boxes draw from a generator of their own, so
+    // that when they come (which depends on timing) does not change the
+    // sequence of the host's own calls.
+    Generator& G() { return depth_ > 0 ? reent_ : gen_; }
+    Generator gen_, reent_;
+    std::mt19937 watch_rng_;
+    IDispatch* ctrl_ = nullptr;
+    HWND window_ = nullptr;
+    DWORD thread_ = GetCurrentThreadId();
+    std::unique_ptr<CableEnd> peer_;
+    Device device_ = Device::None;
+    bool task_ = false;      // a scan task may run
+    int evt_char_ = -1;      // the event character the port watches for, -1: unknown
+    int depth_ = 0;          // calls in progress on this thread
+    std::map<HWND, DWORD> due_;  // when the watcher presses each box
+    std::mutex due_mutex_;
+    std::string scratch_, sendable_;
+    HungWindow hung_;
+};
+
+Host* g_host = nullptr;
+
+void Host::Fail(const std::string& what) {
+    Say("host fuzz: FAULT: %s", what.c_str());
+    if (failures.size() < 50) failures.push_back(what);
+    if (failures.size() == 1) PrintRecent();
+}
+
+HRESULT Host::Invoke(DISPID id, WORD flags, Args& a, UINT named, const DISPID* named_ids,
+                     VARIANT* result, REFIID iid, const std::string& how) {
+    std::vector<VARIANT> reversed(a.v.rbegin(), a.v.rend());
+    DISPPARAMS params = {reversed.empty() ? nullptr : reversed.data(),
+                         const_cast<DISPID*>(named_ids), static_cast<UINT>(reversed.size()), named};
+    std::string what = how + " id " + std::to_string(id) + " flags " + std::to_string(flags) + " args";
+    for (const VARIANT& v : a.v) what += " " + Generator::Describe(v);
+    if (named) what += " named " + std::to_string(named) + ":" + std::to_string(named_ids[0]);
+    if (!IsEqualIID(iid, kNoIid)) what += " iid!=NULL";
+    Step(what);
+    // The texts too, also those passed by reference (ReadBytes gets a buffer).
+    const auto texts = [&a] {
+        std::vector<std::wstring> all;
+        for (const VARIANT& v : a.v) {
+            const VARIANT* x = &v;
+            while (V_VT(x) == (VT_VARIANT | VT_BYREF) && V_VARIANTREF(x)) x = V_VARIANTREF(x);
+            BSTR b = V_VT(x) == VT_BSTR ? V_BSTR(x) : V_VT(x) == (VT_BSTR | VT_BYREF) ? *V_BSTRREF(x) : nullptr;
+            all.emplace_back(b ? std::wstring(b, SysStringLen(b)) : std::wstring());
+        }
+        return all;
+    };
+    const std::vector<std::wstring> texts_before = texts();
+    UINT arg_error = 0;
+    EXCEPINFO info = {};
+    ++calls;
+    ++depth_;
+    const bool outer = depth_ == 1;
+    if (outer) Progress();
+    Generator& g = depth_ > 1 ? reent_ : gen_;
+    const HRESULT hr = ctrl_->Invoke(id, iid, LOCALE_USER_DEFAULT, flags, &params, result,
+                                     g.Chance(20) ? nullptr : &info, g.Chance(20) ? nullptr : &arg_error);
+    if (outer) {
+        const DWORD took = GetTickCount() - g_progress.load();
+        if (took > slowest_ms) {
+            slowest_ms = took;
+            slowest = what;
+        }
+    }
+    --depth_;
+    Progress();
+    // The arguments are the host's: the call must leave them as they were.
+    for (size_t i = 0; i < reversed.size(); ++i)
+        if (std::memcmp(&reversed[i], &a.v[a.v.size() - 1 - i], sizeof(VARIANT)) != 0)
+            Fail(what + ": an argument was changed");
+    if (texts() != texts_before) Fail(what + ": the text of an argument was changed");
+    ++answers[hr];
+    if (hr != S_OK && !Documented(hr)) {
+        char text[64];
+        std::snprintf(text, sizeof text, ": answered %08lX", static_cast<unsigned long>(hr));
+        Fail(what + text);
+    }
+    if (hr == S_OK && result) {
+        const Member* m = FindMember(id);
+        const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+        const VARTYPE want = (m && !put) ? m->type : static_cast<VARTYPE>(VT_EMPTY);
+        if (V_VT(result) != want) {
+            char text[64];
+            std::snprintf(text, sizeof text, ": result of type %04X, want %04X", V_VT(result), want);
+            Fail(what + text);
+        }
+    }
+    Track(id, flags, hr, result);
+    return hr;
+}
+
+// Keeps what the host knows of the control in step with what a call did.
+void Host::Track(DISPID id, WORD flags, HRESULT hr, const VARIANT* result) {
+    if (hr != S_OK) return;
+    const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+    if (put) return;
+    switch (id) {
+    case 2:
+        device_ = Device::None;
+        task_ = false;
+        break;
+    case 5:
+        // The caller knows which device it named; a random name opened is unknown.
+        task_ = false;
+        evt_char_ = -1;
+        if (!result || V_VT(result) != VT_BOOL || !V_BOOL(result)) device_ = Device::None;
+        else device_ = Device::Unknown;
+        break;
+    case 12:
+        evt_char_ = -1;  // whatever the mode applied; the caller may know better
+        break;
+    case 16:
+        if (result && V_VT(result) == VT_I4 && V_I4(result) != 0) task_ = true;
+        break;
+    default:
+        break;
+    }
+}
+
+HRESULT Host::Call(DISPID id, Args& a, VARIANT* result, WORD flags) {
+    return Invoke(id, flags, a, 0, nullptr, result, kNoIid, "call");
+}
+
+HRESULT Host::CallText(DISPID id, const std::wstring& text, VARIANT* result) {
+    Args a;
+    a.v.resize(1);
+    V_VT(&a.v[0]) = VT_BSTR;
+    V_BSTR(&a.v[0]) = G().Bstr(text);
+    return Call(id, a, result);
+}
+
+HRESULT Host::CallNumber(DISPID id, LONG n, VARIANT* result) {
+    Args a;
+    a.v.resize(1);
+    VariantInit(&a.v[0]);
+    V_VT(&a.v[0]) = VT_I4;
+    V_I4(&a.v[0]) = n;
+    return Call(id, a, result);
+}
+
+// Takes the value over: it is cleared after the call.
+HRESULT Host::Put(DISPID id, VARIANT value) {
+    Args a;
+    a.v.push_back(value);
+    static const DISPID put = DISPID_PROPERTYPUT;
+    return Invoke(id, DISPATCH_PROPERTYPUT, a, 1, &put, nullptr, kNoIid, "put");
+}
+
+LONG Host::GetNumber(DISPID id) {
+    Args a;
+    VARIANT out;
+    VariantInit(&out);
+    if (Call(id, a, &out, DISPATCH_PROPERTYGET) != S_OK) return 0;
+    VARIANT as_long;
+    VariantInit(&as_long);
+    const LONG n = SUCCEEDED(VariantChangeType(&as_long, &out, 0, VT_I4)) ? V_I4(&as_long) : 0;
+    VariantClear(&out);
+    return n;
+}
+
+void Host::Create() {
+    Step("create the control");
+    CLSID clsid = CLSID_Orvanta;
+    if (G().Chance(50) && FAILED(CLSIDFromProgID(L"ORVANTA.OrvantaCtrl.1", &clsid)))
+        Fail("the ProgID ORVANTA.OrvantaCtrl.1 is not registered");
+    const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                        reinterpret_cast<void**>(&ctrl_));
+    if (FAILED(hr) || !ctrl_) {
+        char text[96];
+        std::snprintf(text, sizeof text, "CoCreateInstance answered %08lX (is the OCX registered?)",
+                      static_cast<unsigned long>(hr));
+        Fatal(text);
+    }
+    device_ = Device::None;
+    task_ = false;
+    evt_char_ = -1;
+    // A window of the host's own for the codes and the re-entrant calls.
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = static_cast<LONG>(reinterpret_cast<LONG_PTR>(window_));
+    Put(24, v);
+    V_VT(&v) = VT_BOOL;
+    V_BOOL(&v) = VARIANT_TRUE;
+    Put(21, v);
+}
+
+void Host::Release() {
+    Step("release the control");
+    Progress();
+    ctrl_->Release();
+    ctrl_ = nullptr;
+    Progress();
+}
+
+// Any member, by number or by name, with any flags, count and values.
+void Host::RandomInvoke() {
+    const auto& members = Members();
+    DISPID id;
+    if (gen_.Chance(8)) {
+        static const DISPID odd[] = {0, -1, -4, -5, 27, 100, 0x7FFFFFFF, static_cast<DISPID>(0x80000000), -551};
+        id = odd[gen_.Next(sizeof odd / sizeof odd[0])];
+    } else {
+        id = members[gen_.Next(static_cast<unsigned>(members.size()))].id;
+    }
+    std::string how = "invoke";
+    if (gen_.Chance(40)) {
+        // By name, in any letter case, as script hosts find it.
+        const Member* m = FindMember(id);
+        std::wstring name = m ? m->name : L"NoSuchMember";
+        for (wchar_t& c : name)
+            if (gen_.Chance(30)) c = static_cast<wchar_t>(gen_.Chance(50) ? towupper(c) : towlower(c));
+        LPOLESTR names[] = {&name[0]};
+        DISPID found = 12345;
+        Step("names " + std::string(name.begin(), name.end()));
+        const HRESULT hr = ctrl_->GetIDsOfNames(kNoIid, names, 1, LOCALE_USER_DEFAULT, &found);
+        if (m && (hr != S_OK || found != id)) Fail("GetIDsOfNames of a member failed: " + std::string(name.begin(), name.end()));
+        if (!m && (hr != DISP_E_UNKNOWNNAME || found != DISPID_UNKNOWN)) Fail("GetIDsOfNames of an unknown name");
+        if (hr != S_OK) return;
+        id = found;
+        how = "by name";
+    }
+    const Member* m = FindMember(id);
+    // A blocking read on the cable waits for bytes only a feed brings; those
+    // go through BlockingRead.
+    if (m && IsBlockingRead(id) && device_ != Device::None && device_ != Device::Nul && device_ != Device::File)
+        return;
+
+    static const WORD flag_set[] = {DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                                    DISPATCH_PROPERTYPUT, DISPATCH_PROPERTYPUTREF, 0, 0xFFFF,
+                                    DISPATCH_PROPERTYPUT | DISPATCH_METHOD};
+    WORD flags;
+    if (m && gen_.Chance(60)) {
+        flags = m->property ? (gen_.Chance(50) ? DISPATCH_PROPERTYGET : DISPATCH_PROPERTYPUT)
+                            : (gen_.Chance(70) ? DISPATCH_METHOD : DISPATCH_METHOD | DISPATCH_PROPERTYGET);
+    } else {
+        flags = flag_set[gen_.Next(sizeof flag_set / sizeof flag_set[0])];
+    }
+    const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+    size_t count = m ? (m->property ? (put ? 1 : 0) : m->params.size()) : 0;
+    if (gen_.Chance(15)) count = gen_.Next(5);
+    Args a;
+    a.v.resize(count);
+    const bool typed = m && gen_.Chance(50);
+    for (size_t i = 0; i < count; ++i) {
+        if (typed && !m->property && i < m->params.size()) {
+            gen_.Typed(m->params[i], a.v[i], a);
+        } else if (typed && m->property) {
+            gen_.Typed(m->type, a.v[i], a);
+        } else {
+            gen_.Any(a.v[i], a, ctrl_);
+        }
+    }
+    // No hostile value may reach a member that would wait on the cable.
+    if (m && IsBlockingRead(id) && device_ == Device::Unknown) return;
+    // XOFF and break hold the line until undone; they go through LineStep in pairs.
+    if (id == 10) return;
+    UINT named = 0;
+    DISPID named_ids[1] = {DISPID_PROPERTYPUT};
+    if (count > 0 && (put ? gen_.Chance(80) : gen_.Chance(10))) {
+        named = 1;
+        if (gen_.Chance(20)) named_ids[0] = static_cast<DISPID>(gen_.Number());
+    }
+    VARIANT result;
+    VariantInit(&result);
+    const bool want_result = gen_.Chance(85);
+    const IID& iid = gen_.Chance(5) ? IID_IDispatch : kNoIid;
+    // A random name given to OpenDevice opens nothing real; its result is tracked.
+    Invoke(id, flags, a, named, named ? named_ids : nullptr, want_result ? &result : nullptr, iid, how);
+    VariantClear(&result);
+}
+
+void Host::RandomNames() {
+    // Several names at once: the rest are parameter names, which no member has.
+    std::vector<std::wstring> text;
+    const unsigned count = gen_.Next(4);
+    for (unsigned i = 0; i < count; ++i) text.push_back(i == 0 && gen_.Chance(50) ? L"Write" : gen_.Text().substr(0, 300));
+    std::vector<LPOLESTR> names;
+    for (std::wstring& t : text) names.push_back(&t[0]);
+    std::vector<DISPID> ids(count + 1, 12345);
+    Step("names x" + std::to_string(count));
+    const HRESULT hr = ctrl_->GetIDsOfNames(gen_.Chance(10) ? IID_IDispatch : kNoIid,
+                                            names.empty() ? nullptr : names.data(), count, LOCALE_USER_DEFAULT,
+                                            ids.data());
+    if (hr != S_OK && hr != DISP_E_UNKNOWNNAME && hr != DISP_E_UNKNOWNINTERFACE && hr != E_POINTER) {
+        char text_hr[64];
+        std::snprintf(text_hr, sizeof text_hr, "GetIDsOfNames answered %08lX", static_cast<unsigned long>(hr));
+        Fail(text_hr);
+    }
+    Progress();
+}
+
+void Host::OpenSomething() {
+    // Bogus names (a failed open shows a notice), the null device, a plain
+    // file, and the cable end under the names hosts use for it.
+    std::wstring name;
+    Device kind = Device::None;
+    const unsigned pick = gen_.Next(10);
+    if (pick < 5 && !g_settings.own_port.empty()) {
+        static const char* const forms[] = {"", "\\\\.\\"};
+        std::string n = forms[gen_.Next(2)] + g_settings.own_port;
+        if (gen_.Chance(30)) for (char& c : n) c = static_cast<char>(tolower(c));
+        name.assign(n.begin(), n.end());
+        kind = Device::Real;
+    } else if (pick == 5) {
+        name = L"NUL";
+        kind = Device::Nul;
+    } else if (pick == 6) {
+        // Emptied first, so the file stays small however long the run.
+        win32::UniqueFile(CreateFileA(scratch_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        name.assign(scratch_.begin(), scratch_.end());
+        kind = Device::File;
+    } else {
+        static const wchar_t* const bogus[] = {L"COM99", L"LPT9", L"\\\\.\\COM77", L"", L"NOPE",
+                                               L"C:\\no\\such\\device", L"COM1234567890123",
+                                               L"LPT\x00E4", L"\\\\.\\PhysicalDrive99"};
+        name = bogus[gen_.Next(sizeof bogus / sizeof bogus[0])];
+        if (gen_.Chance(10)) name.assign(2000, L'X');
+    }
+    VARIANT result;
+    VariantInit(&result);
+    const HRESULT hr = CallText(5, name, &result);
+    const bool opened = hr == S_OK && V_VT(&result) == VT_BOOL && V_BOOL(&result);
+    device_ = opened ? kind : Device::None;
+    if (opened && kind == Device::Real) ++opens_real;
+    if (kind == Device::None && opened) device_ = Device::Unknown;
+    if (kind == Device::Real && !opened && hr == S_OK) Fail("the cable end did not open");
+    VariantClear(&result);
+}
+
+// The three reads that wait on the line, each with the bytes it waits for on the way.
+void Host::BlockingRead() {
+    if (device_ == Device::Unknown) return;
+    const bool cable = device_ == Device::Real;
+    if (cable && !peer_) return;
+    // A running task holds the line: the host's read would wait for the gate.
+    if (cable && task_) {
+        if (gen_.Chance(50)) return;
+        CallNumber(15, 0);
+        task_ = false;
+    }
+    const int suffix = GetNumber(20) & 0xFF;
+    if (peer_) peer_->SetSuffix(suffix);
+    // A port with "xon=on" never hands these two to a reader.
+    if (cable && (suffix == 0x11 || suffix == 0x13 || evt_char_ == 0x11 || evt_char_ == 0x13)) return;
+    const unsigned which = gen_.Next(3);
+    std::string code;
+    for (unsigned n = gen_.Next(20); n > 0; --n) code += static_cast<char>(gen_.Chance(90) ? '0' + gen_.Next(43) : gen_.Next(256));
+    // Whatever character the port waits for, it comes, and the suffix after it.
+    // Unknown (a random mode applied, or none since the open): every byte value.
+    std::string ending;
+    if (evt_char_ >= 0) {
+        ending += static_cast<char>(evt_char_);
+    } else {
+        for (int b = 0; b < 256; ++b) ending += static_cast<char>(b);
+    }
+    ending += '\0';
+    ending += static_cast<char>(suffix);
+    VARIANT result;
+    VariantInit(&result);
+    if (which == 2) {
+        Args a;
+        a.v.resize(3);
+        const std::wstring buffer(gen_.Next(64), L'.');
+        V_VT(&a.v[0]) = VT_BSTR;
+        V_BSTR(&a.v[0]) = gen_.Bstr(buffer);
+        const LONG want = static_cast<LONG>(gen_.Next(static_cast<unsigned>(buffer.size()) + 8)) - 3;
+        V_VT(&a.v[1]) = VT_I4;
+        V_I4(&a.v[1]) = gen_.Chance(80) ? want : gen_.Number();
+        V_VT(&a.v[2]) = VT_I4;
+        V_I4(&a.v[2]) = want;
+        if (cable) {
+            std::string bytes;
+            for (size_t n = std::max<LONG>(want, 0) + gen_.Next(4); n > 0; --n) bytes += static_cast<char>(gen_.Next(256));
+            peer_->Feed(bytes);
+            ++fed;
+        }
+        Call(17, a, &result);
+    } else {
+        if (cable) {
+            peer_->Feed(code + ending);
+            ++fed;
+        }
+        if (which == 0) {
+            Args none;
+            Call(14, none, &result);
+        } else {
+            CallNumber(13, gen_.Number(), &result);
+        }
+    }
+    VariantClear(&result);
+}
+
+void Host::ScanTaskStep() {
+    VARIANT result;
+    VariantInit(&result);
+    if (gen_.Chance(55)) {
+        Args a;
+        if (Call(16, a, &result) == S_OK && V_VT(&result) == VT_I4 && V_I4(&result)) ++tasks;
+    } else {
+        // The running task's reference (0), a stale one, or any number.
+        LONG n = 0;
+        if (gen_.Chance(30)) n = gen_.Number();
+        CallNumber(15, n, &result);
+        if (n == 0) task_ = false;
+    }
+    VariantClear(&result);
+}
+
+void Host::LineStep() {
+    VARIANT result;
+    VariantInit(&result);
+    switch (gen_.Next(4)) {
+    case 0: {
+        static const wchar_t* const modes[] = {L"", L"baud=9600 parity=N data=8 stop=1", L"baud=19200 parity=E data=8 stop=2",
+                                               L"9600,n,8,1", L"baud=0", L"parity=Q", L"data=8 baud=110 xon=on",
+                                               L"junk junk junk"};
+        std::wstring mode = gen_.Chance(70) ? modes[gen_.Next(sizeof modes / sizeof modes[0])] : gen_.Text();
+        const int suffix = GetNumber(20) & 0xFF;
+        if (CallText(12, mode, &result) == S_OK && V_VT(&result) == VT_BOOL && V_BOOL(&result))
+            evt_char_ = suffix;
+        break;
+    }
+    case 1: {
+        // Signals in pairs: XOFF and break hold the line until undone.
+        const LONG signal = static_cast<LONG>(gen_.Next(10));
+        CallNumber(10, signal, &result);
+        VariantClear(&result);
+        if (signal == 5) CallNumber(10, 6, &result);
+        if (signal == 7) CallNumber(10, 8, &result);
+        break;
+    }
+    case 2: {
+        Args a;
+        Call(11, a, &result);
+        break;
+    }
+    default: {
+        Args a;
+        Call(gen_.Chance(50) ? 6 : 4, a, &result);
+        break;
+    }
+    }
+    VariantClear(&result);
+}
+
+void Host::FileStep() {
+    VARIANT result;
+    VariantInit(&result);
+    const unsigned pick = gen_.Next(4);
+    if (pick == 0) {
+        CallText(9, std::wstring(sendable_.begin(), sendable_.end()), &result);
+    } else if (pick == 1) {
+        CallText(9, gen_.Text().substr(0, 400), &result);
+    } else {
+        Args a;
+        a.v.resize(2);
+        V_VT(&a.v[0]) = VT_BSTR;
+        V_BSTR(&a.v[0]) = gen_.Bstr(gen_.Chance(50) ? L"@" : gen_.Text().substr(0, 100));
+        std::wstring params;
+        for (unsigned n = gen_.Next(8); n > 0; --n) params += std::to_wstring(gen_.Number()) + L" ";
+        V_VT(&a.v[1]) = VT_BSTR;
+        V_BSTR(&a.v[1]) = gen_.Bstr(gen_.Chance(80) ? params : gen_.Text());
+        Call(8, a, &result);
+    }
+    VariantClear(&result);
+}
+
+void Host::PropertyStep() {
+    const Member& m = Members()[gen_.Next(9)];
+    VARIANT v;
+    VariantInit(&v);
+    Args keep;
+    if (m.id == 22) {  // debug mode: on now and then, off more often, boxes come either way
+        V_VT(&v) = VT_BOOL;
+        V_BOOL(&v) = gen_.Chance(35) ? VARIANT_TRUE : VARIANT_FALSE;
+    } else if (m.id == 24) {
+        // Our window, a window gone, none, or any number.
+        V_VT(&v) = VT_I4;
+        static HWND gone = [] {
+            HWND w = CreateWindowA("STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+            DestroyWindow(w);
+            return w;
+        }();
+        // Now and then a window whose thread takes no messages: a code for
+        // it never arrives, and stopping the task needs the last resort.
+        const HWND pick[] = {window_, gone, nullptr, window_, hung_.Window()};
+        const unsigned n = gen_.Chance(4) ? 4 : gen_.Next(4);
+        V_I4(&v) = gen_.Chance(85) ? static_cast<LONG>(reinterpret_cast<LONG_PTR>(pick[n])) : gen_.Number();
+    } else if (m.id == 21) {
+        // Keystrokes go to whatever has the focus: rarely.
+        V_VT(&v) = VT_BOOL;
+        V_BOOL(&v) = gen_.Chance(85) ? VARIANT_TRUE : VARIANT_FALSE;
+    } else if (m.id == 20) {
+        static const SHORT suffixes[] = {3, 13, 10, 0, 'A', -1, 255, 256};
+        V_VT(&v) = VT_I2;
+        V_I2(&v) = suffixes[gen_.Next(sizeof suffixes / sizeof suffixes[0])];
+    } else if (m.id == 25 && gen_.Chance(70)) {
+        V_VT(&v) = VT_I2;
+        V_I2(&v) = static_cast<SHORT>(gen_.Next(30)) - 5;
+    } else {
+        gen_.Typed(m.type, v, keep);
+    }
+    Put(m.id, v);
+    if (m.id == 20 && peer_) peer_->SetSuffix(GetNumber(20) & 0xFF);
+}
+
+// Called from inside a box of the control on this thread, as a host button
+// would be: a close, an open and a start of the scan task among them (the
+// device an operation works on stays alive until it returns). The reads wait
+// on the line and are left out.
+void Host::Reenter() {
+    if (!ctrl_ || depth_ == 0 || depth_ > 3) return;
+    ++reentered;
+    if (reent_.Chance(4)) {
+        // The host lets its last reference go from inside the box, and makes a new control.
+        Release();
+        Create();
+        ++recreated;
+        return;
+    }
+    static const DISPID any[] = {1, 2, 3, 4, 5, 6, 7, 8, 11, 12, 15, 16, 18, 19, 20, 22, 23, 24, 25, 26, -552};
+    const DISPID id = any[reent_.Next(sizeof any / sizeof any[0])];
+    const Member* m = FindMember(id);
+    Args a;
+    a.v.resize(m->property ? reent_.Next(2) : m->params.size());
+    for (size_t i = 0; i < a.v.size(); ++i) reent_.Typed(m->property ? m->type : m->params[i], a.v[i], a);
+    if (id == 5) {
+        VariantClear(&a.v[0]);
+        V_VT(&a.v[0]) = VT_BSTR;
+        V_BSTR(&a.v[0]) = reent_.Bstr(L"COM99");
+    }
+    VARIANT result;
+    VariantInit(&result);
+    const bool put = m->property && !a.v.empty();
+    if (put) {
+        static const DISPID put_id = DISPID_PROPERTYPUT;
+        Invoke(id, DISPATCH_PROPERTYPUT, a, 1, &put_id, nullptr, kNoIid, "re-entered put");
+    } else {
+        Invoke(id, m->property ? DISPATCH_PROPERTYGET : DISPATCH_METHOD, a, 0, nullptr, &result, kNoIid, "re-entered");
+    }
+    if (id == 15 && V_VT(&a.v[0]) == VT_I4 && V_I4(&a.v[0]) == 0) task_ = false;
+    VariantClear(&result);
+}
+
+LRESULT CALLBACK Host::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    if (msg == kReenter && g_host) {
+        g_host->Reenter();
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wparam, lparam);
+}
+
+// The watcher's answer: each box is pressed at a moment of its own, mostly
+// soon, now and then after seconds; a box of the host's thread may first get
+// a call into the control from inside it.
+int Host::Answer(const BoxRecord& box) {
+    std::lock_guard<std::mutex> lock(due_mutex_);
+    const DWORD now = GetTickCount();
+    auto it = due_.find(box.hwnd);
+    if (it == due_.end()) {
+        const unsigned roll = watch_rng_() % 100;
+        DWORD delay = roll < 70 ? watch_rng_() % 30 : roll < 96 ? 30 + watch_rng_() % 500 : 500 + watch_rng_() % 2500;
+        if (box.thread == thread_ && watch_rng_() % 100 < 35) {
+            PostMessageA(window_, kReenter, 0, 0);
+            delay += 60;
+        }
+        it = due_.emplace(box.hwnd, now + delay).first;
+    }
+    if (static_cast<LONG>(now - it->second) < 0) return 0;
+    due_.erase(it);
+    ++boxes;
+    Progress();
+    return PressOk(box);
+}
+
+void Host::Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+void Host::Run() {
+    g_host = this;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = &Host::WindowProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "OrvantaHostFuzz";
+    RegisterClassA(&wc);
+    window_ = CreateWindowA(wc.lpszClassName, "host fuzz", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                            wc.hInstance, nullptr);
+    ASSERT_NE(window_, nullptr);
+
+    char dir[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof dir, dir);
+    scratch_ = std::string(dir) + "\\hostfuzz-device.bin";
+    sendable_ = std::string(dir) + "\\hostfuzz-send.bin";
+    {
+        win32::UniqueFile f(CreateFileA(sendable_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        std::string bytes(gen_.Next(20000) + 1, '\0');
+        for (char& c : bytes) c = static_cast<char>(gen_.Next(256));
+        DWORD written = 0;
+        WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    }
+    win32::UniqueFile(CreateFileA(scratch_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+
+    DialogWatcher watcher;
+    watcher.SetAnswer([this](const BoxRecord& box) { return Answer(box); });
+    // Every step counts for the watchdog from here to the end.
+    Progress();
+    g_in_call = true;
+
+    // What the process holds with the control used once and released: Wine
+    // loads and starts what it needs on first use and keeps it.
+    Create();
+    if (!g_settings.own_port.empty()) {
+        CallText(5, std::wstring(g_settings.own_port.begin(), g_settings.own_port.end()));
+        VARIANT v;
+        VariantInit(&v);
+        V_VT(&v) = VT_BOOL;
+        V_BOOL(&v) = VARIANT_TRUE;
+        Put(22, v);
+        CallText(1, L"warm");
+        V_BOOL(&v) = VARIANT_FALSE;
+        Put(22, v);
+        Args a;
+        Call(16, a);
+        CallNumber(15, 0);
+    }
+    CallText(5, L"COM99");
+    Release();
+    for (Elapsed e; e.ms() < 500;) {
+        Pump();
+        Sleep(10);
+    }
+    Progress();
+    const ULONG handles_before = HandleCount();
+    const int threads_before = ThreadCount();
+
+    if (!g_settings.peer_port.empty()) {
+        peer_ = std::make_unique<CableEnd>(g_settings.peer_port, g_settings.seed + 1);
+        peer_->Start();
+    }
+    Create();
+    const DWORD end = GetTickCount() + static_cast<DWORD>(g_settings.seconds) * 1000;
+    while (static_cast<LONG>(GetTickCount() - end) < 0 && failures.size() < 20) {
+        Progress();
+        const unsigned roll = gen_.Next(100);
+        if (roll < 40) RandomInvoke();
+        else if (roll < 46) OpenSomething();
+        else if (roll < 49) { Args a; Call(2, a); }
+        else if (roll < 56) ScanTaskStep();
+        else if (roll < 64) BlockingRead();
+        else if (roll < 72) LineStep();
+        else if (roll < 77) FileStep();
+        else if (roll < 88) PropertyStep();
+        else if (roll < 92) RandomNames();
+        else if (roll < 93) {
+            Release();
+            // Hosts free unused libraries now and then: the module may go and come back.
+            if (gen_.Chance(50)) {
+                Step("free unused libraries");
+                CoFreeUnusedLibrariesEx(0, 0);
+                if (!GetModuleHandleA("ORVANTA.OCX")) ++unloads;
+            }
+            Create();
+            ++recreated;
+        }
+        else if (roll < 94 && gen_.Chance(20)) { Args a; Call(-552, a); }
+        else { CallText(gen_.Chance(50) ? 1 : 3, gen_.Text()); }
+        Step("pump");
+        Pump();
+    }
+    Release();
+    Step("the peer stops");
+    if (peer_) peer_->Stop();
+    Say("host fuzz: %d calls, %d boxes answered, %d calls from inside boxes, %d reads fed, "
+        "%d opens of %s, %d scan tasks, %d new controls, the peer away %d times",
+        calls, boxes.load(), reentered, fed, opens_real, g_settings.own_port.empty() ? "no cable" : g_settings.own_port.c_str(),
+        tasks, recreated, peer_ ? peer_->Aways() : 0);
+    std::string tally;
+    for (const auto& a : answers) {
+        char item[32];
+        std::snprintf(item, sizeof item, " %08lX:%d", static_cast<unsigned long>(a.first), a.second);
+        tally += item;
+    }
+    Say("host fuzz: answers%s", tally.c_str());
+    Say("host fuzz: longest call without a box answered: %lu ms, %s", slowest_ms, slowest.c_str());
+    peer_.reset();
+    Progress();
+
+    // Everything the control made is gone once it is released.
+    // Not fixed yet (HostFuzzFound.DISABLED_LoadingAndUnloadingTheModuleLeavesNoHandles):
+    // each unload of the module leaves a handle to the host's thread and an
+    // event behind. Counted here only with ORVANTA_HOST_FUZZ_KNOWN=1.
+    const ULONG allowed = handles_before + (g_settings.known ? 0 : 2 * static_cast<ULONG>(unloads));
+    ULONG handles_after = 0;
+    int threads_after = 0;
+    for (Elapsed e;; Sleep(50)) {
+        Pump();
+        handles_after = HandleCount();
+        threads_after = ThreadCount();
+        if ((handles_after <= allowed && threads_after <= threads_before) || e.ms() > 5000) break;
+    }
+    g_in_call = false;
+    Say("host fuzz: handles %lu before, %lu after (%d unloads of the module); threads %d before, %d after",
+        handles_before, handles_after, unloads, threads_before, threads_after);
+    if (threads_after > threads_before) Fail("threads left behind: " + std::to_string(threads_after - threads_before));
+    if (handles_after > allowed)
+        Fail("handles left behind: " + std::to_string(handles_after - handles_before) + " (" +
+             std::to_string(unloads) + " unloads of the module)");
+    DestroyWindow(window_);
+    g_host = nullptr;
+}
+
+TEST(HostFuzz, RandomHost) {
+    g_host_thread = GetCurrentThreadId();
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    {
+        Watchdog watchdog;
+        Host host;
+        host.Run();
+        for (const std::string& f : host.failures) ADD_FAILURE() << f;
+    }
+    OleUninitialize();
+}
+
+}  // namespace
+}  // namespace orvanta::testing
+
+int main(int argc, char** argv) {
+    using orvanta::testing::g_settings;
+    ::testing::InitGoogleTest(&argc, argv);
+    const char* seed = std::getenv("ORVANTA_HOST_FUZZ_SEED");
+    g_settings.seed = seed && *seed ? static_cast<unsigned>(std::strtoul(seed, nullptr, 0))
+                                    : static_cast<unsigned>(GetTickCount() ^ (GetCurrentProcessId() << 16) ^ time(nullptr));
+    const char* seconds = std::getenv("ORVANTA_HOST_FUZZ_SECONDS");
+    if (seconds && *seconds) g_settings.seconds = std::atoi(seconds);
+    const char* trace = std::getenv("ORVANTA_HOST_FUZZ_TRACE");
+    g_settings.trace = trace && *trace == '1';
+    const char* known = std::getenv("ORVANTA_HOST_FUZZ_KNOWN");
+    g_settings.known = known && *known == '1';
+    orvanta::testing::PeerPorts(g_settings.own_port, g_settings.peer_port);
+    std::printf("host fuzz: seed %u (ORVANTA_HOST_FUZZ_SEED=%u repeats it), %d s, cable %s\n", g_settings.seed,
+                g_settings.seed, g_settings.seconds,
+                g_settings.own_port.empty() ? "none" : (g_settings.own_port + " <-> " + g_settings.peer_port).c_str());
+    std::fflush(stdout);
+    // A crash must end the run with a report, not wait on a dialog.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    SetUnhandledExceptionFilter(&orvanta::testing::OnCrash);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,37 @@
+// What the hostile host (host_fuzz.cpp) found, each reduced to the few steps
+// that show it.
+#include "tests/wine/com_host.h"
+#include "tests/wine/handles.h"
+#include "testkit/peer.h"
+
+namespace orvanta::testing {
+namespace {
+
+// A host that frees unused libraries (CoFreeUnusedLibraries) unloads the
+// module between uses of the control and loads it again later. Not fixed yet:
+// each load that creates a control leaves a handle to the creating thread and
+// an event behind when the module goes (seen as +2 handles per cycle, the
+// thread handle naming the host's thread; a thread that has ended stays a
+// handle too). Found by host_fuzz with ORVANTA_HOST_FUZZ_SEED=8.
+TEST(HostFuzzFound, DISABLED_LoadingAndUnloadingTheModuleLeavesNoHandles) {
+    ASSERT_FALSE(OcxPath().empty()) << "pass --ocx=<path of ORVANTA.OCX>";
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    const auto cycle = [] {
+        Ocx ocx;
+        ASSERT_TRUE(ocx.Loaded());
+        Ptr<IDispatch> control;
+        ASSERT_EQ(ocx.CreateControl(IID_IDispatch, control.put_void()), S_OK);
+        control.reset();
+        EXPECT_EQ(ocx.CanUnloadNow(), S_OK);
+    };
+    for (int i = 0; i < 3; ++i) cycle();
+    const ULONG before = HandleCount();
+    const int threads = ThreadCount();
+    for (int i = 0; i < 20; ++i) cycle();
+    EXPECT_EQ(HandleCount(), before);
+    EXPECT_EQ(ThreadCount(), threads);
+    OleUninitialize();
+}
+
+}  // namespace
+}  // namespace orvanta::testing
