@@ -16,6 +16,7 @@
 
 #include "platform/win32/win32_port.h"
 #include "platform/win32/win32_threads.h"
+#include "tests/wine/handles.h"
 #include "testkit/peer.h"
 
 namespace orvanta::testing {
@@ -309,7 +310,7 @@ TEST_F(PeerPort, DevicesClosedWithAWriteRunningLeaveNoHandleBehind) {
     // Closed at once after the start: the cancel meets the write mid-way.
     for (int i = 0; i <= 40; ++i) {
         if (i == 1) {  // the first round is a warm-up
-            ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));
+            before = HandleCount();
         }
         auto d = ports.OpenDevice(own.c_str());
         ASSERT_TRUE(d && d->CreateWriteEvent());
@@ -317,7 +318,7 @@ TEST_F(PeerPort, DevicesClosedWithAWriteRunningLeaveNoHandleBehind) {
         Bounded("closing", [&] { d.reset(); return 0; });
         peer->Drain(30);
     }
-    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));
+    after = HandleCount();
     EXPECT_EQ(after, before);
 }
 
@@ -423,9 +424,9 @@ TEST_F(Files, AThousandCyclesLeaveTheHandleCountAsItWas) {
     };
     ASSERT_TRUE(cycle());
     DWORD before = 0, after = 0;
-    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));
+    before = HandleCount();
     for (int i = 0; i < 1000; ++i) ASSERT_TRUE(cycle()) << "cycle " << i;
-    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));
+    after = HandleCount();
     EXPECT_EQ(after, before);
 }
 

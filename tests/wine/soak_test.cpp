@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "tests/wine/handles.h"
 #include "tests/wine/host.h"
 #include "testkit/peer.h"
 
@@ -31,11 +32,7 @@ LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
     return DefWindowProcA(window, message, wparam, lparam);
 }
 
-DWORD Handles() {
-    DWORD count = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &count);
-    return count;
-}
+DWORD Handles() { return HandleCount(); }
 
 TEST(Soak, CodesWritesReopensAndStopsAtRandom) {
     std::string own, far_name;
