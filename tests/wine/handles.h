@@ -6,7 +6,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <string>
 #include <vector>
+
+#include "testkit/peer.h"
 
 namespace orvanta::testing {
 
@@ -38,6 +42,54 @@ inline ULONG HandleCount() {
     ULONG mine = 0;
     for (ULONG i = 0; i < count; ++i) mine += entries[i].pid == GetCurrentProcessId();
     return mine;
+}
+
+// Where each thread of this process began: "id@module+offset". A thread
+// left behind is then named by the code that started it.
+inline std::string ThreadStarts() {
+    using Query = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+    static const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread")));
+    win32::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    std::string out;
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry)) {
+        if (entry.th32OwnerProcessID != GetCurrentProcessId()) continue;
+        PVOID start = nullptr;
+        HANDLE thread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
+        if (thread && query) query(thread, 9 /* ThreadQuerySetWin32StartAddress */, &start, sizeof start, nullptr);
+        if (thread) CloseHandle(thread);
+        char name[MAX_PATH] = "?";
+        HMODULE module = nullptr;
+        if (start && GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                            GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                        static_cast<LPCSTR>(start), &module))
+            GetModuleFileNameA(module, name, sizeof name);
+        const char* base = std::max(std::strrchr(name, '\\'), std::strrchr(name, '/'));
+        char line[MAX_PATH + 48];
+        std::snprintf(line, sizeof line, "%s%lu@%s+%#llx", out.empty() ? "" : " ",
+                      static_cast<unsigned long>(entry.th32ThreadID), base ? base + 1 : name,
+                      static_cast<unsigned long long>(static_cast<const char*>(start) -
+                                                      reinterpret_cast<const char*>(module)));
+        out += line;
+    }
+    return out;
+}
+
+// Handles and threads of this process come back to `handles`/`threads`
+// within `ms`, taking sent messages in meanwhile. A thread that is still
+// ending after a join of the system's own (a pool worker going idle) is not
+// a leak; a count that stays up is.
+inline bool CountsComeBack(ULONG handles, int threads, DWORD ms) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        if (HandleCount() <= handles && ThreadCount() <= threads) return true;
+        if (GetTickCount() - start > ms) return false;
+        Sleep(50);
+    }
 }
 
 }  // namespace orvanta::testing

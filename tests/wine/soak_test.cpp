@@ -75,6 +75,7 @@ TEST(Soak, CodesWritesReopensAndStopsAtRandom) {
     far_end.Drain(100);
     const DWORD handles_before = Handles();
     const int threads_before = ThreadCount();
+    const std::string threads_at_start = ThreadStarts();
     start();
 
     std::atomic<bool> done{false};
@@ -159,8 +160,15 @@ TEST(Soak, CodesWritesReopensAndStopsAtRandom) {
                 restarts);
     EXPECT_GT(delivered, 0u);
 
-    EXPECT_EQ(Handles(), handles_before);
-    EXPECT_EQ(ThreadCount(), threads_before);
+    const std::string threads_then = ThreadStarts();
+    if (ThreadCount() > threads_before || Handles() > handles_before)
+        std::printf("soak: at the end %lu handles (%lu before), threads %s (%s before)\n",
+                    static_cast<unsigned long>(Handles()), static_cast<unsigned long>(handles_before),
+                    threads_then.c_str(), threads_at_start.c_str());
+    EXPECT_TRUE(CountsComeBack(handles_before, threads_before, 10000))
+        << "handles " << Handles() << " (" << handles_before << " before), threads " << ThreadCount() << " ("
+        << threads_before << " before)\nthreads before: " << threads_at_start << "\nthreads at the end: "
+        << threads_then << "\nthreads now: " << ThreadStarts();
     EXPECT_TRUE(watcher.Boxes().empty());
     ctrl.reset();
     DestroyWindow(target);
