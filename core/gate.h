@@ -2,12 +2,15 @@
 // thread or the scan task's: the write path (so no two writes share the record
 // or interleave on the device and in the protocol file) and the read path (so
 // no code is split between two readers).
+//
+// Callers are told apart by the platform's thread ids and woken by a platform
+// signal. The runtime's own thread ids and timed waits keep a record for each
+// thread of the host that calls in, which nobody frees when the module goes.
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
+#include <cstdint>
+#include <memory>
 #include <mutex>
-#include <thread>
 
 #include "platform/threads.h"
 
@@ -21,46 +24,63 @@ public:
         Stopped,    // the caller's stop signal was set while it waited
     };
 
+    explicit Gate(platform::Threads& threads) : threads_(threads), wake_(threads.CreateStopSignal()) {}
+    Gate(const Gate&) = delete;
+    Gate& operator=(const Gate&) = delete;
+
     Entry Enter(platform::StopSignal* stop) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        if (busy_ && owner_ == std::this_thread::get_id()) return Entry::Reentered;
-        while (busy_) {
-            if (stop && stop->IsSet()) return Entry::Stopped;
-            // A stop does not notify this condition: look again now and then.
-            cv_.wait_for(lock, std::chrono::milliseconds(stop ? 20 : 1000));
+        const std::uint32_t me = threads_.CurrentThreadId();
+        for (bool waited = false;; waited = true) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (waited) --waiters_;
+                if (!busy_) {
+                    busy_ = true;
+                    owner_ = me;
+                    return Entry::Entered;
+                }
+                if (owner_ == me) return Entry::Reentered;
+                if (stop && stop->IsSet()) return Entry::Stopped;
+                // Reset while the gate is held: the holder's leave sets it
+                // after this, so no leave is missed.
+                if (wake_) wake_->Reset();
+                ++waiters_;
+            }
+            // A stop does not set the wake signal: look again now and then.
+            const std::uint32_t ms = stop ? 20 : 1000;
+            if (wake_) wake_->WaitFor(ms);
+            else threads_.Sleep(1);
         }
-        busy_ = true;
-        owner_ = std::this_thread::get_id();
-        return Entry::Entered;
     }
 
-    void Leave() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            busy_ = false;
-            owner_ = std::thread::id();
-        }
-        cv_.notify_all();
-    }
+    void Leave() { Free(false); }
 
     // Frees the gate from a thread that was terminated inside it; true when
     // it did. The calling thread's own passage is kept.
-    bool Abandon() {
+    bool Abandon() { return Free(true); }
+
+private:
+    bool Free(bool abandon) {
+        bool wake = false;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (!busy_ || owner_ == std::this_thread::get_id()) return false;
+            if (abandon && (!busy_ || owner_ == threads_.CurrentThreadId())) return false;
             busy_ = false;
-            owner_ = std::thread::id();
+            owner_ = 0;
+            wake = waiters_ > 0;
         }
-        cv_.notify_all();
+        // Only a waiter needs the signal: a passage nobody waits for costs
+        // no call to the system.
+        if (wake && wake_) wake_->Set();
         return true;
     }
 
-private:
+    platform::Threads& threads_;
+    const std::unique_ptr<platform::StopSignal> wake_;  // null: waiters poll
     std::mutex mutex_;
-    std::condition_variable cv_;
     bool busy_ = false;
-    std::thread::id owner_;
+    int waiters_ = 0;
+    std::uint32_t owner_ = 0;  // no thread has id 0
 };
 
 // Leaves the gate however the passage ends.

@@ -11,7 +11,11 @@ constexpr std::size_t kNoticeBuffer = 512;
 }
 
 CDeviceChannel::CDeviceChannel(const Platform& platform, const Settings& settings, Reporter& report)
-    : m_platform(platform), m_settings(settings), m_report(report) {}
+    : m_platform(platform),
+      m_settings(settings),
+      m_report(report),
+      m_writeGate(platform.threads),
+      m_readGate(platform.threads) {}
 
 CDeviceChannel::~CDeviceChannel() { Close(); }
 

@@ -13,35 +13,43 @@ ControlBase::~ControlBase() { DestroyControlWindow(); }
 
 // ---- IUnknown
 
+namespace {
+
+// Filled when the module loads: a guarded local table would leave the
+// runtime a record of the host thread that first asked, which outlives the
+// module.
+using T = ControlBase;
+const InterfaceEntry kInterfaces[] = {
+    {&IID_IDispatch, BaseOffset<T, IDispatch>()},
+    {&IID_IOleObject, BaseOffset<T, IOleObject>()},
+    {&IID_IOleWindow, BaseOffset<T, IOleInPlaceObjectWindowless>()},
+    {&IID_IOleInPlaceObject, BaseOffset<T, IOleInPlaceObjectWindowless>()},
+    {&IID_IOleInPlaceObjectWindowless, BaseOffset<T, IOleInPlaceObjectWindowless>()},
+    {&IID_IOleInPlaceActiveObject, BaseOffset<T, IOleInPlaceActiveObject>()},
+    {&IID_IOleControl, BaseOffset<T, IOleControl>()},
+    {&IID_IViewObject, BaseOffset<T, IViewObject2>()},
+    {&IID_IViewObject2, BaseOffset<T, IViewObject2>()},
+    {&IID_IPersist, BaseOffset<T, IPersistStreamInit>()},
+    {&IID_IPersistStreamInit, BaseOffset<T, IPersistStreamInit>()},
+    {&IID_IPersistStream, BaseOffset<T, IPersistStreamInit>()},
+    {&IID_IPersistStorage, BaseOffset<T, IPersistStorage>()},
+    {&IID_IPersistPropertyBag, BaseOffset<T, IPersistPropertyBag>()},
+    {&IID_IProvideClassInfo, BaseOffset<T, IProvideClassInfo2>()},
+    {&IID_IProvideClassInfo2, BaseOffset<T, IProvideClassInfo2>()},
+    {&IID_IConnectionPointContainer, BaseOffset<T, IConnectionPointContainer>()},
+    {&IID_ISpecifyPropertyPages, BaseOffset<T, ISpecifyPropertyPages>()},
+    {&IID_IQuickActivate, BaseOffset<T, IQuickActivate>()},
+};
+
+}  // namespace
+
 STDMETHODIMP ControlBase::QueryInterface(REFIID iid, void** ppv) {
-    using T = ControlBase;
-    static const InterfaceEntry table[] = {
-        {&IID_IDispatch, BaseOffset<T, IDispatch>()},
-        {&IID_IOleObject, BaseOffset<T, IOleObject>()},
-        {&IID_IOleWindow, BaseOffset<T, IOleInPlaceObjectWindowless>()},
-        {&IID_IOleInPlaceObject, BaseOffset<T, IOleInPlaceObjectWindowless>()},
-        {&IID_IOleInPlaceObjectWindowless, BaseOffset<T, IOleInPlaceObjectWindowless>()},
-        {&IID_IOleInPlaceActiveObject, BaseOffset<T, IOleInPlaceActiveObject>()},
-        {&IID_IOleControl, BaseOffset<T, IOleControl>()},
-        {&IID_IViewObject, BaseOffset<T, IViewObject2>()},
-        {&IID_IViewObject2, BaseOffset<T, IViewObject2>()},
-        {&IID_IPersist, BaseOffset<T, IPersistStreamInit>()},
-        {&IID_IPersistStreamInit, BaseOffset<T, IPersistStreamInit>()},
-        {&IID_IPersistStream, BaseOffset<T, IPersistStreamInit>()},
-        {&IID_IPersistStorage, BaseOffset<T, IPersistStorage>()},
-        {&IID_IPersistPropertyBag, BaseOffset<T, IPersistPropertyBag>()},
-        {&IID_IProvideClassInfo, BaseOffset<T, IProvideClassInfo2>()},
-        {&IID_IProvideClassInfo2, BaseOffset<T, IProvideClassInfo2>()},
-        {&IID_IConnectionPointContainer, BaseOffset<T, IConnectionPointContainer>()},
-        {&IID_ISpecifyPropertyPages, BaseOffset<T, ISpecifyPropertyPages>()},
-        {&IID_IQuickActivate, BaseOffset<T, IQuickActivate>()},
-    };
     if (ppv && IsEqualIID(iid, *class_.dispatch_iid)) {
         *ppv = static_cast<IDispatch*>(this);
         AddRef();
         return S_OK;
     }
-    return QueryFromTable(this, table, sizeof table / sizeof table[0], iid, ppv);
+    return QueryFromTable(this, kInterfaces, sizeof kInterfaces / sizeof kInterfaces[0], iid, ppv);
 }
 
 STDMETHODIMP_(ULONG) ControlBase::AddRef() { return ++refs_; }

@@ -1,17 +1,15 @@
 #include "platform/win32/module.h"
 
+// The linker's name for the start of the image this code is linked into.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
 namespace orvanta::win32 {
 
 HINSTANCE ModuleInstance() {
-    // The module that contains this code: the OCX, or a program that links it.
-    static const HINSTANCE instance = [] {
-        HMODULE module = nullptr;
-        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                           reinterpret_cast<LPCSTR>(&ModuleInstance), &module);
-        return static_cast<HINSTANCE>(module);
-    }();
-    return instance;
+    // The module that contains this code: the OCX, or a program that links
+    // it. A constant: a guarded local would leave the runtime a record of
+    // each host thread that first asked, which outlives the module.
+    return reinterpret_cast<HINSTANCE>(&__ImageBase);
 }
 
 }  // namespace orvanta::win32
