@@ -1,6 +1,8 @@
 #include "bench/bench.h"
 #include "bench/scan_receiver.h"
 
+#include <memory>
+
 namespace bench {
 
 // 3 and 4. Scanning: latency of one code, throughput back to back.
@@ -18,15 +20,21 @@ void Scanning(BenchHost& host) {
         Rotated(rep, kScanRoutes, [&](size_t r) {
             const auto route = static_cast<ScanRoute>(r);
             const std::string name = kScanRouteNames[route];
-            // Latency: one code at a time, each to a reader that waits for it.
-            {
-                ScanReceiver receiver(host, route);
-                if (!receiver.ok()) {
+            // A reader at its wait for the next `codes` codes; null when it cannot start.
+            const auto start_reader = [&]() -> std::unique_ptr<ScanReceiver> {
+                auto receiver = std::make_unique<ScanReceiver>(host, route);
+                if (!receiver->ok()) {
                     Problem(name + ": cannot start the reader");
-                    return;
+                    return nullptr;
                 }
                 Sleep(50);
                 g_sink.Reset(code_base, static_cast<size_t>(codes));
+                return receiver;
+            };
+            // Latency: one code at a time, each to a reader that waits for it.
+            {
+                const auto receiver = start_reader();
+                if (!receiver) return;
                 std::vector<LONGLONG> sent(static_cast<size_t>(codes), 0);
                 std::atomic<bool> peer_done{false};
                 std::atomic<int> lost{0};
@@ -60,13 +68,8 @@ void Scanning(BenchHost& host) {
             }
             // Throughput: every code at once, back to back.
             {
-                ScanReceiver receiver(host, route);
-                if (!receiver.ok()) {
-                    Problem(name + ": cannot start the reader");
-                    return;
-                }
-                Sleep(50);
-                g_sink.Reset(code_base, static_cast<size_t>(codes));
+                const auto receiver = start_reader();
+                if (!receiver) return;
                 std::string burst;
                 for (int i = 0; i < codes; ++i) burst += Code(code_base + i) + kSuffix;
                 code_base += codes;

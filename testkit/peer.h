@@ -85,12 +85,13 @@ public:
           read_event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
           write_event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
     bool IsOpen() const { return file_ && read_event_ && write_event_; }
-    bool Send(const std::string& bytes) {
+    // All of `bytes` within `ms`; what is still unsent then is cancelled.
+    bool Send(const std::string& bytes, DWORD ms = kBound) {
         OVERLAPPED ov = {};
         ov.hEvent = write_event_.get();
         const BOOL started = WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
                                        nullptr, &ov);
-        return Finish(started, ov, kBound) == bytes.size();
+        return Finish(started, ov, ms) == bytes.size();
     }
     // What of `count` bytes arrives within `ms`.
     std::string Receive(size_t count, DWORD ms) {

@@ -36,6 +36,24 @@ public:
 
 COrvantaApp theApp;
 
+// The statically linked threads runtime keeps a record (a handle to the
+// thread and an event) of each foreign thread that reached it, the loading
+// thread among them: the 32-bit unwinder registers its frames through it.
+// It frees a record when the thread detaches, which never happens for a
+// thread that outlives the module. So an unload hands the unloading thread's
+// detach to the module's own thread-detach callbacks first.
+void DetachUnloadingThread(HINSTANCE instance) {
+    const auto* base = reinterpret_cast<const BYTE*>(instance);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& entry = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_TLS];
+    if (!entry.VirtualAddress || entry.Size < sizeof(IMAGE_TLS_DIRECTORY)) return;
+    const auto* tls = reinterpret_cast<const IMAGE_TLS_DIRECTORY*>(base + entry.VirtualAddress);
+    const auto* callback = reinterpret_cast<const PIMAGE_TLS_CALLBACK*>(tls->AddressOfCallBacks);
+    for (; callback && *callback; ++callback)
+        (*callback)(reinterpret_cast<PVOID>(const_cast<BYTE*>(base)), DLL_THREAD_DETACH, nullptr);
+}
+
 }  // namespace
 
 }  // namespace orvanta
@@ -44,12 +62,16 @@ using orvanta::theApp;
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         DisableThreadLibraryCalls(instance);
         return theApp.InitInstance();
     }
-    if (reason == DLL_PROCESS_DETACH) theApp.ExitInstance();
+    if (reason == DLL_PROCESS_DETACH) {
+        theApp.ExitInstance();
+        // Only an unload: at process exit the records go with the process.
+        if (!reserved) orvanta::DetachUnloadingThread(instance);
+    }
     return TRUE;
 }
 

@@ -31,6 +31,7 @@
 #include <deque>
 #include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <string>
@@ -198,7 +199,7 @@ public:
         if (!thread_.joinable()) return;
         stop_ = true;
         thread_.join();
-        file_.reset();
+        peer_.reset();
     }
     // Bytes that must arrive soon: a blocking read of the host waits for them.
     void Feed(std::string bytes) {
@@ -211,33 +212,15 @@ public:
     bool Opened() const { return opened_; }
 
 private:
+    // The device comes (back): the port opened anew.
     bool Open() {
-        file_.reset(CreateFileA(name_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_OVERLAPPED, nullptr));
-        if (file_) opened_ = true;
-        return static_cast<bool>(file_);
-    }
-    DWORD Finish(BOOL started, OVERLAPPED& ov, DWORD ms) {
-        if (!started && GetLastError() != ERROR_IO_PENDING) return 0;
-        for (DWORD wait = ms; WaitForSingleObject(ov.hEvent, wait) != WAIT_OBJECT_0; wait = 50)
-            CancelIoEx(file_.get(), &ov);
-        DWORD count = 0;
-        GetOverlappedResult(file_.get(), &ov, &count, FALSE);
-        return count;
+        peer_ = std::make_unique<Peer>(name_);
+        if (!peer_->IsOpen()) peer_.reset();
+        if (peer_) opened_ = true;
+        return peer_ != nullptr;
     }
     void Send(const std::string& bytes, DWORD ms) {
-        if (!file_ || bytes.empty()) return;
-        OVERLAPPED ov = {};
-        ov.hEvent = event_.get();
-        ResetEvent(ov.hEvent);
-        Finish(WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, &ov), ov, ms);
-    }
-    void Drain(DWORD ms) {
-        if (!file_) return;
-        OVERLAPPED ov = {};
-        ov.hEvent = event_.get();
-        ResetEvent(ov.hEvent);
-        Finish(ReadFile(file_.get(), buffer.data(), static_cast<DWORD>(buffer.size()), nullptr, &ov), ov, ms);
+        if (peer_ && !bytes.empty()) peer_->Send(bytes, ms);
     }
     // A port set to "xon=on" takes XON and XOFF out of what it receives and
     // stops sending at an XOFF: the peer may stop it, but always starts it
@@ -269,7 +252,6 @@ private:
         return s;
     }
     void Run() {
-        event_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
         Open();
         DWORD back_at = 0;
         while (!stop_) {
@@ -279,21 +261,21 @@ private:
                 feeds.assign(feeds_.begin(), feeds_.end());
                 feeds_.clear();
             }
-            if (!file_ && (!feeds.empty() || static_cast<LONG>(GetTickCount() - back_at) >= 0)) {
+            if (!peer_ && (!feeds.empty() || static_cast<LONG>(GetTickCount() - back_at) >= 0)) {
                 if (!Open()) Sleep(20);
             }
             for (const std::string& f : feeds) Send(FlowSafe(f), 2000);
-            if (file_ && chatter_ && rng_() % 40 == 0) Send(FlowSafe(Chatter()), 200);
-            if (file_ && rng_() % 400 == 0) {
+            if (peer_ && chatter_ && rng_() % 40 == 0) Send(FlowSafe(Chatter()), 200);
+            if (peer_ && rng_() % 400 == 0) {
                 // The device goes away for a while; rarely for longer than a
                 // write's time limit (9 s and the time-out per byte).
-                file_.reset();
+                peer_.reset();
                 ++aways_;
                 back_at = GetTickCount() + (rng_() % 20 == 0 ? 10000 + rng_() % 3000 : 100 + rng_() % 2900);
                 continue;
             }
-            if (file_) {
-                Drain(20);
+            if (peer_) {
+                peer_->Receive(65536, 20);  // the host's writes, not looked at
             } else {
                 Sleep(10);
             }
@@ -309,9 +291,7 @@ private:
     std::atomic<int> suffix_{3}, aways_{0};
     std::mutex mutex_;
     std::vector<std::string> feeds_;
-    std::vector<char> buffer = std::vector<char>(65536);
-    win32::UniqueFile file_;
-    win32::UniqueEvent event_;
+    std::unique_ptr<Peer> peer_;
 };
 
 // ---------------------------------------------------------------------------
