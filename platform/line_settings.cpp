@@ -3,15 +3,11 @@
 namespace orvanta::platform {
 
 bool DcbRecord::operator==(const DcbRecord& o) const {
-    return DCBlength == o.DCBlength && BaudRate == o.BaudRate && fBinary == o.fBinary &&
-           fParity == o.fParity && fOutxCtsFlow == o.fOutxCtsFlow && fOutxDsrFlow == o.fOutxDsrFlow &&
-           fDtrControl == o.fDtrControl && fDsrSensitivity == o.fDsrSensitivity &&
-           fTXContinueOnXoff == o.fTXContinueOnXoff && fOutX == o.fOutX && fInX == o.fInX &&
-           fErrorChar == o.fErrorChar && fNull == o.fNull && fRtsControl == o.fRtsControl &&
-           fAbortOnError == o.fAbortOnError && XonLim == o.XonLim && XoffLim == o.XoffLim &&
-           ByteSize == o.ByteSize && Parity == o.Parity && StopBits == o.StopBits &&
-           XonChar == o.XonChar && XoffChar == o.XoffChar && ErrorChar == o.ErrorChar &&
-           EofChar == o.EofChar && EvtChar == o.EvtChar;
+    bool same = true;
+#define ORVANTA_DCB_SAME(type, name, bits) same = same && name == o.name;
+    ORVANTA_DCB_FIELDS(ORVANTA_DCB_SAME)
+#undef ORVANTA_DCB_SAME
+    return same;
 }
 
 LineSettings LineSettings::FromDcb(const DcbRecord& dcb) {

@@ -9,33 +9,41 @@
 
 namespace orvanta::platform {
 
-// The fields of a DCB, one member each (the flag bits as 0 or 1).
+// The fields of a DCB, in its order: type, name and, for the flag bits,
+// their width as a mask (0: a whole field). The record, its comparison and
+// the Win32 conversions are all made from this one list.
+#define ORVANTA_DCB_FIELDS(X) \
+    X(std::uint32_t, DCBlength, 0) \
+    X(std::uint32_t, BaudRate, 0) \
+    X(std::uint8_t, fBinary, 1) \
+    X(std::uint8_t, fParity, 1) \
+    X(std::uint8_t, fOutxCtsFlow, 1) \
+    X(std::uint8_t, fOutxDsrFlow, 1) \
+    X(std::uint8_t, fDtrControl, 3) \
+    X(std::uint8_t, fDsrSensitivity, 1) \
+    X(std::uint8_t, fTXContinueOnXoff, 1) \
+    X(std::uint8_t, fOutX, 1) \
+    X(std::uint8_t, fInX, 1) \
+    X(std::uint8_t, fErrorChar, 1) \
+    X(std::uint8_t, fNull, 1) \
+    X(std::uint8_t, fRtsControl, 3) \
+    X(std::uint8_t, fAbortOnError, 1) \
+    X(std::uint16_t, XonLim, 0) \
+    X(std::uint16_t, XoffLim, 0) \
+    X(std::uint8_t, ByteSize, 0) \
+    X(std::uint8_t, Parity, 0) \
+    X(std::uint8_t, StopBits, 0) \
+    X(char, XonChar, 0) \
+    X(char, XoffChar, 0) \
+    X(char, ErrorChar, 0) \
+    X(char, EofChar, 0) \
+    X(char, EvtChar, 0)
+
+// One member per field (the flag bits as 0 or 1).
 struct DcbRecord {
-    std::uint32_t DCBlength = 0;
-    std::uint32_t BaudRate = 0;
-    std::uint8_t fBinary = 0;
-    std::uint8_t fParity = 0;
-    std::uint8_t fOutxCtsFlow = 0;
-    std::uint8_t fOutxDsrFlow = 0;
-    std::uint8_t fDtrControl = 0;  // two bits
-    std::uint8_t fDsrSensitivity = 0;
-    std::uint8_t fTXContinueOnXoff = 0;
-    std::uint8_t fOutX = 0;
-    std::uint8_t fInX = 0;
-    std::uint8_t fErrorChar = 0;
-    std::uint8_t fNull = 0;
-    std::uint8_t fRtsControl = 0;  // two bits
-    std::uint8_t fAbortOnError = 0;
-    std::uint16_t XonLim = 0;
-    std::uint16_t XoffLim = 0;
-    std::uint8_t ByteSize = 0;
-    std::uint8_t Parity = 0;
-    std::uint8_t StopBits = 0;
-    char XonChar = 0;
-    char XoffChar = 0;
-    char ErrorChar = 0;
-    char EofChar = 0;
-    char EvtChar = 0;
+#define ORVANTA_DCB_MEMBER(type, name, bits) type name = 0;
+    ORVANTA_DCB_FIELDS(ORVANTA_DCB_MEMBER)
+#undef ORVANTA_DCB_MEMBER
 
     bool operator==(const DcbRecord& other) const;
     bool operator!=(const DcbRecord& other) const { return !(*this == other); }

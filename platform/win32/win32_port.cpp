@@ -52,61 +52,24 @@ DWORD CancelAndAwait(HANDLE file, OVERLAPPED& ov, int rounds = 0, bool* ended = 
 
 platform::DcbRecord FromWin32(const DCB& d) {
     platform::DcbRecord r;
-    r.DCBlength = d.DCBlength;
-    r.BaudRate = d.BaudRate;
-    r.fBinary = static_cast<std::uint8_t>(d.fBinary);
-    r.fParity = static_cast<std::uint8_t>(d.fParity);
-    r.fOutxCtsFlow = static_cast<std::uint8_t>(d.fOutxCtsFlow);
-    r.fOutxDsrFlow = static_cast<std::uint8_t>(d.fOutxDsrFlow);
-    r.fDtrControl = static_cast<std::uint8_t>(d.fDtrControl);
-    r.fDsrSensitivity = static_cast<std::uint8_t>(d.fDsrSensitivity);
-    r.fTXContinueOnXoff = static_cast<std::uint8_t>(d.fTXContinueOnXoff);
-    r.fOutX = static_cast<std::uint8_t>(d.fOutX);
-    r.fInX = static_cast<std::uint8_t>(d.fInX);
-    r.fErrorChar = static_cast<std::uint8_t>(d.fErrorChar);
-    r.fNull = static_cast<std::uint8_t>(d.fNull);
-    r.fRtsControl = static_cast<std::uint8_t>(d.fRtsControl);
-    r.fAbortOnError = static_cast<std::uint8_t>(d.fAbortOnError);
-    r.XonLim = d.XonLim;
-    r.XoffLim = d.XoffLim;
-    r.ByteSize = d.ByteSize;
-    r.Parity = d.Parity;
-    r.StopBits = d.StopBits;
-    r.XonChar = d.XonChar;
-    r.XoffChar = d.XoffChar;
-    r.ErrorChar = d.ErrorChar;
-    r.EofChar = d.EofChar;
-    r.EvtChar = d.EvtChar;
+#define ORVANTA_FROM_DCB(type, name, bits) r.name = static_cast<type>(d.name);
+    ORVANTA_DCB_FIELDS(ORVANTA_FROM_DCB)
+#undef ORVANTA_FROM_DCB
     return r;
+}
+
+// A flag field keeps only the bits it has; a whole field is taken as it is.
+template <typename T>
+T Masked(T value, unsigned bits) {
+    return bits ? static_cast<T>(value & bits) : value;
 }
 
 DCB ToWin32(const platform::DcbRecord& r) {
     DCB d = {};
+#define ORVANTA_TO_DCB(type, name, bits) d.name = Masked(r.name, bits);
+    ORVANTA_DCB_FIELDS(ORVANTA_TO_DCB)
+#undef ORVANTA_TO_DCB
     d.DCBlength = sizeof d;
-    d.BaudRate = r.BaudRate;
-    d.fBinary = r.fBinary & 1;
-    d.fParity = r.fParity & 1;
-    d.fOutxCtsFlow = r.fOutxCtsFlow & 1;
-    d.fOutxDsrFlow = r.fOutxDsrFlow & 1;
-    d.fDtrControl = r.fDtrControl & 3;
-    d.fDsrSensitivity = r.fDsrSensitivity & 1;
-    d.fTXContinueOnXoff = r.fTXContinueOnXoff & 1;
-    d.fOutX = r.fOutX & 1;
-    d.fInX = r.fInX & 1;
-    d.fErrorChar = r.fErrorChar & 1;
-    d.fNull = r.fNull & 1;
-    d.fRtsControl = r.fRtsControl & 3;
-    d.fAbortOnError = r.fAbortOnError & 1;
-    d.XonLim = r.XonLim;
-    d.XoffLim = r.XoffLim;
-    d.ByteSize = r.ByteSize;
-    d.Parity = r.Parity;
-    d.StopBits = r.StopBits;
-    d.XonChar = r.XonChar;
-    d.XoffChar = r.XoffChar;
-    d.ErrorChar = r.ErrorChar;
-    d.EofChar = r.EofChar;
-    d.EvtChar = r.EvtChar;
     return d;
 }
 
