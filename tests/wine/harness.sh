@@ -447,7 +447,7 @@ _wh_pair_pids() {
     local a=$1 dir=$2 p
     for p in /proc/[0-9]*; do
         p=${p#/proc/}
-        tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null | grep -qF "link=$dir/pty$a " || continue
+        tr '\0' ' ' 2>/dev/null <"/proc/$p/cmdline" | grep -qF "link=$dir/pty$a " || continue
         _wh_alive "$p" && echo "$p"
     done
 }
