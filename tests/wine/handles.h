@@ -14,9 +14,13 @@
 
 namespace orvanta::testing {
 
-inline ULONG HandleCount() {
-    DWORD simple = 0;
-    if (GetProcessHandleCount(GetCurrentProcess(), &simple) && simple) return simple;
+struct HandleEntry {
+    USHORT value;
+    BYTE type;
+};
+
+// This process's entries of the system handle table.
+inline std::vector<HandleEntry> OwnHandles() {
     struct Entry {  // SYSTEM_HANDLE_TABLE_ENTRY_INFO
         ULONG pid;
         BYTE type, flags;
@@ -27,21 +31,73 @@ inline ULONG HandleCount() {
     using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
     static const auto query = reinterpret_cast<Query>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-    if (!query) return 0;
+    std::vector<HandleEntry> own;
+    if (!query) return own;
     std::vector<BYTE> buffer(1 << 20);
     ULONG needed = 0;
     for (int i = 0; i < 8; ++i) {
         const LONG status = query(16 /* SystemHandleInformation */, buffer.data(),
                                   static_cast<ULONG>(buffer.size()), &needed);
         if (status == 0) break;
-        if (status != static_cast<LONG>(0xC0000004)) return 0;  // not STATUS_INFO_LENGTH_MISMATCH
+        if (status != static_cast<LONG>(0xC0000004)) return own;  // not STATUS_INFO_LENGTH_MISMATCH
         buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
     }
     const ULONG count = *reinterpret_cast<ULONG*>(buffer.data());
     const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG_PTR));
-    ULONG mine = 0;
-    for (ULONG i = 0; i < count; ++i) mine += entries[i].pid == GetCurrentProcessId();
-    return mine;
+    for (ULONG i = 0; i < count; ++i)
+        if (entries[i].pid == GetCurrentProcessId()) own.push_back({entries[i].value, entries[i].type});
+    return own;
+}
+
+inline ULONG HandleCount() {
+    DWORD simple = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &simple) && simple) return simple;
+    return static_cast<ULONG>(OwnHandles().size());
+}
+
+struct NewHandle {
+    USHORT value;
+    std::string kind, name;  // kind is empty for objects Wine gives no type name
+};
+
+// The handles held now that `before` did not hold, with their kinds and
+// names: a leak named by what it is.
+inline std::vector<NewHandle> NewHandles(const std::vector<HandleEntry>& before) {
+    using Query = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+    static const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject")));
+    const auto text = [](HANDLE h, ULONG kind) {  // both answers start with a UNICODE_STRING
+        alignas(8) BYTE info[1024] = {};
+        struct Counted {
+            USHORT length, maximum;
+            PWSTR buffer;
+        };
+        std::string out;
+        if (!query || query(h, kind, info, sizeof info, nullptr) != 0) return out;
+        const auto* name = reinterpret_cast<const Counted*>(info);
+        for (USHORT i = 0; name->buffer && i < name->length / 2; ++i)
+            out += name->buffer[i] < 128 ? static_cast<char>(name->buffer[i]) : '?';
+        return out;
+    };
+    std::vector<NewHandle> found;
+    for (const HandleEntry& now : OwnHandles()) {
+        if (std::any_of(before.begin(), before.end(), [&](const HandleEntry& b) { return b.value == now.value; }))
+            continue;
+        const HANDLE h = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(now.value));
+        found.push_back({now.value, text(h, 2 /* ObjectTypeInformation */), text(h, 1 /* ObjectNameInformation */)});
+    }
+    return found;
+}
+
+inline std::string Describe(const std::vector<NewHandle>& handles) {
+    std::string out;
+    for (const NewHandle& h : handles) {
+        char head[24];
+        std::snprintf(head, sizeof head, "%s%#x ", out.empty() ? "" : ", ", h.value);
+        out += head + (h.kind.empty() ? std::string("(no type name)") : h.kind);
+        if (!h.name.empty()) out += " " + h.name;
+    }
+    return out;
 }
 
 // Where each thread of this process began: "id@module+offset". A thread

@@ -298,6 +298,7 @@ TEST_F(Scan, ATaskHeldByAHungWindowIsEndedWithinItsBoundAndTheNextOneWorks) {
     ctrl->SetonlyWorkwithCurrentWindow(true);
     ctrl->SetscanWindowHandle(static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(hung.load())));
     const int threads_before = ThreadCount();
+    const std::vector<HandleEntry> table = OwnHandles();
     ASSERT_NE(ctrl->ActivateScanTask(), 0);
     ASSERT_EQ(Answers(1), "\x06");
     ASSERT_TRUE(scanner->Send("H1\x03"));
@@ -307,6 +308,10 @@ TEST_F(Scan, ATaskHeldByAHungWindowIsEndedWithinItsBoundAndTheNextOneWorks) {
     EXPECT_LT(elapsed.ms(), 8000u);
     EXPECT_GE(elapsed.ms(), 4000u);  // it was given its few seconds first
     EXPECT_EQ(ThreadCount(), threads_before);
+    // What the task held is freed; only Wine's message queue of the ended
+    // thread stays, since the thread's own teardown never ran.
+    const std::vector<NewHandle> left = NewHandles(table);
+    EXPECT_TRUE(left.empty() || (left.size() == 1 && left[0].kind.empty())) << Describe(left);
     release.Set();
     owner.join();
     // Nothing it held is left held: the next task reads, answers and writes.
