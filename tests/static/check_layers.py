@@ -12,7 +12,7 @@ import sys
 LEVEL = {"platform": 0, "core": 1, "device": 2, "scanner": 3,
          "control": 4, "ui": 4, "resources": 4}
 # Headers generated from control/ and resources/ are included by bare name.
-BARE = {"orvanta.h": 4, "orvanta_i.c": 4, "resource.h": 4, "version.h": 4}
+BARE = {"orvanta.h": 4, "resource.h": 4, "version.h": 4}
 MAX_LINES = 520
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 SOURCES = (".h", ".cpp", ".rc", ".c")

@@ -1318,10 +1318,8 @@ void Host::Run() {
 
     // Everything the control made is gone once it is released, unloads of
     // the module included.
-    // One exception: a scan task ended by the last resort (stuck in
-    // SendMessage to the hung window) never ran Wine's own thread teardown,
-    // which closes the thread's message queue, a handle Wine gives no type
-    // name. Windows keeps no such handle in the process.
+    // One exception: Wine's queue of a scan task ended by the last resort
+    // (stuck in SendMessage to the hung window).
     ULONG allowed = handles_before;
     ULONG handles_after = 0;
     int threads_after = 0;
@@ -1330,9 +1328,11 @@ void Host::Run() {
         Pump();
         handles_after = HandleCount();
         threads_after = ThreadCount();
-        left = NewHandles(table_before);
-        const auto queues = std::count_if(left.begin(), left.end(), [](const NewHandle& h) { return h.kind.empty(); });
-        allowed = handles_before + static_cast<ULONG>(std::min(static_cast<long>(queues), hung_targets));
+        if (handles_after > handles_before) {  // only then is it worth naming them
+            left = NewHandles(table_before);
+            const auto queues = std::count_if(left.begin(), left.end(), QueueOfAnEndedThread);
+            allowed = handles_before + static_cast<ULONG>(std::min(static_cast<long>(queues), hung_targets));
+        }
         if ((handles_after <= allowed && threads_after <= threads_before) || e.ms() > 5000) break;
     }
     g_in_call = false;
