@@ -17,6 +17,7 @@ packages=(
     xvfb xauth x11-utils socat python3
     clang libclang-rt-14-dev cppcheck valgrind
     mono-mcs
+    wixl osslsigncode
 )
 # Only the 32-bit Wine; without it the 64-bit builds still run their tests.
 optional=(wine32:i386)

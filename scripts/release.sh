@@ -1,14 +1,32 @@
 #!/usr/bin/env bash
-# Builds the release package build/release/orvanta-<version>.zip: both builds
-# of ORVANTA.OCX in their own folders (x86, x64) with their side-by-side
-# manifests and register/unregister scripts (machine-wide and per user), the
-# samples, the reference and the install guide; then lists its contents.
+# Builds the release: build/release/orvanta-<version>.zip with both builds of
+# ORVANTA.OCX in their own folders (x86, x64), stripped, with their
+# side-by-side manifests and register/unregister scripts (machine-wide and
+# per user), a Windows Installer package per build (per machine; it registers
+# the control through its own registry table, made from what the module's
+# registration writes), the samples (CRLF where a Windows IDE opens them),
+# the reference and the install guide, and SHA256SUMS of every file in it.
+# Beside it: orvanta-<version>-symbols.zip (the debug symbols of both builds,
+# which the shipped files name by .gnu_debuglink) and SHA256SUMS of both zips.
+#
+# Signing: unsigned unless a code-signing certificate is given, then both
+# OCX builds and both packages are signed with osslsigncode and verified:
+#   ORVANTA_SIGN_CERT   certificate (PEM, with its chain) or a .pfx/.p12 file
+#   ORVANTA_SIGN_KEY    its private key (PEM; not for .pfx/.p12)
+#   ORVANTA_SIGN_PASS_FILE  a file holding the key's or the .pfx's password
+#   ORVANTA_SIGN_CA     CA certificates to verify against
+#                       (default /etc/ssl/certs/ca-certificates.crt)
+#   ORVANTA_TIMESTAMP_URL   an RFC 3161 time-stamp server (optional)
+#   ORVANTA_TIMESTAMP_CA    CA certificates of the time-stamp server (for the check)
+# The registry rows of the packages are recorded by running the module's own
+# registration under Wine, in a prefix of its own (build/wine/release-win64).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 build=${ORVANTA_BUILD:-$root/build}
 
-if ! command -v i686-w64-mingw32-g++ >/dev/null || ! command -v x86_64-w64-mingw32-g++ >/dev/null; then
+if ! command -v i686-w64-mingw32-g++ >/dev/null || ! command -v x86_64-w64-mingw32-g++ >/dev/null ||
+   ! command -v wixl >/dev/null || ! command -v osslsigncode >/dev/null; then
     bash scripts/bootstrap.sh
 fi
 
@@ -21,12 +39,43 @@ name="orvanta-$version"
 for arch in i686 x86_64; do
     cmake -S . -B "$build/$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
         -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$build/$arch" -j 2 --target ORVANTA >/dev/null
+    cmake --build "$build/$arch" -j 2 --target ORVANTA orvanta_regdump >/dev/null
 done
 
 stage="$build/release/$name"
-rm -rf "$stage" "$build/release/$name.zip"
-mkdir -p "$stage"
+symbols="$build/release/$name-symbols"
+work="$build/release/work"
+rm -rf "$stage" "$symbols" "$work" "$build/release/$name.zip" "$build/release/$name-symbols.zip"
+mkdir -p "$stage" "$symbols" "$work"
+
+signing=0
+if [ -n "${ORVANTA_SIGN_CERT:-}" ]; then
+    signing=1
+    command -v osslsigncode >/dev/null || { echo "release: osslsigncode is missing (scripts/bootstrap.sh installs it)" >&2; exit 1; }
+    sign_args=(-h sha256 -n "Orvanta Control" -i "https://orvanta.invalid/")
+    case "$ORVANTA_SIGN_CERT" in
+        *.pfx|*.p12) sign_args+=(-pkcs12 "$ORVANTA_SIGN_CERT") ;;
+        *) sign_args+=(-certs "$ORVANTA_SIGN_CERT" -key "${ORVANTA_SIGN_KEY:?ORVANTA_SIGN_KEY must name the key of the certificate}") ;;
+    esac
+    [ -z "${ORVANTA_SIGN_PASS_FILE:-}" ] || sign_args+=(-readpass "$ORVANTA_SIGN_PASS_FILE")
+    [ -z "${ORVANTA_TIMESTAMP_URL:-}" ] || sign_args+=(-ts "$ORVANTA_TIMESTAMP_URL")
+    verify_args=(-CAfile "${ORVANTA_SIGN_CA:-/etc/ssl/certs/ca-certificates.crt}")
+    [ -z "${ORVANTA_TIMESTAMP_CA:-}" ] || verify_args+=(-TSA-CAfile "$ORVANTA_TIMESTAMP_CA")
+fi
+
+# Signs FILE in place and checks the signature; says what it did.
+sign() {
+    local file=$1 out
+    [ "$signing" -eq 1 ] || return 0
+    out="$file.signed"
+    rm -f "$out"
+    osslsigncode sign "${sign_args[@]}" -in "$file" -out "$out" >"$work/sign.log" 2>&1 ||
+        { cat "$work/sign.log" >&2; echo "release: signing $file failed" >&2; exit 1; }
+    mv "$out" "$file"
+    osslsigncode verify "${verify_args[@]}" -in "$file" >"$work/verify.log" 2>&1 ||
+        { cat "$work/verify.log" >&2; echo "release: the signature of $file does not verify" >&2; exit 1; }
+    echo "release: signed and verified ${file#"$build/release/"}"
+}
 
 # A .cmd file with Windows line ends.
 cmd() { sed 's/$/\r/' >"$1"; }
@@ -52,31 +101,53 @@ if exist "%SystemRoot%\Sysnative\regsvr32.exe" set REGSVR=%SystemRoot%\Sysnative
         "$bits" "$pick" | cmd "$d/unregister-user.cmd"
 }
 
+# The shipped OCX is stripped; its debug symbols go beside the release, and
+# the OCX names them (.gnu_debuglink) for a debugger reading a crash dump.
 for pair in "x86 i686 32" "x64 x86_64 64"; do
     read -r folder arch bits <<<"$pair"
-    mkdir -p "$stage/$folder"
-    cp "$build/$arch/ORVANTA.OCX" "$build/$arch/ORVANTA.manifest" "$stage/$folder/"
+    mkdir -p "$stage/$folder" "$symbols/$folder"
+    ocx="$stage/$folder/ORVANTA.OCX"
+    "$arch-w64-mingw32-objcopy" --only-keep-debug "$build/$arch/ORVANTA.OCX" "$symbols/$folder/ORVANTA.OCX.debug"
+    "$arch-w64-mingw32-strip" --strip-all -o "$ocx" "$build/$arch/ORVANTA.OCX"
+    (cd "$symbols/$folder" && "$arch-w64-mingw32-objcopy" --add-gnu-debuglink=ORVANTA.OCX.debug "$ocx")
+    sign "$ocx"
+    cp "$build/$arch/ORVANTA.manifest" "$stage/$folder/"
     write_scripts "$stage/$folder" "$bits"
 done
+
+# The installer packages, from what the shipped module's registration writes.
+bash scripts/msi/build.sh "$stage" "$work" "$name"
+for folder in x86 x64; do
+    sign "$stage/$name-$folder.msi"
+done
+[ "$signing" -eq 1 ] || echo "release: unsigned (no code-signing certificate given: set ORVANTA_SIGN_CERT to sign)"
+
+# Samples: the files a Windows IDE or editor opens get CRLF line ends.
 cp -r samples "$stage/samples"
+find "$stage/samples" -type f \( -name '*.frm' -o -name '*.vbp' -o -name '*.bas' -o -name '*.cls' \
+    -o -name '*.pas' -o -name '*.dpr' -o -name '*.dfm' -o -name '*.cs' -o -name '*.vbs' -o -name '*.js' \
+    -o -name '*.hta' -o -name '*.md' \) -exec env LC_ALL=C sed -i 's/\r*$/\r/' {} +
 mkdir -p "$stage/docs"
 cp docs/reference.md "$stage/docs/"
 cp docs/install.md "$stage/INSTALL.md"
 (cd "$stage" && find . -type f -printf '%P\n' | sort | xargs sha256sum >"$build/release/SHA256SUMS" &&
     mv "$build/release/SHA256SUMS" SHA256SUMS)
 
-python3 - "$build/release" "$name" <<'PY'
+python3 - "$build/release" "$name" "$name-symbols" <<'PY'
 import os, sys, zipfile
-base, name = sys.argv[1], sys.argv[2]
-path = os.path.join(base, name + ".zip")
-with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
-    for folder, dirs, files in os.walk(os.path.join(base, name)):
-        dirs.sort()
-        for f in sorted(files):
-            full = os.path.join(folder, f)
-            z.write(full, os.path.relpath(full, base))
-with zipfile.ZipFile(path) as z:
-    for info in z.infolist():
-        print("%9d  %s" % (info.file_size, info.filename))
-print("release: %s (%d files, %d bytes)" % (path, len(z.infolist()), os.path.getsize(path)))
+base = sys.argv[1]
+for name in sys.argv[2:]:
+    path = os.path.join(base, name + ".zip")
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for folder, dirs, files in os.walk(os.path.join(base, name)):
+            dirs.sort()
+            for f in sorted(files):
+                full = os.path.join(folder, f)
+                z.write(full, os.path.relpath(full, base))
+    with zipfile.ZipFile(path) as z:
+        for info in z.infolist():
+            print("%9d  %s" % (info.file_size, info.filename))
+    print("release: %s (%d files, %d bytes)" % (path, len(z.infolist()), os.path.getsize(path)))
 PY
+(cd "$build/release" && sha256sum "$name.zip" "$name-symbols.zip" >SHA256SUMS)
+echo "release: $build/release/SHA256SUMS"

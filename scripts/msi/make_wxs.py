@@ -14,6 +14,7 @@ usage: make_wxs.py DUMP ARCH OCX OUT.wxs [--version a.b.c]
   platform key is renamed); the script says so on a line.
 """
 import argparse
+import os
 import re
 import sys
 import uuid
@@ -37,10 +38,10 @@ def read_dump(path, arch):
     retargeted = False
     with open(path, encoding="utf-8") as f:
         for line in f.read().splitlines():
-            key, name, data = line.split("\t")
-            if key == "version":
-                version = name
+            if line.startswith("version\t"):
+                version = line.split("\t")[1]
                 continue
+            key, name, data = line.split("\t")
             parts = key.split("\\")
             if parts[0].lower() == "typelib" and len(parts) == 5 and parts[4] == other:
                 parts[4], retargeted = own, True
@@ -106,7 +107,7 @@ def main():
       <Directory Id="{folder}">
         <Directory Id="INSTALLDIR" Name="Orvanta">
         <Component Id="Control" Guid="{COMPONENT[a.arch]}"{win64}>
-          <File Id="{FILE_ID}" Name="ORVANTA.OCX" Source={quoteattr(a.ocx)} KeyPath="yes"/>
+          <File Id="{FILE_ID}" Name="ORVANTA.OCX" Source={quoteattr(os.path.relpath(a.ocx, os.path.dirname(os.path.abspath(a.out))))} KeyPath="yes"/>
 {values}
         </Component>
         <Component Id="TypeLibShared" Guid="{SHARED_COMPONENT}">
