@@ -11,6 +11,8 @@ build=${ORVANTA_BUILD:-$root/build}
 source "$root/tests/wine/harness.sh"
 # shellcheck source=tests/wine/user_hosts.sh
 source "$root/tests/wine/user_hosts.sh"
+# shellcheck source=tests/wine/msi.sh
+source "$root/tests/wine/msi.sh"
 wh_trap_install
 
 passed=0
@@ -142,6 +144,8 @@ run_arch() {
         echo "counts $passed $failed" >"$w/counts")
     read -r _ passed failed <"$w/counts"
     user_hosts "$arch" "$dir" "$ocx" "$work"
+    # Both packages install into a 64-bit Windows.
+    [ "$arch" != win64 ] || msi_round_trip
     wh_prefix_down
 }
 
