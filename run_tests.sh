@@ -47,16 +47,23 @@ pe_passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$build/pe-tests.l
 pe_failed=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*listed below.*/\1/p' "$build/pe-tests.log")
 [ "$pe_rc" -eq 0 ] || [ "${pe_failed:-0}" -gt 0 ] || pe_failed=1
 
+echo "== the release: signed with a throwaway certificate, stripped, summed"
+rel_rc=0
+ORVANTA_BUILD="$build" bash tests/release.sh 2>&1 | tee "$build/release-test.log" || rel_rc=$?
+rel_passed=$(sed -n 's/^release: \([0-9]*\) passed, \([0-9]*\) failed$/\1/p' "$build/release-test.log")
+rel_failed=$(sed -n 's/^release: \([0-9]*\) passed, \([0-9]*\) failed$/\2/p' "$build/release-test.log")
+
 wine_rc=0
 ORVANTA_BUILD="$build" xvfb-run -a -s "-screen 0 1280x1024x24" bash tests/wine/run.sh |
     tee "$build/wine-run.log" || wine_rc=$?
 wine_passed=$(sed -n 's/^wine: \([0-9]*\) passed, \([0-9]*\) failed$/\1/p' "$build/wine-run.log")
 wine_failed=$(sed -n 's/^wine: \([0-9]*\) passed, \([0-9]*\) failed$/\2/p' "$build/wine-run.log")
 
-total_passed=$(( ${unit_passed:-0} + ${hard_passed:-0} + ${pe_passed:-0} + ${wine_passed:-0} ))
-total_failed=$(( ${unit_failed:-1} + ${hard_failed:-1} + ${pe_failed:-0} + ${wine_failed:-1} ))
-[ "$unit_rc" -eq 0 ] && [ "$hard_rc" -eq 0 ] && [ "$wine_rc" -eq 0 ] || [ "$total_failed" -gt 0 ] || total_failed=1
-# An architecture this machine cannot run is neither passed nor failed: say so.
-grep '^wine: win[0-9]* not run: ' "$build/wine-run.log" | sort -u || true
+total_passed=$(( ${unit_passed:-0} + ${hard_passed:-0} + ${pe_passed:-0} + ${rel_passed:-0} + ${wine_passed:-0} ))
+total_failed=$(( ${unit_failed:-1} + ${hard_failed:-1} + ${pe_failed:-0} + ${rel_failed:-1} + ${wine_failed:-1} ))
+[ "$unit_rc" -eq 0 ] && [ "$hard_rc" -eq 0 ] && [ "$rel_rc" -eq 0 ] && [ "$wine_rc" -eq 0 ] || [ "$total_failed" -gt 0 ] || total_failed=1
+# What this machine cannot run is neither passed nor failed: say so.
+grep '^wine: .* not run: ' "$build/wine-run.log" | sort -u || true
+grep '^msi: .* not run: ' "$build/release-test.log" | sort -u || true
 echo "tests: $total_passed passed, $total_failed failed"
 [ "$total_failed" -eq 0 ]
