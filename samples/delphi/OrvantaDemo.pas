@@ -2,7 +2,9 @@
   Import the type library once: Component > Import Component > Import a Type
   Library > "orvanta ActiveX-Steuerelement-Modul" (ORVANTALib). Delphi writes
   ORVANTALib_TLB.pas with the wrapper TOrvanta (a TOleControl) and installs it
-  on the palette. Drop it on a form, or create it in code as below.
+  on the palette. Drop it on a form, or create it in code as below (the form
+  then opens even before the import). The project is OrvantaDemoApp.dpr; the
+  form OrvantaDemo.dfm wires the buttons to the handlers below.
   A 32-bit application needs the 32-bit OCX registered, a 64-bit one the
   64-bit OCX. }
 unit OrvantaDemo;
@@ -61,7 +63,7 @@ begin
   FOrvanta.SetCOMSettings('');               // defaultComSettings, suffix 3
   FOrvanta.withACKN := True;                 // 0x06 per code, 0x0F on "ERROR"
   FOrvanta.onlyWorkwithCurrentWindow := True;
-  FOrvanta.scanWindowHandle := edCode.Handle; // codes as WM_CHAR into the edit
+  FOrvanta.scanWindowHandle := Integer(edCode.Handle); // codes as WM_CHAR into the edit
   FOrvanta.ActivateScanTask;                 // returns at once
 end;
 

@@ -18,7 +18,7 @@ Public Sub PrintLabelLate(ByVal article As String, ByVal qty As Long)
     Set o = CreateObject("ORVANTA.OrvantaCtrl.1")
     If Not o.OpenDevice(PRINTER_PORT) Then Exit Sub   ' the control showed why
     o.SetCOMSettings "baud=9600 parity=N data=8 stop=1"
-    o.chartooem = 1                    ' the printer expects DOS characters (GrÃ¶ÃŸe -> 0x84...)
+    o.chartooem = 1                    ' the printer expects DOS characters (code page 850: ä -> 0x84, ö -> 0x94)
     o.SendEscCommand "@", ""           ' ESC @: reset
     o.SendEscCommand "E", ""           ' ESC E: bold
     o.Writeln "Artikel " & article

@@ -43,7 +43,7 @@ Check "far end line 1", far.ScanCodeFromCOM(), "Lieferschein 4711" & vbCr
 Check "SendEscCommand", ctl.SendEscCommand("E", "13 10"), 4
 Check "far end line 2", far.ScanCodeFromCOM(), Chr(27) & "E" & vbCr
 ' Binary bytes go one by one with SendByte (low 8 bits of the number).
-ctl.SendByte 228 : ctl.SendByte 13 : ctl.SendByte 10             ' "Ã¤" CR LF
+ctl.SendByte 228 : ctl.SendByte 13 : ctl.SendByte 10             ' "ä" CR LF
 Check "far end line 3", far.ScanCodeFromCOM(), Chr(228) & vbCr
 
 ' --- a scan: the far end is now the scanner. It sends codes ending in the
