@@ -3,7 +3,8 @@
 # its real-host checks (the OCX unregistered again): registration for the
 # current user by regsvr32 /n /i:user and its removal, each checked by the
 # test host; then the VBScript and JScript samples against the control
-# registered machine-wide, each on a fresh cable. Uses run.sh's check_step
+# registered machine-wide, and the reference's examples, each on a fresh
+# cable. Uses run.sh's check_step
 # and count_gtest, and its root and build.
 # shellcheck disable=SC2154
 #   user_hosts ARCH DIR OCX WORK
@@ -34,6 +35,13 @@ user_hosts() {
     wh_com_pair_restart 5 >/dev/null
     check_step "sample JScript scan_session.js ($arch)" "$w/sample-js.log" "ALL OK" \
         cscript.exe //nologo "$(wh_winpath "$root/samples/jscript/scan_session.js")" COM5 COM6
+    # The reference's examples, each as a script runs it (tests/docs/examples_vbs.py).
+    python3 "$root/tests/docs/examples_vbs.py" "$root/docs/reference.md" "$(wh_winpath "$root/demo/label.prn")" \
+        >"$w/examples.vbs"
+    wh_com_pair_restart 5 >/dev/null
+    check_step "the reference's examples ($arch)" "$w/examples.log" "ALL OK" \
+        cscript.exe //nologo "$(wh_winpath "$w/examples.vbs")"
+    grep ' not run ' "$w/examples.log" | sed "s/^/  /" || true
     check_step "regsvr32 /u after the samples ($arch)" "$w/samples-unreg.log" "" regsvr32 /s /u "$ocx"
     popd >/dev/null || return
 }
