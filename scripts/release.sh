@@ -110,6 +110,12 @@ for pair in "x86 i686 32" "x64 x86_64 64"; do
     "$arch-w64-mingw32-objcopy" --only-keep-debug "$build/$arch/ORVANTA.OCX" "$symbols/$folder/ORVANTA.OCX.debug"
     "$arch-w64-mingw32-strip" --strip-all -o "$ocx" "$build/$arch/ORVANTA.OCX"
     (cd "$symbols/$folder" && "$arch-w64-mingw32-objcopy" --add-gnu-debuglink=ORVANTA.OCX.debug "$ocx")
+    if "$arch-w64-mingw32-objdump" -h "$ocx" | grep -q '\.debug_' ||
+       ! "$arch-w64-mingw32-objdump" -h "$symbols/$folder/ORVANTA.OCX.debug" | grep -q '\.debug_info'; then
+        echo "release: $folder/ORVANTA.OCX is not stripped, or its symbols file holds no symbols" >&2
+        exit 1
+    fi
+    echo "release: $folder/ORVANTA.OCX stripped ($(stat -c %s "$ocx") bytes), symbols in ${symbols##*/}/$folder/ORVANTA.OCX.debug"
     sign "$ocx"
     cp "$build/$arch/ORVANTA.manifest" "$stage/$folder/"
     write_scripts "$stage/$folder" "$bits"
