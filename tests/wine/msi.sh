@@ -10,8 +10,18 @@ msi_none_left() {  # WHAT FILE: passes when FILE is empty
     else echo "[  FAILED  ] $1:" >&2; sed 's/^/    /' "$2" >&2; failed=$((failed + 1)); fi
 }
 
+msi_present() {  # DUMP PROGRAMFILES: the folder and each key of the registration that exist, in both views
+    local k v
+    [ ! -e "$WINEPREFIX/drive_c/$2/Orvanta" ] || echo "C:\\$2\\Orvanta"
+    for k in $(cut -f1 "$1" | sed -n 's/^\(\(CLSID\|Interface\|Typelib\)\\[^\\]*\|[^\\]*\).*/\1/Ip' | sort -u); do
+        for v in 32 64; do
+            [ "$k" = version ] || ! wh_wine reg query "HKCR\\$k" /reg:$v >/dev/null 2>&1 || echo "HKCR\\$k (/reg:$v)"
+        done
+    done | sort
+}
+
 msi_round_trip() {
-    local stage pkg folder pf smoke w="$build/wine/win64-msi" work="$build/release/work" dump step k v left
+    local stage pkg folder pf smoke w="$build/wine/win64-msi" work="$build/release/work" dump step k v
     stage=$(ls -d "$build"/release/orvanta-*[0-9] 2>/dev/null | tail -n 1)
     [ -n "$stage" ] && [ -f "$work/regdump-x64.txt" ] ||
         { echo "wine: installer packages not run: no release (scripts/release.sh makes it)"; return; }
@@ -24,6 +34,9 @@ msi_round_trip() {
         [ -f "$dump" ] || dump="$work/regdump-x64.txt"
         python3 "$root/scripts/msi/make_wxs.py" "$dump" "$folder" "$stage/$folder/ORVANTA.OCX" "$w/older-$folder.wxs" \
             --version 1.0.0 >/dev/null && wixl -a "$folder" -o "$w/older-$folder.msi" "$w/older-$folder.wxs"
+        # What is there before (another registration's leftovers) is not the package's.
+        msi_present "$dump" "$pf" >"$w/before-$folder.txt"
+        [ ! -s "$w/before-$folder.txt" ] || sed 's/^/wine: left before the packages by an earlier registration: /' "$w/before-$folder.txt"
         check_step "msiexec /i an older $folder package" "$w/i-old-$folder.log" "" \
             msiexec /i "$(wh_winpath "$w/older-$folder.msi")" /qn
         for step in installed upgraded; do
@@ -46,14 +59,7 @@ msi_round_trip() {
             fi
         done
         check_step "msiexec /x removes the $folder package" "$w/x-$folder.log" "" msiexec /x "$(wh_winpath "$pkg")" /qn
-        left="$w/left-$folder.txt"
-        [ ! -e "$WINEPREFIX/drive_c/$pf/Orvanta" ] && : >"$left" || echo "C:\\$pf\\Orvanta" >"$left"
-        # Every key the module's registration writes, in both views.
-        for k in $(cut -f1 "$dump" | sed -n 's/^\(\(CLSID\|Interface\|Typelib\)\\[^\\]*\|[^\\]*\).*/\1/Ip' | sort -u); do
-            for v in 32 64; do
-                [ "$k" = version ] || ! wh_wine reg query "HKCR\\$k" /reg:$v >/dev/null 2>&1 || echo "HKCR\\$k (/reg:$v)" >>"$left"
-            done
-        done
-        msi_none_left "nothing of the $folder package is left" "$left"
+        msi_present "$dump" "$pf" | comm -13 "$w/before-$folder.txt" - >"$w/left-$folder.txt"
+        msi_none_left "nothing of the $folder package is left" "$w/left-$folder.txt"
     done
 }
