@@ -30,8 +30,14 @@ public:
 class NoInput : public platform::Input {
 public:
     platform::WindowId GetFocus() override { return 0; }
-    bool SendChar(platform::WindowId, std::uint32_t, std::intptr_t) override { return false; }
-    void TypeChar(unsigned char) override {}
+    platform::CharSent SendChar(platform::WindowId, std::uint32_t, std::intptr_t, std::uint32_t) override {
+        return platform::CharSent::Gone;
+    }
+    std::uint32_t TypeChar(unsigned char) override { return 0; }
+    platform::WindowId KeyboardTarget() override { return 0; }
+    bool AwaitInputTaken(platform::WindowId, std::uint32_t, std::uint32_t, platform::StopSignal*) override {
+        return false;
+    }
 };
 
 struct Win32Host {

@@ -102,15 +102,23 @@ public:
 class FakeInput : public platform::Input {
 public:
     platform::WindowId GetFocus() override { return focus; }
-    bool SendChar(platform::WindowId window, std::uint32_t wparam, std::intptr_t lparam) override {
+    platform::CharSent SendChar(platform::WindowId window, std::uint32_t wparam, std::intptr_t lparam,
+                                std::uint32_t bound_ms) override {
         std::lock_guard<std::mutex> lock(mutex);
-        if (window_gone) return false;
+        if (window_gone) return platform::CharSent::Gone;
+        if (not_answering) return platform::CharSent::NotAnswered;
         chars.push_back({window, wparam, lparam});
-        return true;
+        last_bound_ms = bound_ms;
+        return platform::CharSent::Taken;
     }
-    void TypeChar(unsigned char c) override {
+    std::uint32_t TypeChar(unsigned char c) override {
         std::lock_guard<std::mutex> lock(mutex);
         typed.push_back(static_cast<char>(c));
+        return 3;
+    }
+    platform::WindowId KeyboardTarget() override { return focus; }
+    bool AwaitInputTaken(platform::WindowId, std::uint32_t, std::uint32_t, platform::StopSignal*) override {
+        return keys_taken;
     }
     std::string Typed() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -125,6 +133,9 @@ public:
 
     struct Char { platform::WindowId window; std::uint32_t wparam; std::intptr_t lparam; };
     std::atomic<bool> window_gone{false};
+    std::atomic<bool> not_answering{false};
+    std::atomic<bool> keys_taken{true};
+    std::uint32_t last_bound_ms = 0;
     platform::WindowId focus = 0;
     std::vector<Char> chars;
     std::string typed;
