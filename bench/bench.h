@@ -156,6 +156,7 @@ public:
         return inner_->WaitWrite(ms, w, s);
     }
     bool CancelWrite() override { return inner_->CancelWrite(); }
+    bool CancelRead() override { return inner_->CancelRead(); }
     void Close() override { inner_->Close(); }
     bool Flush() override { return inner_->Flush(); }
     bool ReadLineSettings(platform::LineSettings& s) override { return inner_->ReadLineSettings(s); }

@@ -58,7 +58,9 @@ void CDeviceChannel::Close() {
 }
 
 void CDeviceChannel::AbandonPaths() {
-    m_readGate.Abandon();
+    // A thread ended inside a read leaves its record outstanding: ended here,
+    // within a bound, or left to the driver with the device refusing reads.
+    if (m_readGate.Abandon() && h_Lpt1) h_Lpt1->CancelRead();
     // A thread ended inside a write leaves the record outstanding; without
     // this every later write would fail until the device is closed.
     if (!m_writeGate.Abandon() || !h_Lpt1) return;

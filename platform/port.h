@@ -67,6 +67,10 @@ public:
     // Blocks until `count` bytes have been read, the port fails, or `stop` is
     // set; returns the count read. A count of 0 reads nothing.
     virtual std::uint32_t Read(void* buffer, std::uint32_t count, StopSignal* stop) = 0;
+    // Cancels a read left outstanding by a reader that was ended inside it,
+    // as CancelWrite does for a write: false when the driver would not end it
+    // within the bound, and the device then takes no more reads.
+    virtual bool CancelRead() = 0;
 };
 
 class File {

@@ -4,6 +4,7 @@
 // chooses.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -80,6 +81,10 @@ struct PortState {
     void ClearCalls() {
         std::lock_guard<std::mutex> lock(mutex);
         calls.clear();
+    }
+    long Count(const std::string& call) {
+        std::lock_guard<std::mutex> lock(mutex);
+        return std::count(calls.begin(), calls.end(), call);
     }
     void Feed(const std::string& bytes) {
         std::lock_guard<std::mutex> lock(mutex);
@@ -213,6 +218,10 @@ public:
         state_->calls.push_back("cancel");
         if (!state_->cancel_ends) return false;
         state_->outstanding = false;
+        return true;
+    }
+    bool CancelRead() override {
+        state_->Log("cancel read");
         return true;
     }
     bool Flush() override {
