@@ -84,13 +84,18 @@ public:
 class Ports {
 public:
     virtual ~Ports() = default;
+    // Names a caller gave come as the control's 8-bit text and, when the
+    // caller wrote them in Unicode, as written (`wide`, UTF-16): the platform
+    // opens by `wide` when it is given, so no character is lost to the code
+    // page.
+    //
     // Opens a device for overlapped read and write, unshared; null on failure,
     // with the platform's error left as the thread's last error.
-    virtual std::unique_ptr<Device> OpenDevice(const char* name) = 0;
+    virtual std::unique_ptr<Device> OpenDevice(const char* name, const char16_t* wide = nullptr) = 0;
     // Creates (empties) a file for read and write, unshared; null on failure.
     virtual std::unique_ptr<File> CreateNewFile(const char* name) = 0;
     // Opens an existing file for reading, unshared; null on failure.
-    virtual std::unique_ptr<File> OpenFileForRead(const char* name) = 0;
+    virtual std::unique_ptr<File> OpenFileForRead(const char* name, const char16_t* wide = nullptr) = 0;
     // Converts in place from the ANSI to the OEM code page.
     virtual void ToOem(char* text) = 0;
     virtual void Sleep(std::uint32_t ms) = 0;

@@ -52,6 +52,15 @@ DWORD CancelAndAwait(HANDLE file, OVERLAPPED& ov, int rounds = 0, bool* ended = 
     return count;
 }
 
+// A caller's name as written when it came in Unicode, else the 8-bit text;
+// unshared, no security attributes.
+HANDLE OpenByName(const char* name, const char16_t* wide, DWORD access, DWORD disposition, DWORD flags) {
+    static_assert(sizeof(char16_t) == sizeof(wchar_t), "UTF-16 is the wide API's text");
+    if (wide && *wide)
+        return CreateFileW(reinterpret_cast<const wchar_t*>(wide), access, 0, nullptr, disposition, flags, nullptr);
+    return CreateFileA(name, access, 0, nullptr, disposition, flags, nullptr);
+}
+
 platform::DcbRecord FromWin32(const DCB& d) {
     platform::DcbRecord r;
 #define ORVANTA_FROM_DCB(type, name, bits) r.name = static_cast<type>(d.name);
@@ -405,9 +414,9 @@ int Win32File::Read(void* buffer, std::uint32_t length) {
 
 // ---------------------------------------------------------------------------
 
-std::unique_ptr<platform::Device> Win32Ports::OpenDevice(const char* name) {
-    const HANDLE raw = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                   FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_SYSTEM, nullptr);
+std::unique_ptr<platform::Device> Win32Ports::OpenDevice(const char* name, const char16_t* wide) {
+    const HANDLE raw = OpenByName(name, wide, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING,
+                                  FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_SYSTEM);
     // The caller traces the open's error: nothing may run between it and the return.
     if (raw == nullptr || raw == INVALID_HANDLE_VALUE) return nullptr;
     UniqueFile file(raw);
@@ -426,9 +435,8 @@ std::unique_ptr<platform::File> Win32Ports::CreateNewFile(const char* name) {
     return std::unique_ptr<platform::File>(new (std::nothrow) Win32File(std::move(file)));
 }
 
-std::unique_ptr<platform::File> Win32Ports::OpenFileForRead(const char* name) {
-    UniqueFile file(CreateFileA(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_SYSTEM, nullptr));
+std::unique_ptr<platform::File> Win32Ports::OpenFileForRead(const char* name, const char16_t* wide) {
+    UniqueFile file(OpenByName(name, wide, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_SYSTEM));
     if (!file) return nullptr;
     return std::unique_ptr<platform::File>(new (std::nothrow) Win32File(std::move(file)));
 }

@@ -102,9 +102,9 @@ private:
 
 class Win32Ports : public platform::Ports {
 public:
-    std::unique_ptr<platform::Device> OpenDevice(const char* name) override;
+    std::unique_ptr<platform::Device> OpenDevice(const char* name, const char16_t* wide = nullptr) override;
     std::unique_ptr<platform::File> CreateNewFile(const char* name) override;
-    std::unique_ptr<platform::File> OpenFileForRead(const char* name) override;
+    std::unique_ptr<platform::File> OpenFileForRead(const char* name, const char16_t* wide = nullptr) override;
     void ToOem(char* text) override;
     void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
 };

@@ -227,9 +227,9 @@ public:
 // Ports that open nothing; device tests use the scripted port instead.
 class NullPorts : public platform::Ports {
 public:
-    std::unique_ptr<platform::Device> OpenDevice(const char*) override { return nullptr; }
+    std::unique_ptr<platform::Device> OpenDevice(const char*, const char16_t*) override { return nullptr; }
     std::unique_ptr<platform::File> CreateNewFile(const char*) override { return nullptr; }
-    std::unique_ptr<platform::File> OpenFileForRead(const char*) override { return nullptr; }
+    std::unique_ptr<platform::File> OpenFileForRead(const char*, const char16_t*) override { return nullptr; }
     void ToOem(char*) override {}
     void Sleep(std::uint32_t) override {}
 };

@@ -311,7 +311,7 @@ public:
     FakePorts(std::shared_ptr<PortState> state, FakeUserInterface& ui)
         : state_(std::move(state)), ui_(ui) {}
 
-    std::unique_ptr<platform::Device> OpenDevice(const char* name) override {
+    std::unique_ptr<platform::Device> OpenDevice(const char* name, const char16_t*) override {
         state_->Log(std::string("open ") + name);
         bool missing;
         {
@@ -332,7 +332,7 @@ public:
         state_->open_files.insert(name);
         return std::make_unique<FakeFile>(state_, name);
     }
-    std::unique_ptr<platform::File> OpenFileForRead(const char* name) override {
+    std::unique_ptr<platform::File> OpenFileForRead(const char* name, const char16_t*) override {
         std::lock_guard<std::mutex> lock(state_->mutex);
         state_->calls.push_back(std::string("open file ") + name);
         if (!state_->files.count(name) || state_->locked_files.count(name) ||

@@ -293,7 +293,8 @@ public:
               release_.WaitFor(30000);  // no message loop meanwhile
               DestroyWindow(window_);
           }) {
-        PumpUntil([&] { return window_.load() != nullptr; });
+        // The process's first window connects to the display: slow on a busy machine.
+        PumpUntil([&] { return window_.load() != nullptr; }, 4 * kBound);
     }
     ~HungWindow() {
         release_.Set();
