@@ -94,6 +94,9 @@ bool Win32Input::AwaitInputTaken(platform::WindowId window, std::uint32_t messag
     // taken them. A thread with nothing queued answers at once.
     const DWORD start = GetTickCount();
     for (std::uint32_t round = 0; round < 2 * messages + 1; ++round) {
+        // A pause first: sent at once, the next message could still meet the
+        // pass that answered the last one, and count one pass twice.
+        if (round) ::Sleep(1);
         for (;;) {
             if (stop && stop->IsSet()) return false;
             const DWORD spent = GetTickCount() - start;

@@ -146,7 +146,9 @@ private:
 
 class FakeStopSignal : public platform::StopSignal {
 public:
+    explicit FakeStopSignal(std::atomic<int>* sets = nullptr) : sets_(sets) {}
     void Set() override {
+        if (sets_) ++*sets_;
         std::lock_guard<std::mutex> lock(mutex_);
         set_ = true;
         cv_.notify_all();
@@ -165,6 +167,7 @@ public:
     }
 
 private:
+    std::atomic<int>* sets_;
     mutable std::mutex mutex_;
     std::condition_variable cv_;
     bool set_ = false;
@@ -207,7 +210,7 @@ private:
 class FakeThreads : public platform::Threads {
 public:
     std::unique_ptr<platform::StopSignal> CreateStopSignal() override {
-        return std::make_unique<FakeStopSignal>();
+        return std::make_unique<FakeStopSignal>(&signals_set);
     }
     std::unique_ptr<platform::Worker> Start(std::function<void()> body) override {
         if (fail_start) return nullptr;
@@ -221,6 +224,7 @@ public:
 
     bool fail_start = false;
     int started = 0;
+    std::atomic<int> signals_set{0};  // Set calls on every signal made here
     std::vector<std::uint32_t> sleeps;
 };
 
