@@ -73,7 +73,7 @@ CodeDelivery CScanSession::DeliverCode(std::int32_t window, std::string code,
     return result;
 }
 
-std::int32_t CScanSession::TypeCodeAsKeys(std::string code, platform::StopSignal* stop) {
+std::int32_t CScanSession::TypeCodeAsKeys(const std::string& code, platform::StopSignal* stop) {
     return TypeCode(code, stop).count;
 }
 

@@ -71,7 +71,7 @@ public:
     CodeDelivery DeliverCode(std::int32_t window, std::string code, platform::StopSignal* stop);
     std::int32_t SendCodeToWindow(std::int32_t window, std::string code,
                                   platform::StopSignal* stop = nullptr);
-    std::int32_t TypeCodeAsKeys(std::string code, platform::StopSignal* stop = nullptr);
+    std::int32_t TypeCodeAsKeys(const std::string& code, platform::StopSignal* stop = nullptr);
 
 private:
     // The reading task's reference; else 0, with a task in its closing
