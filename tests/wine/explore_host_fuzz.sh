@@ -31,7 +31,9 @@ esac
 wh_prefix_up "$arch" "$build/wine/$arch-explore"
 wh_com_pair 5 6 >/dev/null
 out="$build/wine/explore-$arch"
-mkdir -p "$out"
+# The fuzzer's files and the protocol file land in the current directory.
+mkdir -p "$out/work"
+cd "$out/work"
 ocx=$(wh_winpath "$dir/ORVANTA.OCX")
 wh_run 120 "$out/regsvr32.log" regsvr32 /s "$ocx" >/dev/null
 
