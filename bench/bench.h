@@ -156,6 +156,7 @@ public:
         return inner_->WaitWrite(ms, w, s);
     }
     bool CancelWrite() override { return inner_->CancelWrite(); }
+    bool CancelRead() override { return inner_->CancelRead(); }
     void Close() override { inner_->Close(); }
     bool Flush() override { return inner_->Flush(); }
     bool ReadLineSettings(platform::LineSettings& s) override { return inner_->ReadLineSettings(s); }
@@ -176,13 +177,15 @@ private:
 
 class BenchPorts : public platform::Ports {
 public:
-    std::unique_ptr<platform::Device> OpenDevice(const char* name) override {
-        auto device = real_.OpenDevice(name);
+    std::unique_ptr<platform::Device> OpenDevice(const char* name, const char16_t* wide) override {
+        auto device = real_.OpenDevice(name, wide);
         if (device && count_waits) return std::make_unique<CountingDevice>(std::move(device), waits);
         return device;
     }
     std::unique_ptr<platform::File> CreateNewFile(const char* n) override { return real_.CreateNewFile(n); }
-    std::unique_ptr<platform::File> OpenFileForRead(const char* n) override { return real_.OpenFileForRead(n); }
+    std::unique_ptr<platform::File> OpenFileForRead(const char* n, const char16_t* w) override {
+        return real_.OpenFileForRead(n, w);
+    }
     void ToOem(char* text) override { real_.ToOem(text); }
     // The settling pause before an open is never inside a timed span and
     // would only stretch the run; the reader's yield after each byte is

@@ -115,11 +115,11 @@ void COrvantaCom::Dispatch(const platform::AutoMember& member, Action action, co
     case kDispidCloseDevice: c.CloseDevice(); break;
     case kDispidWriteln: r.number = c.Writeln(std::move(a.text[0])); break;
     case kDispidFormFeed: c.FormFeed(); break;
-    case kDispidOpenDevice: r.number = c.OpenDevice(a.text[0]); break;
+    case kDispidOpenDevice: r.number = c.OpenDevice(a.text[0], a.wide[0]); break;
     case kDispidFlush: r.number = c.Flush(); break;
     case kDispidSendByte: r.number = c.SendByte(s16(0)); break;
     case kDispidSendEscCommand: r.number = c.SendEscCommand(a.text[0], a.text[1]); break;
-    case kDispidSendFile: r.number = c.SendFile(a.text[0]); break;
+    case kDispidSendFile: r.number = c.SendFile(a.text[0], a.wide[0]); break;
     case kDispidSetSignalOnCOM: r.number = c.SetSignalOnCOM(s16(0)); break;
     case kDispidClearCOMError: r.number = c.ClearCOMError(); break;
     case kDispidSetCOMSettings: r.number = c.SetCOMSettings(a.text[0]); break;

@@ -70,7 +70,11 @@ public:
     }
 
     // Device connection: opening closes first, and closing stops the scan task first.
-    bool OpenDevice(const std::string& str_Name) { CloseDevice(); return m_channel.Open(str_Name); }
+    // `wide`: a name as the caller wrote it in Unicode, which files open by.
+    bool OpenDevice(const std::string& str_Name, const std::u16string& wide = {}) {
+        CloseDevice();
+        return m_channel.Open(str_Name, wide);
+    }
     void CloseDevice() { m_session.DeactivateScanTask(0); m_channel.Close(); }
     bool IsDeviceOpen() const { return m_channel.IsOpen(); }
 
@@ -89,7 +93,9 @@ public:
     std::int16_t SendEscCommand(const std::string& c_Command, const std::string& params) {
         return m_channel.SendEscCommand(c_Command, params);
     }
-    std::int32_t SendFile(const std::string& str_FileToSend) { return m_channel.SendFile(str_FileToSend); }
+    std::int32_t SendFile(const std::string& str_FileToSend, const std::u16string& wide = {}) {
+        return m_channel.SendFile(str_FileToSend, wide);
+    }
 
     // Line control and raw reads.
     bool SetCOMSettings(const std::string& str_Params) { return m_channel.SetCOMSettings(str_Params); }

@@ -26,7 +26,8 @@ public:
     CDeviceChannel& operator=(const CDeviceChannel&) = delete;
 
     // Device connection. The caller stops whatever uses the device first.
-    bool Open(const std::string& str_Name);
+    // `wide`: the name as the caller wrote it, when it came in Unicode.
+    bool Open(const std::string& str_Name, const std::u16string& wide = {});
     void Close();
     bool IsOpen() const { return h_Lpt1 != nullptr; }
 
@@ -41,7 +42,7 @@ public:
     std::int32_t Flush();
     std::int16_t SendByte(std::int16_t b_ToSend, platform::StopSignal* stop = nullptr);
     std::int16_t SendEscCommand(const std::string& c_Command, const std::string& params);
-    std::int32_t SendFile(const std::string& str_FileToSend);
+    std::int32_t SendFile(const std::string& str_FileToSend, const std::u16string& wide = {});
 
     // Line control and raw reads.
     bool SetCOMSettings(const std::string& str_Params);

@@ -19,7 +19,7 @@ CDeviceChannel::CDeviceChannel(const Platform& platform, const Settings& setting
 
 CDeviceChannel::~CDeviceChannel() { Close(); }
 
-bool CDeviceChannel::Open(const std::string& str_Name) {
+bool CDeviceChannel::Open(const std::string& str_Name, const std::u16string& wide) {
     Close();
     m_platform.ports.Sleep(200);
     m_report.DbgMsg("Start", texts::kFnOpenDevice);
@@ -28,7 +28,12 @@ bool CDeviceChannel::Open(const std::string& str_Name) {
     // and the echo then does nothing.
     m_hProtocolFile = m_platform.ports.CreateNewFile(texts::kProtocolFileName);
 
-    h_Lpt1 = m_platform.ports.OpenDevice(PlatformDeviceName(str_Name).c_str());
+    // The same rule for the name as written: "COM10" has no character the
+    // code page could lose, so the prefix is the only difference.
+    const std::string platform_name = PlatformDeviceName(str_Name);
+    const std::u16string wide_name =
+        wide.empty() || platform_name == str_Name ? wide : u"\\\\.\\" + wide;
+    h_Lpt1 = m_platform.ports.OpenDevice(platform_name.c_str(), wide_name.empty() ? nullptr : wide_name.c_str());
     if (!h_Lpt1) {
         m_report.DbgMsg("nicht offen.", texts::kFnOpenDevice);  // first, so it shows the open's error
         char message[kNoticeBuffer];
@@ -58,7 +63,9 @@ void CDeviceChannel::Close() {
 }
 
 void CDeviceChannel::AbandonPaths() {
-    m_readGate.Abandon();
+    // A thread ended inside a read leaves its record outstanding: ended here,
+    // within a bound, or left to the driver with the device refusing reads.
+    if (m_readGate.Abandon() && h_Lpt1) h_Lpt1->CancelRead();
     // A thread ended inside a write leaves the record outstanding; without
     // this every later write would fail until the device is closed.
     if (!m_writeGate.Abandon() || !h_Lpt1) return;

@@ -149,14 +149,16 @@ std::int16_t CDeviceChannel::SendEscCommand(const std::string& c_Command, const 
     return static_cast<std::int16_t>(count);
 }
 
-std::int32_t CDeviceChannel::SendFile(const std::string& str_FileToSend) {
+std::int32_t CDeviceChannel::SendFile(const std::string& str_FileToSend, const std::u16string& wide) {
     m_report.DbgMsg("Start", texts::kFnSendFile);
     if (!h_Lpt1) {
         m_report.DbgMsg("h_Lpt1 == NULL", texts::kFnSendFile);
         m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
         return 0;
     }
-    std::unique_ptr<platform::File> file = m_platform.ports.OpenFileForRead(str_FileToSend.c_str());
+    // Opened by the name as written; the notices show the 8-bit text.
+    std::unique_ptr<platform::File> file =
+        m_platform.ports.OpenFileForRead(str_FileToSend.c_str(), wide.empty() ? nullptr : wide.c_str());
     char message[kNoticeBuffer];
     if (!file) {
         m_report.DbgMsg("Error OpenFile( )", texts::kFnSendFile);

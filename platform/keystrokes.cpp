@@ -2,9 +2,33 @@
 
 namespace orvanta::platform {
 
+namespace {
+
+// The key a person presses for a control character a scanner sends; 0 for
+// the rest. Scanners end codes with CR, LF or both.
+std::uint8_t PlainKey(std::uint16_t c) {
+    switch (c) {
+    case '\r':
+    case '\n': return kVkReturn;
+    case '\t': return kVkTab;
+    case '\b': return kVkBack;
+    case 0x1B: return kVkEscape;
+    default: return 0;
+    }
+}
+
+}  // namespace
+
 KeyPlan PlanKeystrokes(std::uint16_t unicode, const LayoutKey& key, bool caps_lock, bool has_case) {
     KeyPlan plan;
-    if (!key.found || key.dead || (key.modifiers & ~(kShift | kCtrl | kAlt)) != 0 || key.vk == 0) {
+    if (const std::uint8_t plain = PlainKey(unicode)) {
+        plan.Add({plain, 0, false});
+        plan.Add({plain, 0, true});
+        return plan;
+    }
+    const bool ctrl_only = (key.modifiers & (kCtrl | kAlt)) == kCtrl;
+    if (!key.found || key.dead || (key.modifiers & ~(kShift | kCtrl | kAlt)) != 0 || key.vk == 0 ||
+        ctrl_only) {
         plan.Add({0, unicode, false});
         plan.Add({0, unicode, true});
         return plan;

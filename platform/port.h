@@ -67,6 +67,10 @@ public:
     // Blocks until `count` bytes have been read, the port fails, or `stop` is
     // set; returns the count read. A count of 0 reads nothing.
     virtual std::uint32_t Read(void* buffer, std::uint32_t count, StopSignal* stop) = 0;
+    // Cancels a read left outstanding by a reader that was ended inside it,
+    // as CancelWrite does for a write: false when the driver would not end it
+    // within the bound, and the device then takes no more reads.
+    virtual bool CancelRead() = 0;
 };
 
 class File {
@@ -80,13 +84,18 @@ public:
 class Ports {
 public:
     virtual ~Ports() = default;
+    // Names a caller gave come as the control's 8-bit text and, when the
+    // caller wrote them in Unicode, as written (`wide`, UTF-16): the platform
+    // opens by `wide` when it is given, so no character is lost to the code
+    // page.
+    //
     // Opens a device for overlapped read and write, unshared; null on failure,
     // with the platform's error left as the thread's last error.
-    virtual std::unique_ptr<Device> OpenDevice(const char* name) = 0;
+    virtual std::unique_ptr<Device> OpenDevice(const char* name, const char16_t* wide = nullptr) = 0;
     // Creates (empties) a file for read and write, unshared; null on failure.
     virtual std::unique_ptr<File> CreateNewFile(const char* name) = 0;
     // Opens an existing file for reading, unshared; null on failure.
-    virtual std::unique_ptr<File> OpenFileForRead(const char* name) = 0;
+    virtual std::unique_ptr<File> OpenFileForRead(const char* name, const char16_t* wide = nullptr) = 0;
     // Converts in place from the ANSI to the OEM code page.
     virtual void ToOem(char* text) = 0;
     virtual void Sleep(std::uint32_t ms) = 0;

@@ -28,47 +28,72 @@ std::int32_t CScanSession::CaptureFocusWindow() {
 
 std::int32_t CScanSession::SendCodeToWindow(std::int32_t window, std::string code,
                                             platform::StopSignal* stop) {
-    std::int32_t result;
+    return DeliverCode(window, std::move(code), stop).count;
+}
+
+CodeDelivery CScanSession::DeliverCode(std::int32_t window, std::string code,
+                                       platform::StopSignal* stop) {
+    CodeDelivery result;
     if (m_settings.onlyWorkwithCurrentWindow.load() == 0) {
-        result = TypeCodeAsKeys(code, stop);
+        result = TypeCode(code, stop);
     } else if (m_settings.scanWindowHandle.load() == 0) {
-        result = -1;
+        result.count = -1;
     } else {
         const platform::WindowId target = ToWindow(window);
-        result = 0;
-        // A code goes whole or not at all: a stop takes effect after it.
+        result.delivered = true;
+        // A code goes whole or not at all: a stop takes effect after it. A
+        // window that does not answer costs one bound, not one per character.
         for (const char c : code) {
             // Zero-extended: a sign-extended byte reaches a form as a negative key code.
-            if (!m_platform.input.SendChar(target, static_cast<unsigned char>(c), 1)) {
-                result = -1;  // the window is gone: the code reached nobody
+            const platform::CharSent sent =
+                m_platform.input.SendChar(target, static_cast<unsigned char>(c), 1, kCharAnswerMs);
+            if (sent == platform::CharSent::Gone) {
+                result.count = -1;  // the window is gone: the code reached nobody
+                result.delivered = false;
                 break;
             }
-            ++result;
+            if (sent == platform::CharSent::NotAnswered) {
+                result.delivered = false;  // the rest is not sent
+                break;
+            }
+            ++result.count;
         }
     }
     if (m_settings.Debug() && !Stopping(stop)) {
         // The code is cut so that the fixed words and the count always fit.
-        const int digits = std::snprintf(nullptr, 0, "%i", static_cast<int>(result));
+        const int digits = std::snprintf(nullptr, 0, "%i", static_cast<int>(result.count));
         std::string format = texts::kCodeSentFormat;
         const int fixed = static_cast<int>(format.size()) - 4;  // without "%s" and "%i"
         format.replace(format.find("%s"), 2, "%.*s");
         const int room = static_cast<int>(kDebugTextSize) - 1 - fixed - digits;
         char text[kDebugTextSize];
-        FormatBounded(text, sizeof text, format.c_str(), room, code.c_str(), static_cast<int>(result));
+        FormatBounded(text, sizeof text, format.c_str(), room, code.c_str(), static_cast<int>(result.count));
         m_report.DebugBox(text, texts::kCaptionCodeSent, platform::kMbIconInformation);
     }
     return result;
 }
 
-std::int32_t CScanSession::TypeCodeAsKeys(std::string code, platform::StopSignal* stop) {
-    std::int32_t typed = 0;
+std::int32_t CScanSession::TypeCodeAsKeys(const std::string& code, platform::StopSignal* stop) {
+    return TypeCode(code, stop).count;
+}
+
+CodeDelivery CScanSession::TypeCode(const std::string& code, platform::StopSignal* stop) {
+    CodeDelivery result;
+    // The keys go to the window in front now; they are its until it has taken them.
+    const platform::WindowId target = m_platform.input.KeyboardTarget();
+    std::uint32_t messages = 0;
     for (const char c : code) {  // whole, as above
-        m_platform.input.TypeChar(static_cast<unsigned char>(c));
-        ++typed;
+        messages += m_platform.input.TypeChar(static_cast<unsigned char>(c));
+        ++result.count;
     }
+    // Typed input waits in the target's queue until its thread takes it. Nothing
+    // may come to the front before then (a box would take the rest of the
+    // keys), and the scanner hears 0x06 only for a code whose keys were taken.
+    result.delivered = code.empty() ||
+                       m_platform.input.AwaitInputTaken(target, messages, kKeysTakenMs, stop);
     if (!Stopping(stop))
         m_report.DebugBox(texts::kTypedAsKeys, texts::kCaptionTyping, platform::kMbIconInformation);
-    return typed;
+    return result;
 }
 
 }  // namespace orvanta

@@ -92,6 +92,12 @@ void CScanSession::ScanThreadProc(ScanTask& task) {
                                  platform::kMbIconInformation);
 }
 
+void CScanSession::AnswerCode(const CodeDelivery& delivery, platform::StopSignal& stop) {
+    // A code that did not reach its window whole is a failed read for the
+    // scanner, which may then send it again.
+    if (m_settings.Acknowledge()) m_channel.SendByte(delivery.delivered ? kAck : kErrorAnswer, &stop);
+}
+
 std::int32_t CScanSession::ScanLoop(ScanTask& task) {
     platform::StopSignal& stop = *task.stop;
     std::uint32_t backoff = 0;
@@ -109,11 +115,9 @@ std::int32_t CScanSession::ScanLoop(ScanTask& task) {
         } else {
             m_report.DebugBox(read.code.c_str(), texts::kCaptionCodeRead, platform::kMbIconInformation);
             if (stop.IsSet()) return 0;
-            const std::int32_t delivered =
-                SendCodeToWindow(m_settings.scanWindowHandle.load(), read.code, &stop);
+            const CodeDelivery delivery = DeliverCode(m_settings.scanWindowHandle.load(), read.code, &stop);
             if (stop.IsSet()) return 0;
-            // A code that reached no window is a failed read for the scanner.
-            if (m_settings.Acknowledge()) m_channel.SendByte(delivered < 0 ? kErrorAnswer : kAck, &stop);
+            AnswerCode(delivery, stop);
         }
         read = m_reader.Read(&stop);
     }

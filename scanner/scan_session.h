@@ -30,6 +30,21 @@ struct ScanTask {
     std::atomic<bool> closing{false};
 };
 
+// What became of one code handed to an application: the count the host and
+// the debug box see (characters sent or typed; -1 when there was no window),
+// and whether the window took all of it in time. The scanner's answer
+// follows `delivered` alone.
+struct CodeDelivery {
+    std::int32_t count = 0;
+    bool delivered = false;
+};
+
+// How long a window may take to answer one character message before the
+// code is given up as not delivered; and how long the window keys were
+// typed for may take to take them. Both bound how long a stop can wait.
+constexpr std::uint32_t kCharAnswerMs = 1000;
+constexpr std::uint32_t kKeysTakenMs = 3000;
+
 // Task references: small positive numbers, unique in the process while it
 // runs for a long time (they wrap after 2^31 - 1 tasks, skipping 0).
 std::int32_t NextTaskReference();
@@ -52,9 +67,11 @@ public:
 
     // Delivery. `stop`, when given, is the scan task's stop signal.
     std::int32_t CaptureFocusWindow();
+    // The one place that decides whether a code was delivered.
+    CodeDelivery DeliverCode(std::int32_t window, std::string code, platform::StopSignal* stop);
     std::int32_t SendCodeToWindow(std::int32_t window, std::string code,
                                   platform::StopSignal* stop = nullptr);
-    std::int32_t TypeCodeAsKeys(std::string code, platform::StopSignal* stop = nullptr);
+    std::int32_t TypeCodeAsKeys(const std::string& code, platform::StopSignal* stop = nullptr);
 
 private:
     // The reading task's reference; else 0, with a task in its closing
@@ -63,6 +80,9 @@ private:
     void ScanThreadProc(ScanTask& task);
     std::int32_t ScanLoop(ScanTask& task);
     void StopTask(ScanTask& task);
+    CodeDelivery TypeCode(const std::string& code, platform::StopSignal* stop);
+    // The scanner's answer to an ordinary code, from what became of it.
+    void AnswerCode(const CodeDelivery& delivery, platform::StopSignal& stop);
 
     Platform m_platform;
     Settings& m_settings;

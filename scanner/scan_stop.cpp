@@ -4,8 +4,12 @@
 namespace orvanta {
 
 namespace {
-// The task is asked to end and its boxes are closed; only a thread that has
-// not ended after this long is terminated.
+// The task is asked to end and its boxes are closed. Every wait of the task
+// sees the stop or has a bound of its own (a window that does not answer: one
+// character's bound; typed keys: a slice; a cancelled read or write: 2 s), so
+// it ends by itself within about a second. Only a thread held by what the
+// platform cannot interrupt (a driver call that never returns, a hook) is
+// still running after this long, and only that one is terminated.
 constexpr int kStopRounds = 100;
 constexpr std::uint32_t kStopRoundMs = 50;
 }  // namespace

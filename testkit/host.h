@@ -20,9 +20,9 @@ namespace orvanta::testing {
 // Stand-ins for the services a test does not exercise.
 class NoPorts : public platform::Ports {
 public:
-    std::unique_ptr<platform::Device> OpenDevice(const char*) override { return nullptr; }
+    std::unique_ptr<platform::Device> OpenDevice(const char*, const char16_t*) override { return nullptr; }
     std::unique_ptr<platform::File> CreateNewFile(const char*) override { return nullptr; }
-    std::unique_ptr<platform::File> OpenFileForRead(const char*) override { return nullptr; }
+    std::unique_ptr<platform::File> OpenFileForRead(const char*, const char16_t*) override { return nullptr; }
     void ToOem(char*) override {}
     void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
 };
@@ -30,8 +30,14 @@ public:
 class NoInput : public platform::Input {
 public:
     platform::WindowId GetFocus() override { return 0; }
-    bool SendChar(platform::WindowId, std::uint32_t, std::intptr_t) override { return false; }
-    void TypeChar(unsigned char) override {}
+    platform::CharSent SendChar(platform::WindowId, std::uint32_t, std::intptr_t, std::uint32_t) override {
+        return platform::CharSent::Gone;
+    }
+    std::uint32_t TypeChar(unsigned char) override { return 0; }
+    platform::WindowId KeyboardTarget() override { return 0; }
+    bool AwaitInputTaken(platform::WindowId, std::uint32_t, std::uint32_t, platform::StopSignal*) override {
+        return false;
+    }
 };
 
 struct Win32Host {
@@ -47,14 +53,14 @@ struct Win32Host {
 // thousand times.
 class WatchedPorts : public platform::Ports {
 public:
-    std::unique_ptr<platform::Device> OpenDevice(const char* name) override {
-        auto device = real.OpenDevice(name);
+    std::unique_ptr<platform::Device> OpenDevice(const char* name, const char16_t* wide) override {
+        auto device = real.OpenDevice(name, wide);
         last = device.get();
         return device;
     }
     std::unique_ptr<platform::File> CreateNewFile(const char* name) override { return real.CreateNewFile(name); }
-    std::unique_ptr<platform::File> OpenFileForRead(const char* name) override {
-        return real.OpenFileForRead(name);
+    std::unique_ptr<platform::File> OpenFileForRead(const char* name, const char16_t* wide) override {
+        return real.OpenFileForRead(name, wide);
     }
     void ToOem(char* text) override { real.ToOem(text); }
     void Sleep(std::uint32_t ms) override {

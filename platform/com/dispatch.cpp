@@ -33,7 +33,10 @@ HRESULT Convert(const VARIANT& in, AutoType type, DispatchArgs& args, int index)
     case AutoType::kBool: args.number[index] = V_BOOL(&v) ? 1 : 0; break;
     case AutoType::kI2: args.number[index] = V_I2(&v); break;
     case AutoType::kI4: args.number[index] = V_I4(&v); break;
-    case AutoType::kBstr: args.text[index] = ToAnsi(V_BSTR(&v)); break;
+    case AutoType::kBstr:
+        args.text[index] = ToAnsi(V_BSTR(&v));
+        args.wide[index].assign(reinterpret_cast<const char16_t*>(V_BSTR(&v)), SysStringLen(V_BSTR(&v)));
+        break;
     case AutoType::kVoid: break;
     }
     return S_OK;

@@ -20,6 +20,7 @@ struct DispatchArgs {
     static constexpr int kMax = 3;
     std::int32_t number[kMax] = {};
     std::string text[kMax];
+    std::u16string wide[kMax];  // the same texts as the host wrote them (file and device names)
 };
 
 // A handler's result; the framework converts it to the member's type.

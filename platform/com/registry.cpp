@@ -161,13 +161,16 @@ bool UnregisterTypeLib(REFGUID libid, WORD major, WORD minor, LCID lcid) {
                 if (RegOpenKeyExW(vkey.get(), locale.c_str(), 0, KEY_READ | KEY_WRITE, &lraw) != ERROR_SUCCESS)
                     continue;
                 UniqueRegKey lkey(lraw);
-                if (HasSubKey(lkey.get(), L"win16")) {
-                    ok = Gone(DeleteTreeUnder(lkey.get(), kOwnPlatform)) && ok;
+                // Only this build's platform: the other build's ("win32"
+                // beside "win64", one key for both views) and a 16-bit one
+                // stay registered and loadable.
+                ok = Gone(DeleteTreeUnder(lkey.get(), kOwnPlatform)) && ok;
+                if (!SubKeys(lkey.get()).empty()) {
                     kept_here = true;
-                } else {
-                    lkey.reset();
-                    ok = Gone(DeleteTreeUnder(vkey.get(), locale.c_str())) && ok;
+                    continue;
                 }
+                lkey.reset();
+                ok = Gone(DeleteTreeUnder(vkey.get(), locale.c_str())) && ok;
             }
             vkey.reset();
             if (kept_here) kept = true;

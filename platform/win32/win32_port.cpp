@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <new>
 
 #include "platform/win32/win32_threads.h"
@@ -20,8 +21,9 @@ void Prepare(OVERLAPPED& ov, std::uint64_t offset) {
 constexpr DWORD kCancelRetryMs = 50;
 constexpr DWORD kEmptyReadPauseMs = 10;
 
-// A driver that never ends a cancelled write must not hold the caller for ever.
-constexpr int kWriteCancelRounds = 40;  // 2 s
+// A driver that never ends a cancelled write or read must not hold the caller
+// for ever.
+constexpr int kCancelRounds = 40;  // 2 s
 
 // Cancels the operation of `ov` and returns once it has ended, so the record
 // and its buffer are free; the count it moved before the cancel. After
@@ -48,6 +50,15 @@ DWORD CancelAndAwait(HANDLE file, OVERLAPPED& ov, int rounds = 0, bool* ended = 
     DWORD count = 0;
     GetOverlappedResult(file, &ov, &count, FALSE);
     return count;
+}
+
+// A caller's name as written when it came in Unicode, else the 8-bit text;
+// unshared, no security attributes.
+HANDLE OpenByName(const char* name, const char16_t* wide, DWORD access, DWORD disposition, DWORD flags) {
+    static_assert(sizeof(char16_t) == sizeof(wchar_t), "UTF-16 is the wide API's text");
+    if (wide && *wide)
+        return CreateFileW(reinterpret_cast<const wchar_t*>(wide), access, 0, nullptr, disposition, flags, nullptr);
+    return CreateFileA(name, access, 0, nullptr, disposition, flags, nullptr);
 }
 
 platform::DcbRecord FromWin32(const DCB& d) {
@@ -99,13 +110,18 @@ Win32Device::~Win32Device() { Win32Device::Close(); }
 void Win32Device::Close() {
     if (closed_) return;
     closed_ = true;
-    // Reads are awaited before Read and WaitEventChar return; only a write
-    // can still be running, and its record dies with us. One the driver
-    // never ended keeps its record and event: the driver may still write
-    // into the one and signal the other.
+    // Reads are awaited before Read and WaitEventChar return, unless their
+    // thread was ended inside one. What is still running is cancelled; an
+    // operation the driver never ended keeps its record, buffer and event:
+    // the driver may still write into the one and signal the other.
     if (!Win32Device::CancelWrite()) {
         static_cast<void>(write_record_.release());  // left to the driver
         static_cast<void>(write_event_.release());
+    }
+    if (!Win32Device::CancelRead()) {
+        static_cast<void>(read_record_.release());  // left to the driver
+        static_cast<void>(chunk_.release());
+        static_cast<void>(read_event_.release());
     }
     file_.reset();  // later calls fail on the closed handle
 }
@@ -201,7 +217,7 @@ platform::WaitOutcome Win32Device::TakeWriteResult(std::uint32_t& written) {
 bool Win32Device::CancelWrite() {
     if (!write_outstanding_) return true;
     bool ended = false;
-    const DWORD count = CancelAndAwait(file_.get(), write_ov_, kWriteCancelRounds, &ended);
+    const DWORD count = CancelAndAwait(file_.get(), write_ov_, kCancelRounds, &ended);
     if (ended) FinishWrite(count);
     return ended;
 }
@@ -277,32 +293,50 @@ DWORD Win32Device::InputQueued() {
     return stat.cbInQue;
 }
 
-Win32Device::ReadEnd Win32Device::ReadOnce(unsigned char* into, DWORD count, HANDLE stop_event,
-                                           DWORD& got) {
+Win32Device::ReadEnd Win32Device::ReadOnce(DWORD count, HANDLE stop_event, DWORD& got) {
     got = 0;
+    if (read_broken_.load()) {
+        SetLastError(ERROR_BUSY);  // the record still belongs to a read that never ended
+        return ReadEnd::Failed;
+    }
+    count = std::min(count, kChunk);
     Prepare(read_ov_, read_offset_);
-    if (ReadFile(file_.get(), into, count, nullptr, &read_ov_)) {
+    if (ReadFile(file_.get(), chunk_.get(), count, nullptr, &read_ov_)) {
         GetOverlappedResult(file_.get(), &read_ov_, &got, FALSE);
         read_offset_ += got;
         return ReadEnd::Done;
     }
     if (GetLastError() != ERROR_IO_PENDING) return ReadEnd::Failed;
+    read_outstanding_.store(true);
 
     const HANDLE handles[2] = {read_event_.get(), stop_event};
     const DWORD woke = WaitForMultipleObjects(stop_event ? 2 : 1, handles, FALSE, INFINITE);
     if (woke == WAIT_OBJECT_0) {
         // Manual-reset and signalled: this wait returns at once.
         const BOOL ok = GetOverlappedResult(file_.get(), &read_ov_, &got, TRUE);
+        read_outstanding_.store(false);
         read_offset_ += got;
         return ok ? ReadEnd::Done : ReadEnd::Failed;
     }
     // Stopped, or the wait broke: the buffer must be ours again before we go.
     const DWORD error = GetLastError();
-    got = CancelAndAwait(file_.get(), read_ov_);
-    read_offset_ += got;
-    if (woke == WAIT_OBJECT_0 + 1) return ReadEnd::Stopped;
-    SetLastError(error);
+    const bool ended = CancelRead();
+    if (ended) {
+        GetOverlappedResult(file_.get(), &read_ov_, &got, FALSE);
+        read_offset_ += got;
+    }
+    if (ended && woke == WAIT_OBJECT_0 + 1) return ReadEnd::Stopped;
+    SetLastError(ended ? error : ERROR_BUSY);
     return ReadEnd::Failed;
+}
+
+bool Win32Device::CancelRead() {
+    if (!read_outstanding_.load()) return true;
+    bool ended = false;
+    CancelAndAwait(file_.get(), read_ov_, kCancelRounds, &ended);
+    if (ended) read_outstanding_.store(false);
+    else read_broken_.store(true);
+    return ended;
 }
 
 bool Win32Device::WaitEventChar(platform::StopSignal* stop) {
@@ -324,12 +358,12 @@ bool Win32Device::WaitEventChar(platform::StopSignal* stop) {
 
         // Take what has come; with nothing there, one byte pends until data arrives.
         DWORD want = InputQueued();
-        want = std::min<DWORD>(std::max<DWORD>(want, 1), sizeof chunk_);
+        want = std::min<DWORD>(std::max<DWORD>(want, 1), kChunk);
         DWORD got = 0;
-        ReadEnd end = ReadOnce(chunk_, want, stop_event, got);
+        ReadEnd end = ReadOnce(want, stop_event, got);
         // Past the bound the oldest bytes go, as on a driver's full queue;
         // ClearErrors reports it as an overrun.
-        if (look_ahead_.Append(chunk_, got)) held_errors_.fetch_or(CE_RXOVER);
+        if (look_ahead_.Append(chunk_.get(), got)) held_errors_.fetch_or(CE_RXOVER);
         // Windows ends a timed-out read with nothing read, Wine with ERROR_TIMEOUT.
         if (end == ReadEnd::Failed && is_comm_ && GetLastError() == ERROR_TIMEOUT) end = ReadEnd::Done;
         if (end != ReadEnd::Done) return false;
@@ -351,7 +385,8 @@ std::uint32_t Win32Device::Read(void* buffer, std::uint32_t count, platform::Sto
     const HANDLE stop_event = StopEventOf(stop);
     while (done < count) {
         DWORD got = 0;
-        const ReadEnd end = ReadOnce(out + done, count - done, stop_event, got);
+        const ReadEnd end = ReadOnce(count - done, stop_event, got);
+        std::memcpy(out + done, chunk_.get(), got);
         done += got;
         if (end != ReadEnd::Done || got == 0) break;
     }
@@ -379,9 +414,9 @@ int Win32File::Read(void* buffer, std::uint32_t length) {
 
 // ---------------------------------------------------------------------------
 
-std::unique_ptr<platform::Device> Win32Ports::OpenDevice(const char* name) {
-    const HANDLE raw = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                   FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_SYSTEM, nullptr);
+std::unique_ptr<platform::Device> Win32Ports::OpenDevice(const char* name, const char16_t* wide) {
+    const HANDLE raw = OpenByName(name, wide, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING,
+                                  FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_SYSTEM);
     // The caller traces the open's error: nothing may run between it and the return.
     if (raw == nullptr || raw == INVALID_HANDLE_VALUE) return nullptr;
     UniqueFile file(raw);
@@ -400,9 +435,8 @@ std::unique_ptr<platform::File> Win32Ports::CreateNewFile(const char* name) {
     return std::unique_ptr<platform::File>(new (std::nothrow) Win32File(std::move(file)));
 }
 
-std::unique_ptr<platform::File> Win32Ports::OpenFileForRead(const char* name) {
-    UniqueFile file(CreateFileA(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_SYSTEM, nullptr));
+std::unique_ptr<platform::File> Win32Ports::OpenFileForRead(const char* name, const char16_t* wide) {
+    UniqueFile file(OpenByName(name, wide, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_SYSTEM));
     if (!file) return nullptr;
     return std::unique_ptr<platform::File>(new (std::nothrow) Win32File(std::move(file)));
 }

@@ -38,6 +38,7 @@ public:
 
     bool WaitEventChar(platform::StopSignal* stop) override;
     std::uint32_t Read(void* buffer, std::uint32_t count, platform::StopSignal* stop) override;
+    bool CancelRead() override;
 
 private:
     DCB BaseDcb(const platform::LineSettings& settings);
@@ -48,7 +49,9 @@ private:
     // One overlapped read of up to `count` bytes into `into`, awaited; the
     // count it delivered, also when it failed or was stopped part-way.
     enum class ReadEnd { Done, Failed, Stopped };
-    ReadEnd ReadOnce(unsigned char* into, DWORD count, HANDLE stop_event, DWORD& got);
+    // It reads into chunk_, so a read the driver never ends writes into no
+    // caller's buffer.
+    ReadEnd ReadOnce(DWORD count, HANDLE stop_event, DWORD& got);
     DWORD InputQueued();
 
     UniqueFile file_;
@@ -64,12 +67,17 @@ private:
     std::uint64_t write_offset_ = 0;  // only a plain file opened as a device heeds it
     std::uint32_t last_written_ = 0;
 
-    // Reads and the wait for the event character.
+    // Reads and the wait for the event character. Record and buffer on the
+    // heap, as the write's: a read the driver never ends keeps them.
+    static constexpr DWORD kChunk = 4096;
     UniqueEvent read_event_;
-    OVERLAPPED read_ov_ = {};
+    std::unique_ptr<OVERLAPPED> read_record_{new OVERLAPPED()};
+    OVERLAPPED& read_ov_ = *read_record_;
+    std::unique_ptr<unsigned char[]> chunk_{new unsigned char[kChunk]()};
+    std::atomic<bool> read_outstanding_{false};
+    std::atomic<bool> read_broken_{false};
     std::uint64_t read_offset_ = 0;
     platform::LookAhead look_ahead_;
-    unsigned char chunk_[4096] = {};
 
     // The wait for the event character is ours, not the driver's, and some
     // drivers (Wine's) report it back as 0: the one applied here rules.
@@ -94,9 +102,9 @@ private:
 
 class Win32Ports : public platform::Ports {
 public:
-    std::unique_ptr<platform::Device> OpenDevice(const char* name) override;
+    std::unique_ptr<platform::Device> OpenDevice(const char* name, const char16_t* wide = nullptr) override;
     std::unique_ptr<platform::File> CreateNewFile(const char* name) override;
-    std::unique_ptr<platform::File> OpenFileForRead(const char* name) override;
+    std::unique_ptr<platform::File> OpenFileForRead(const char* name, const char16_t* wide = nullptr) override;
     void ToOem(char* text) override;
     void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
 };

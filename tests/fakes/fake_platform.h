@@ -102,15 +102,23 @@ public:
 class FakeInput : public platform::Input {
 public:
     platform::WindowId GetFocus() override { return focus; }
-    bool SendChar(platform::WindowId window, std::uint32_t wparam, std::intptr_t lparam) override {
+    platform::CharSent SendChar(platform::WindowId window, std::uint32_t wparam, std::intptr_t lparam,
+                                std::uint32_t bound_ms) override {
         std::lock_guard<std::mutex> lock(mutex);
-        if (window_gone) return false;
+        if (window_gone) return platform::CharSent::Gone;
+        if (not_answering) return platform::CharSent::NotAnswered;
         chars.push_back({window, wparam, lparam});
-        return true;
+        last_bound_ms = bound_ms;
+        return platform::CharSent::Taken;
     }
-    void TypeChar(unsigned char c) override {
+    std::uint32_t TypeChar(unsigned char c) override {
         std::lock_guard<std::mutex> lock(mutex);
         typed.push_back(static_cast<char>(c));
+        return 3;
+    }
+    platform::WindowId KeyboardTarget() override { return focus; }
+    bool AwaitInputTaken(platform::WindowId, std::uint32_t, std::uint32_t, platform::StopSignal*) override {
+        return keys_taken;
     }
     std::string Typed() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -125,6 +133,9 @@ public:
 
     struct Char { platform::WindowId window; std::uint32_t wparam; std::intptr_t lparam; };
     std::atomic<bool> window_gone{false};
+    std::atomic<bool> not_answering{false};
+    std::atomic<bool> keys_taken{true};
+    std::uint32_t last_bound_ms = 0;
     platform::WindowId focus = 0;
     std::vector<Char> chars;
     std::string typed;
@@ -135,7 +146,9 @@ private:
 
 class FakeStopSignal : public platform::StopSignal {
 public:
+    explicit FakeStopSignal(std::atomic<int>* sets = nullptr) : sets_(sets) {}
     void Set() override {
+        if (sets_) ++*sets_;
         std::lock_guard<std::mutex> lock(mutex_);
         set_ = true;
         cv_.notify_all();
@@ -154,6 +167,7 @@ public:
     }
 
 private:
+    std::atomic<int>* sets_;
     mutable std::mutex mutex_;
     std::condition_variable cv_;
     bool set_ = false;
@@ -196,7 +210,7 @@ private:
 class FakeThreads : public platform::Threads {
 public:
     std::unique_ptr<platform::StopSignal> CreateStopSignal() override {
-        return std::make_unique<FakeStopSignal>();
+        return std::make_unique<FakeStopSignal>(&signals_set);
     }
     std::unique_ptr<platform::Worker> Start(std::function<void()> body) override {
         if (fail_start) return nullptr;
@@ -210,15 +224,16 @@ public:
 
     bool fail_start = false;
     int started = 0;
+    std::atomic<int> signals_set{0};  // Set calls on every signal made here
     std::vector<std::uint32_t> sleeps;
 };
 
 // Ports that open nothing; device tests use the scripted port instead.
 class NullPorts : public platform::Ports {
 public:
-    std::unique_ptr<platform::Device> OpenDevice(const char*) override { return nullptr; }
+    std::unique_ptr<platform::Device> OpenDevice(const char*, const char16_t*) override { return nullptr; }
     std::unique_ptr<platform::File> CreateNewFile(const char*) override { return nullptr; }
-    std::unique_ptr<platform::File> OpenFileForRead(const char*) override { return nullptr; }
+    std::unique_ptr<platform::File> OpenFileForRead(const char*, const char16_t*) override { return nullptr; }
     void ToOem(char*) override {}
     void Sleep(std::uint32_t) override {}
 };

@@ -4,6 +4,7 @@
 // chooses.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -80,6 +81,10 @@ struct PortState {
     void ClearCalls() {
         std::lock_guard<std::mutex> lock(mutex);
         calls.clear();
+    }
+    long Count(const std::string& call) {
+        std::lock_guard<std::mutex> lock(mutex);
+        return std::count(calls.begin(), calls.end(), call);
     }
     void Feed(const std::string& bytes) {
         std::lock_guard<std::mutex> lock(mutex);
@@ -215,6 +220,10 @@ public:
         state_->outstanding = false;
         return true;
     }
+    bool CancelRead() override {
+        state_->Log("cancel read");
+        return true;
+    }
     bool Flush() override {
         state_->Log("flush");
         return state_->flush_ok;
@@ -302,7 +311,7 @@ public:
     FakePorts(std::shared_ptr<PortState> state, FakeUserInterface& ui)
         : state_(std::move(state)), ui_(ui) {}
 
-    std::unique_ptr<platform::Device> OpenDevice(const char* name) override {
+    std::unique_ptr<platform::Device> OpenDevice(const char* name, const char16_t*) override {
         state_->Log(std::string("open ") + name);
         bool missing;
         {
@@ -323,7 +332,7 @@ public:
         state_->open_files.insert(name);
         return std::make_unique<FakeFile>(state_, name);
     }
-    std::unique_ptr<platform::File> OpenFileForRead(const char* name) override {
+    std::unique_ptr<platform::File> OpenFileForRead(const char* name, const char16_t*) override {
         std::lock_guard<std::mutex> lock(state_->mutex);
         state_->calls.push_back(std::string("open file ") + name);
         if (!state_->files.count(name) || state_->locked_files.count(name) ||

@@ -41,7 +41,7 @@ private:
 class ScriptedPorts : public orvanta::fakes::FakePorts {
 public:
     using FakePorts::FakePorts;
-    std::unique_ptr<orvanta::platform::Device> OpenDevice(const char*) override {
+    std::unique_ptr<orvanta::platform::Device> OpenDevice(const char*, const char16_t*) override {
         auto device = std::make_unique<ScriptedDevice>(state, input, reads);
         last = device.get();
         return device;

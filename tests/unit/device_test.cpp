@@ -12,6 +12,7 @@
 #include "core/texts.h"
 #include "device/channel.h"
 #include "device/channel_rules.h"
+#include "scanner/code_reader.h"
 #include "tests/fakes/fake_port.h"
 
 namespace orvanta {
@@ -381,8 +382,8 @@ TEST_F(Channel, SendFileGoesInChunksOf4000AndEchoesEveryByte) {
 }
 
 // The scan task's last resort ends its thread wherever it is; inside a write
-// it leaves the record outstanding. Freeing the paths must free that too.
-TEST(ChannelPaths, AbandoningAThreadInsideAWriteFreesTheRecord) {
+// or a read it leaves the record outstanding. Freeing the paths frees both.
+TEST(ChannelPaths, AbandoningAThreadInsideAWriteOrAReadFreesTheRecord) {
     fakes::DevicePlatform p;
     Settings settings;
     Reporter report(p.ui, settings);
@@ -396,8 +397,18 @@ TEST(ChannelPaths, AbandoningAThreadInsideAWriteFreesTheRecord) {
     channel.AbandonPaths();
     EXPECT_EQ(channel.Write("ok"), 2);
     EXPECT_EQ(p.port->overlaps, 0);
+    EXPECT_EQ(p.port->Count("cancel read"), 0);  // no reader was inside
     stop.Set();
     stuck.join();
+
+    CCodeReader reader(channel, settings, report, p.ports);
+    fakes::FakeStopSignal reading;
+    std::thread reader_stuck([&] { reader.Read(&reading); });  // waits for a code
+    while (p.port->Count("wait char") == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    channel.AbandonPaths();
+    EXPECT_EQ(p.port->Count("cancel read"), 1);
+    reading.Set();
+    reader_stuck.join();
 }
 
 TEST_F(Channel, SendFileCountsPast2GiBWithoutWrapping) {

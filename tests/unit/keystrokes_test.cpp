@@ -21,10 +21,16 @@ std::string Show(const KeyPlan& plan) {
 
 LayoutKey Key(std::uint8_t vk, std::uint8_t mods, bool dead = false) { return {true, vk, mods, dead}; }
 
-TEST(Keystrokes, ControlCharactersAreTheirKeysSoFormsSeeEnterAndTab) {
+TEST(Keystrokes, ControlCharactersAreThePlainKeysNeverWithCtrl) {
     EXPECT_EQ(Show(PlanKeystrokes('\r', Key(0x0D, 0), true, false)), "v13 ^13 ");
+    // LF is Ctrl+Enter on a US layout and another key under Wine's: Enter.
+    EXPECT_EQ(Show(PlanKeystrokes('\n', Key(0x0D, kCtrl), false, false)), "v13 ^13 ");
+    EXPECT_EQ(Show(PlanKeystrokes('\n', Key(0xE4, 0), false, false)), "v13 ^13 ");
     EXPECT_EQ(Show(PlanKeystrokes('\t', Key(0x09, 0), false, false)), "v9 ^9 ");
-    EXPECT_EQ(Show(PlanKeystrokes('\n', Key(0x0D, kCtrl), false, false)), "v17 v13 ^13 ^17 ");
+    EXPECT_EQ(Show(PlanKeystrokes('\b', LayoutKey{}, false, false)), "v8 ^8 ");
+    EXPECT_EQ(Show(PlanKeystrokes(0x1B, Key(0xDB, kCtrl), false, false)), "v27 ^27 ");
+    // What the layout reaches only with Ctrl is no shortcut: Unicode.
+    EXPECT_EQ(Show(PlanKeystrokes(0x01, Key('A', kCtrl), false, false)), "vu1 ^u1 ");
 }
 
 TEST(Keystrokes, ShiftFollowsCapsLockOnLettersOnly) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "control/orvanta_ids.h"
@@ -280,6 +281,44 @@ TEST_F(Dispatch, StringArgumentsAreCopiesTheHostKeeps) {
     EXPECT_EQ(CallDispatch(disp.p, kDispidReadBytes, DISPATCH_METHOD, read, 3, &count.v), S_OK);
     EXPECT_EQ(std::wcscmp(text, original), 0);
     SysFreeString(text);
+}
+
+// Script hosts hand names over in Unicode; a name with characters outside
+// the ANSI code page ("\u0141\u00F3d\u017A", Polish) still opens.
+TEST_F(Dispatch, FileAndDeviceNamesOpenAsTheCallerWroteThem) {
+    DialogWatcher watcher;  // a name that does not open shows a notice
+    const std::wstring in = L"\x0141\x00F3d\x017A-in.prn", out = L"\x0141\x00F3d\x017A-out.prn";
+    const auto put = [](const std::wstring& name, const std::string& bytes) {
+        win32::UniqueFile f(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        DWORD n = 0;
+        return f && WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+    };
+    ASSERT_TRUE(put(in, "label\r\n"));
+    ASSERT_TRUE(put(out, ""));
+    const auto call = [&](DISPID id, const std::wstring& name) {
+        VARIANT arg;
+        VariantInit(&arg);
+        V_VT(&arg) = VT_BSTR;
+        V_BSTR(&arg) = SysAllocString(name.c_str());
+        ScopedVariant result;
+        EXPECT_EQ(CallDispatch(disp.p, id, DISPATCH_METHOD, &arg, 1, &result.v), S_OK);
+        VariantClear(&arg);
+        VariantChangeType(&result.v, &result.v, 0, VT_I4);
+        return V_I4(&result.v);
+    };
+    EXPECT_NE(call(kDispidOpenDevice, out), 0);
+    EXPECT_EQ(call(kDispidSendFile, in), 7);
+    ScopedVariant none;
+    CallDispatch(disp.p, kDispidCloseDevice, DISPATCH_METHOD, nullptr, 0, &none.v);
+    win32::UniqueFile sent(CreateFileW(out.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    char bytes[16] = {};
+    DWORD n = 0;
+    EXPECT_TRUE(sent && ReadFile(sent.get(), bytes, sizeof bytes, &n, nullptr));
+    EXPECT_EQ(std::string(bytes, n), "label\r\n");
+    sent.reset();
+    DeleteFileW(in.c_str());
+    DeleteFileW(out.c_str());
+    EXPECT_TRUE(watcher.Boxes().empty());
 }
 
 TEST_F(Dispatch, ScanCodeGivesAFreshStringOnEveryCall) {

@@ -154,27 +154,34 @@ TEST_F(Registration, WritesExactlyTheTableTwiceAlikeAndRemovesIt) {
     ExpectUnregistered();
 }
 
-TEST_F(Registration, ASixteenBitRegistrationOfTheLibrarySurvives) {
-    ASSERT_EQ(ocx->Register(), S_OK);
-    const std::string locale = std::string("TypeLib\\") + kLib + "\\1.0\\0";
-    HKEY h = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, (locale + "\\win16").c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &h, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("ORVANTA.TLB"), 12);
-    RegCloseKey(h);
-    ASSERT_EQ(ocx->Unregister(), S_OK);
-    EXPECT_EQ(Read(locale + "\\win16", nullptr), "ORVANTA.TLB");
+// One locale key holds every platform's entry: unregistering this build must
+// leave a 16-bit registration and the other build's (installed side by side
+// in a 64-bit system) registered.
+TEST_F(Registration, OtherPlatformsRegistrationsOfTheLibrarySurvive) {
 #ifdef _WIN64
-    EXPECT_FALSE(Exists(locale + "\\win64"));
+    const char *own = "win64", *other = "win32";
 #else
-    EXPECT_FALSE(Exists(locale + "\\win32"));
+    const char *own = "win32", *other = "win64";
 #endif
-    EXPECT_FALSE(Exists(std::string("CLSID\\") + kControl));
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, (locale + "\\win16").c_str());
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, locale.c_str());
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string("TypeLib\\") + kLib + "\\1.0").c_str());
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string("TypeLib\\") + kLib).c_str());
+    const std::string locale = std::string("TypeLib\\") + kLib + "\\1.0\\0";
+    for (const char* kept : {"win16", other}) {
+        SCOPED_TRACE(kept);
+        ASSERT_EQ(ocx->Register(), S_OK);
+        HKEY h = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, (locale + "\\" + kept).c_str(), 0, nullptr, 0, KEY_WRITE,
+                                  nullptr, &h, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("ORVANTA.TLB"), 12);
+        RegCloseKey(h);
+        ASSERT_EQ(ocx->Unregister(), S_OK);
+        EXPECT_EQ(Read(locale + "\\" + kept, nullptr), "ORVANTA.TLB");
+        EXPECT_FALSE(Exists(locale + "\\" + own));
+        EXPECT_FALSE(Exists(std::string("CLSID\\") + kControl));
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, (locale + "\\" + kept).c_str());
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, locale.c_str());
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string("TypeLib\\") + kLib + "\\1.0").c_str());
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string("TypeLib\\") + kLib).c_str());
+    }
 }
 
 TEST_F(Registration, ASixteenBitServerKeepsItsClassKey) {
@@ -245,6 +252,21 @@ TEST(Regsvr32, LeftTheRegistryAsTheTableSays) {
     } else {
         ExpectUnregistered();
     }
+}
+
+// Run by tests/wine/run.sh in a 64-bit prefix after both builds were
+// registered and the other one removed again.
+TEST(SideBySide, ThisBuildsTypeLibraryStillLoads) {
+    if (!std::getenv("ORVANTA_SIDE_BY_SIDE")) GTEST_SKIP() << "run by tests/wine/run.sh with both builds";
+    ITypeLib* lib = nullptr;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_ORVANTALib, 1, 0, 0, &lib), S_OK);
+    lib->Release();
+    BSTR path = nullptr;
+    ASSERT_EQ(QueryPathOfRegTypeLib(LIBID_ORVANTALib, 1, 0, 0, &path), S_OK);
+    char narrow[MAX_PATH] = {};
+    WideCharToMultiByte(CP_ACP, 0, path, -1, narrow, sizeof narrow, nullptr, nullptr);
+    SysFreeString(path);
+    EXPECT_EQ(lstrcmpiA(narrow, OcxPath().c_str()), 0) << narrow;
 }
 
 }  // namespace

@@ -89,11 +89,6 @@ inline std::vector<NewHandle> NewHandles(const std::vector<HandleEntry>& before)
     return found;
 }
 
-// The one handle Wine keeps of a thread ended by TerminateThread: its
-// message queue, closed only by the thread's own teardown, an object Wine
-// gives no type name. Windows keeps no such handle in the process.
-inline bool QueueOfAnEndedThread(const NewHandle& h) { return h.kind.empty(); }
-
 inline std::string Describe(const std::vector<NewHandle>& handles) {
     std::string out;
     for (const NewHandle& h : handles) {

@@ -8,8 +8,11 @@
 // It fails on a crash, a call that makes no progress for kHangMs, a handle or
 // thread left behind, or an automation error that is not one of the control's
 // documented rejections. Seeded (ORVANTA_HOST_FUZZ_SEED, printed first) and
-// bounded (ORVANTA_HOST_FUZZ_SECONDS); ORVANTA_HOST_FUZZ_TRACE=1 prints every
-// step. ORVANTA_PEER_PORTS ("COM5:COM6") names the cable; without it only bogus
+// bounded by steps (ORVANTA_HOST_FUZZ_STEPS) or, without them, by time
+// (ORVANTA_HOST_FUZZ_SECONDS, also the guard of a stepped run). A stepped run
+// repeats with its seed: each box's answer follows from the seed and the box
+// itself, not from the order in which threads happened to show boxes.
+// ORVANTA_HOST_FUZZ_TRACE=1 prints every step. ORVANTA_PEER_PORTS ("COM5:COM6") names the cable; without it only bogus
 // devices are used.
 #include <windows.h>
 #include <initguid.h>
@@ -47,7 +50,7 @@ namespace orvanta::testing {
 namespace {
 
 // A call that neither returns nor lets a box be answered for this long hangs.
-// Notices and the last-resort stop of the scan task take up to about 5 s.
+// Notices and a stop of the scan task take a few seconds at most.
 constexpr DWORD kHangMs = 20000;
 constexpr UINT kReenter = WM_APP + 17;
 // IID_NULL, which <initguid.h> (for the control's own GUIDs) leaves undefined here.
@@ -59,6 +62,7 @@ const IID kNoIid = {};
 struct Settings {
     unsigned seed = 0;
     int seconds = 60;
+    long steps = 0;  // 0: bounded by time only
     bool trace = false;
     std::string own_port, peer_port;
 };
@@ -580,15 +584,15 @@ enum class Device { None, Real, Nul, File, Unknown };
 
 class Host {
 public:
-    Host() : gen_(g_settings.seed), reent_(g_settings.seed + 3), watch_rng_(g_settings.seed + 2) {}
+    Host() : gen_(g_settings.seed), reent_(g_settings.seed + 3) {}
 
     void Run();
     std::vector<std::string> failures;
     std::atomic<int> boxes{0};
     int unloads = 0;
-    long hung_targets = 0;  // times the hung window was made the scan task's target
     DWORD slowest_ms = 0;  // the longest stretch of one call without a box answered
     std::string slowest;
+    long steps = 0;  // taken; ORVANTA_HOST_FUZZ_STEPS with the seed repeats the run
     int calls = 0, reentered = 0, fed = 0, opens_real = 0, tasks = 0, recreated = 0;
     std::map<HRESULT, int> answers;
 
@@ -624,7 +628,7 @@ private:
     // sequence of the host's own calls.
     Generator& G() { return depth_ > 0 ? reent_ : gen_; }
     Generator gen_, reent_;
-    std::mt19937 watch_rng_;
+    std::map<std::string, unsigned> alike_;  // boxes seen, by caption and text (under due_mutex_)
     IDispatch* ctrl_ = nullptr;
     HWND window_ = nullptr;
     DWORD thread_ = GetCurrentThreadId();
@@ -1105,12 +1109,11 @@ void Host::PropertyStep() {
             DestroyWindow(w);
             return w;
         }();
-        // Now and then a window whose thread takes no messages: a code for
-        // it never arrives, and stopping the task needs the last resort.
+        // Now and then a window whose thread takes no messages: each code
+        // for it costs the delivery's bound and is answered 0x0F.
         const HWND pick[] = {window_, gone, nullptr, window_, hung_.Window()};
         const unsigned n = gen_.Chance(4) ? 4 : gen_.Next(4);
         V_I4(&v) = gen_.Chance(85) ? static_cast<LONG>(reinterpret_cast<LONG_PTR>(pick[n])) : gen_.Number();
-        if (hung_.Window() && V_I4(&v) == static_cast<LONG>(reinterpret_cast<LONG_PTR>(hung_.Window()))) ++hung_targets;
     } else if (m.id == 21) {
         // Keystrokes go to whatever has the focus: rarely.
         V_VT(&v) = VT_BOOL;
@@ -1183,9 +1186,14 @@ int Host::Answer(const BoxRecord& box) {
     const DWORD now = GetTickCount();
     auto it = due_.find(box.hwnd);
     if (it == due_.end()) {
-        const unsigned roll = watch_rng_() % 100;
-        DWORD delay = roll < 70 ? watch_rng_() % 30 : roll < 96 ? 30 + watch_rng_() % 500 : 500 + watch_rng_() % 2500;
-        if (box.thread == thread_ && watch_rng_() % 100 < 35) {
+        // Drawn from the seed, the box's texts and how many alike came before.
+        const std::string kind = box.caption + '\n' + box.Text();
+        std::uint32_t key = 2166136261u;  // FNV-1a: the same on every run
+        for (const char c : kind) key = (key ^ static_cast<unsigned char>(c)) * 16777619u;
+        std::mt19937 pick(g_settings.seed + 2 + key + 7919u * alike_[kind]++);
+        const unsigned roll = pick() % 100;
+        DWORD delay = roll < 70 ? pick() % 30 : roll < 96 ? 30 + pick() % 500 : 500 + pick() % 2500;
+        if (box.thread == thread_ && pick() % 100 < 35) {
             PostMessageA(window_, kReenter, 0, 0);
             delay += 60;
         }
@@ -1270,7 +1278,9 @@ void Host::Run() {
     }
     Create();
     const DWORD end = GetTickCount() + static_cast<DWORD>(g_settings.seconds) * 1000;
-    while (static_cast<LONG>(GetTickCount() - end) < 0 && failures.size() < 20) {
+    for (; static_cast<LONG>(GetTickCount() - end) < 0 && failures.size() < 20 &&
+           (g_settings.steps == 0 || steps < g_settings.steps);
+         ++steps) {
         Progress();
         const unsigned roll = gen_.Next(100);
         if (roll < 40) RandomInvoke();
@@ -1301,6 +1311,7 @@ void Host::Run() {
     Release();
     Step("the peer stops");
     if (peer_) peer_->Stop();
+    Say("host fuzz: %ld steps (ORVANTA_HOST_FUZZ_STEPS=%ld repeats them)", steps, steps);
     Say("host fuzz: %d calls, %d boxes answered, %d calls from inside boxes, %d reads fed, "
         "%d opens of %s, %d scan tasks, %d new controls, the peer away %d times",
         calls, boxes.load(), reentered, fed, opens_real, g_settings.own_port.empty() ? "no cable" : g_settings.own_port.c_str(),
@@ -1317,32 +1328,23 @@ void Host::Run() {
     Progress();
 
     // Everything the control made is gone once it is released, unloads of
-    // the module included.
-    // One exception: Wine's queue of a scan task ended by the last resort
-    // (stuck in SendMessage to the hung window).
-    ULONG allowed = handles_before;
+    // the module included. No thread is ended by force, so none leaves its
+    // queue behind: the hung window is allowed nothing.
     ULONG handles_after = 0;
     int threads_after = 0;
-    std::vector<NewHandle> left;
-    for (Elapsed e;; Sleep(50)) {
-        Pump();
-        handles_after = HandleCount();
-        threads_after = ThreadCount();
-        if (handles_after > handles_before) {  // only then is it worth naming them
-            left = NewHandles(table_before);
-            const auto queues = std::count_if(left.begin(), left.end(), QueueOfAnEndedThread);
-            allowed = handles_before + static_cast<ULONG>(std::min(static_cast<long>(queues), hung_targets));
-        }
-        if ((handles_after <= allowed && threads_after <= threads_before) || e.ms() > 5000) break;
-    }
+    Elapsed settle;
+    const bool settled = CountsComeBack(handles_before, threads_before, 5000);
+    handles_after = HandleCount();
+    threads_after = ThreadCount();
     g_in_call = false;
-    Say("host fuzz: handles %lu before, %lu after (%d unloads of the module; message queues of tasks ended by "
-        "the last resort: %lu); threads %d before, %d after",
-        handles_before, handles_after, unloads, allowed - handles_before, threads_before, threads_after);
-    if (threads_after > threads_before) Fail("threads left behind: " + std::to_string(threads_after - threads_before));
-    if (handles_after > allowed)
+    Say("host fuzz: handles %lu before, %lu after (%d unloads of the module); threads %d before, %d after "
+        "(settled in %lu ms)",
+        handles_before, handles_after, unloads, threads_before, threads_after, settle.ms());
+    if (!settled && threads_after > threads_before)
+        Fail("threads left behind: " + std::to_string(threads_after - threads_before));
+    if (!settled && handles_after > handles_before)
         Fail("handles left behind: " + std::to_string(handles_after - handles_before) + " (" +
-             std::to_string(unloads) + " unloads of the module): " + Describe(left));
+             std::to_string(unloads) + " unloads of the module): " + Describe(NewHandles(table_before)));
     DestroyWindow(window_);
     g_host = nullptr;
 }
@@ -1370,11 +1372,16 @@ int main(int argc, char** argv) {
                                     : static_cast<unsigned>(GetTickCount() ^ (GetCurrentProcessId() << 16) ^ time(nullptr));
     const char* seconds = std::getenv("ORVANTA_HOST_FUZZ_SECONDS");
     if (seconds && *seconds) g_settings.seconds = std::atoi(seconds);
+    const char* steps = std::getenv("ORVANTA_HOST_FUZZ_STEPS");
+    if (steps && *steps) g_settings.steps = std::atol(steps);
     const char* trace = std::getenv("ORVANTA_HOST_FUZZ_TRACE");
     g_settings.trace = trace && *trace == '1';
     orvanta::testing::PeerPorts(g_settings.own_port, g_settings.peer_port);
-    std::printf("host fuzz: seed %u (ORVANTA_HOST_FUZZ_SEED=%u repeats it), %d s, cable %s\n", g_settings.seed,
-                g_settings.seed, g_settings.seconds,
+    char bound[64];
+    if (g_settings.steps) std::snprintf(bound, sizeof bound, "%ld steps", g_settings.steps);
+    else std::snprintf(bound, sizeof bound, "%d s", g_settings.seconds);
+    std::printf("host fuzz: seed %u (ORVANTA_HOST_FUZZ_SEED=%u repeats it), %s, cable %s\n", g_settings.seed,
+                g_settings.seed, bound,
                 g_settings.own_port.empty() ? "none" : (g_settings.own_port + " <-> " + g_settings.peer_port).c_str());
     std::fflush(stdout);
     // A crash must end the run with a report, not wait on a dialog.

@@ -123,7 +123,7 @@ TEST_F(PeerPort, AWriteThePeerDoesNotTakeTimesOutCancelsAndLeavesThePortUsable) 
     Elapsed waited;
     EXPECT_EQ(device->WaitWrite(300, written, nullptr), WaitOutcome::TimedOut);
     EXPECT_GE(waited.ms(), 250u);
-    EXPECT_LT(waited.ms(), 2000u);
+    EXPECT_LT(waited.ms(), kBound);
     Bounded("CancelWrite", [&] { device->CancelWrite(); return 0; });
 
     const std::string arrived = peer->Drain();
@@ -155,7 +155,7 @@ TEST_F(PeerPort, AStopFromAnotherThreadEndsEveryWaitPromptly) {
         Elapsed e;
         EXPECT_EQ(Bounded("WaitWrite", [&] { return device->WaitWrite(INFINITE, written, &stop); }),
                   WaitOutcome::Stopped);
-        EXPECT_LT(e.ms(), 2000u);
+        EXPECT_GE(e.ms(), 150u) << "returned before the stop";  // Bounded catches a hang
     }
     stop.Reset();
     EXPECT_EQ(device->WaitWrite(50, written, &stop), WaitOutcome::TimedOut) << "no longer outstanding";
@@ -169,7 +169,7 @@ TEST_F(PeerPort, AStopFromAnotherThreadEndsEveryWaitPromptly) {
         StopAfter later(stop, 300);
         Elapsed e;
         EXPECT_FALSE(Bounded("WaitEventChar", [&] { return device->WaitEventChar(&stop); }));
-        EXPECT_LT(e.ms(), 2000u);
+        EXPECT_GE(e.ms(), 150u) << "returned before the stop";  // Bounded catches a hang
     }
     stop.Reset();
     ASSERT_TRUE(peer->Send("34"));
@@ -177,7 +177,7 @@ TEST_F(PeerPort, AStopFromAnotherThreadEndsEveryWaitPromptly) {
         StopAfter later(stop, 300);
         Elapsed e;
         EXPECT_EQ(Read(8, &stop), "1234");
-        EXPECT_LT(e.ms(), 2000u);
+        EXPECT_GE(e.ms(), 150u) << "returned before the stop";  // Bounded catches a hang
     }
 }
 
@@ -306,7 +306,7 @@ TEST_F(PeerPort, LineSettingsReachThePortAndComeBack) {
 TEST_F(PeerPort, DevicesClosedWithAWriteRunningLeaveNoHandleBehind) {
     device.reset();
     const std::string big = Pattern(1 << 20);
-    DWORD before = 0, after = 0;
+    ULONG before = 0;
     // Closed at once after the start: the cancel meets the write mid-way.
     for (int i = 0; i <= 40; ++i) {
         if (i == 1) {  // the first round is a warm-up
@@ -318,8 +318,7 @@ TEST_F(PeerPort, DevicesClosedWithAWriteRunningLeaveNoHandleBehind) {
         Bounded("closing", [&] { d.reset(); return 0; });
         peer->Drain(30);
     }
-    after = HandleCount();
-    EXPECT_EQ(after, before);
+    EXPECT_TRUE(CountsComeBack(before, ThreadCount(), kBound)) << HandleCount() << " handles, " << before << " before";
 }
 
 struct Files : ::testing::Test {
@@ -423,11 +422,10 @@ TEST_F(Files, AThousandCyclesLeaveTheHandleCountAsItWas) {
         return again && again->Read(&c, 1) == 1 && c == 'y';
     };
     ASSERT_TRUE(cycle());
-    DWORD before = 0, after = 0;
-    before = HandleCount();
+    const ULONG before = HandleCount();
+    const int threads = ThreadCount();
     for (int i = 0; i < 1000; ++i) ASSERT_TRUE(cycle()) << "cycle " << i;
-    after = HandleCount();
-    EXPECT_EQ(after, before);
+    EXPECT_TRUE(CountsComeBack(before, threads, kBound)) << HandleCount() << " handles, " << before << " before";
 }
 
 }  // namespace

@@ -157,7 +157,7 @@ TEST_F(Scan, AStopWhileWaitingIsPromptAndSilent) {
     Sleep(100);
     Elapsed elapsed;
     EXPECT_EQ(ctrl->DeactivateScanTask(task), 0);
-    EXPECT_LT(elapsed.ms(), 1000u);
+    EXPECT_LT(elapsed.ms(), kBound);
     ASSERT_TRUE(scanner->Send("late\x03"));
     EXPECT_EQ(scanner->Receive(16, 300), "");
     EXPECT_TRUE(watcher.Boxes().empty());
@@ -183,7 +183,7 @@ TEST_F(Scan, AStopClosesTheTasksBoxAndNothingFollows) {
     EXPECT_EQ(watcher.Boxes()[1].Text(), "X");
     Elapsed elapsed;
     ctrl->DeactivateScanTask(0);
-    EXPECT_LT(elapsed.ms(), 2000u);
+    EXPECT_LT(elapsed.ms(), kBound);
     EXPECT_TRUE(watcher.WaitUntilNoneOpen(kBound));
     Sleep(300);
     EXPECT_EQ(watcher.Boxes().size(), 2u);
@@ -201,7 +201,7 @@ TEST_F(Scan, AStopDuringABurstLeavesTheNextTaskWorking) {
     EXPECT_EQ(scanner->ReceiveAll(50).size(), 50u);
     Elapsed elapsed;
     ctrl->DeactivateScanTask(0);
-    EXPECT_LT(elapsed.ms(), 2000u);
+    EXPECT_LT(elapsed.ms(), kBound);
     send.join();
     const std::string tail = scanner->Drain(300);
     EXPECT_EQ(tail.find_first_not_of('\x0F'), std::string::npos);
@@ -283,36 +283,56 @@ TEST_F(Scan, FloodsBinaryAndZeroBytesLeaveTheNextCodeIntact) {
     EXPECT_EQ(Bounded("a code", [&] { return ctrl->ScanCodeFromCOM(); }), "\x80\xFF");
 }
 
-TEST_F(Scan, ATaskHeldByAHungWindowIsEndedWithinItsBoundAndTheNextOneWorks) {
-    // A window whose thread never takes its messages: the task's SendMessage
-    // to it never returns, so only the last resort ends the task.
-    std::atomic<HWND> hung{nullptr};
-    win32::Win32StopSignal release;
-    std::thread owner([&] {
-        hung = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        release.WaitFor(30000);  // no message loop meanwhile
-        DestroyWindow(hung);
-    });
-    ASSERT_TRUE(PumpUntil([&] { return hung.load() != nullptr; }));
+// A window whose thread never takes its messages until released.
+class HungWindow {
+public:
+    HungWindow()
+        : owner_([this] {
+              window_ = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr,
+                                        nullptr, nullptr);
+              release_.WaitFor(30000);  // no message loop meanwhile
+              DestroyWindow(window_);
+          }) {
+        // The process's first window connects to the display: slow on a busy machine.
+        PumpUntil([&] { return window_.load() != nullptr; }, 4 * kBound);
+    }
+    ~HungWindow() {
+        release_.Set();
+        owner_.join();
+    }
+    std::int32_t handle() const { return static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(window_.load())); }
+
+private:
+    std::atomic<HWND> window_{nullptr};
+    win32::Win32StopSignal release_;
+    std::thread owner_;
+};
+
+TEST_F(Scan, AHungWindowCostsABoundedWaitPerCodeAndAStopEndsNoThreadByForce) {
+    HungWindow hung;
+    ASSERT_NE(hung.handle(), 0);
     ctrl->SetwithACKN(true);
     ctrl->SetonlyWorkwithCurrentWindow(true);
-    ctrl->SetscanWindowHandle(static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(hung.load())));
+    ctrl->SetscanWindowHandle(hung.handle());
     const int threads_before = ThreadCount();
+    const ULONG handles_before = HandleCount();
     const std::vector<HandleEntry> table = OwnHandles();
     ASSERT_NE(ctrl->ActivateScanTask(), 0);
     ASSERT_EQ(Answers(1), "\x06");
-    ASSERT_TRUE(scanner->Send("H1\x03"));
-    Sleep(300);  // the task is inside SendMessage now
+    // Each code waits its bound, is given up and answered as not delivered.
+    Elapsed codes;
+    ASSERT_TRUE(scanner->Send("H1\x03" "H2\x03"));
+    EXPECT_EQ(Answers(2), "\x0F\x0F");
+    EXPECT_GE(codes.ms(), kCharAnswerMs);
+    ASSERT_TRUE(scanner->Send("H3\x03"));
+    Sleep(300);  // the task waits for the window now
     Elapsed elapsed;
     ctrl->DeactivateScanTask(0);
-    EXPECT_LT(elapsed.ms(), 8000u);
-    EXPECT_GE(elapsed.ms(), 4000u);  // it was given its few seconds first
-    EXPECT_EQ(ThreadCount(), threads_before);
-    // What the task held is freed; only Wine's queue of the ended thread stays.
-    const std::vector<NewHandle> left = NewHandles(table);
-    EXPECT_TRUE(left.empty() || (left.size() == 1 && QueueOfAnEndedThread(left[0]))) << Describe(left);
-    release.Set();
-    owner.join();
+    EXPECT_LT(elapsed.ms(), kCharAnswerMs + 2000);  // not the 5 s of the last resort
+    // The task ended by itself: no thread, no handle, not even the queue
+    // Wine keeps of a thread ended by force.
+    EXPECT_TRUE(CountsComeBack(handles_before, threads_before, kBound))
+        << ThreadStarts() << "; handles left: " << Describe(NewHandles(table));
     // Nothing it held is left held: the next task reads, answers and writes.
     Form form;
     ctrl->SetscanWindowHandle(form.handle());
@@ -320,6 +340,37 @@ TEST_F(Scan, ATaskHeldByAHungWindowIsEndedWithinItsBoundAndTheNextOneWorks) {
     ASSERT_TRUE(scanner->Send("OK\x03"));
     EXPECT_TRUE(PumpUntil([&] { return WindowText(form.edit()) == "OK"; }));
     EXPECT_EQ(ctrl->Write("w"), 1);
+}
+
+// A busy application: every key costs it tens of milliseconds.
+LRESULT CALLBACK SlowKeys(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+    if (msg == WM_KEYDOWN || msg == WM_CHAR || msg == WM_KEYUP) Sleep(30);
+    return CallWindowProcA(g_edit_proc, window, msg, wparam, lparam);
+}
+
+TEST_F(Scan, KeysTypedForACodeReachItsWindowBeforeTheClosingBoxesAndOnlyTakenCodesAreAcknowledged) {
+    Form form;
+    g_edit_proc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(form.edit(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SlowKeys)));
+    SetCapsLock(false);
+    ctrl->SetwithACKN(true);
+    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ASSERT_EQ(Answers(1), "\x06");
+    // Scanners end codes with CR LF: the LF is the next code's first byte.
+    ASSERT_TRUE(scanner->Send("4006381333931\r\x03" "\n77\x03" "ENDSCAN\x03"));
+    ASSERT_TRUE(PumpUntil([&] { return watcher.Boxes().size() == 2 && watcher.OpenCount() == 0; }, 20000));
+    EXPECT_EQ(WindowText(form.edit()), "400638133393177");
+    EXPECT_EQ(Answers(3), "\x06\x06\x06");
+    SetWindowLongPtrA(form.edit(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_edit_proc));
+
+    // Keys the window in front never takes are not acknowledged.
+    HungWindow hung;
+    SetForegroundWindow(reinterpret_cast<HWND>(static_cast<std::intptr_t>(hung.handle())));
+    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ASSERT_EQ(Answers(1), "\x06");
+    ASSERT_TRUE(scanner->Send("LOST\x03"));
+    EXPECT_EQ(scanner->ReceiveAll(1, kKeysTakenMs + kBound), "\x0F");
+    ctrl->DeactivateScanTask(0);
 }
 
 TEST_F(Scan, ClosingThePortUnderTheReaderStopsTheTask) {
@@ -330,7 +381,7 @@ TEST_F(Scan, ClosingThePortUnderTheReaderStopsTheTask) {
     Sleep(100);
     Elapsed elapsed;
     ctrl->CloseDevice();
-    EXPECT_LT(elapsed.ms(), 2000u);
+    EXPECT_LT(elapsed.ms(), kBound);
     EXPECT_FALSE(ctrl->IsDeviceOpen());
     EXPECT_EQ(ctrl->ActivateScanTask(), 0);
     EXPECT_EQ(scanner->Receive(16, 200), "");

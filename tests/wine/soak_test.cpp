@@ -72,6 +72,7 @@ TEST(Soak, CodesWritesReopensAndStopsAtRandom) {
     ctrl->CloseDevice();
     far_end.Drain(100);
     const ULONG handles_before = HandleCount();
+    const std::vector<HandleEntry> table_before = OwnHandles();
     const int threads_before = ThreadCount();
     const std::string threads_at_start = ThreadStarts();
     start();
@@ -165,7 +166,8 @@ TEST(Soak, CodesWritesReopensAndStopsAtRandom) {
     EXPECT_TRUE(CountsComeBack(handles_before, threads_before, 10000))
         << "handles " << HandleCount() << " (" << handles_before << " before, " << handles_then
         << " at the end), threads " << ThreadCount() << " (" << threads_before << " before)\nthreads before: "
-        << threads_at_start << "\nthreads at the end: " << threads_then << "\nthreads now: " << ThreadStarts();
+        << threads_at_start << "\nthreads at the end: " << threads_then << "\nthreads now: " << ThreadStarts()
+        << "\nhandles left: " << Describe(NewHandles(table_before));
     EXPECT_TRUE(watcher.Boxes().empty());
     ctrl.reset();
     DestroyWindow(target);
