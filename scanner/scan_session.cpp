@@ -77,12 +77,18 @@ std::int32_t CScanSession::ActivateScanTask() {
     }
     if (!task->worker) {
         m_report.ShowNotice(texts::kScanThreadFailed, texts::kCaptionBrisomel);
+        TellEnd(*task, ScanEnd::kNotStarted);
         return 0;
     }
     task->reference = NextTaskReference();
     m_pScanThread.store(task->reference);
     m_task = std::move(task);
     return m_task->reference;
+}
+
+void CScanSession::TellEnd(ScanTask& task, ScanEnd why) {
+    ScanListener* listener = m_listener.load();
+    if (listener && !task.end_told.exchange(true)) listener->OnScanEnded(why);
 }
 
 void CScanSession::ScanThreadProc(ScanTask& task) {
@@ -112,13 +118,19 @@ std::int32_t CScanSession::ScanLoop(ScanTask& task) {
             const std::int32_t delivered =
                 SendCodeToWindow(m_settings.scanWindowHandle.load(), read.code, &stop);
             if (stop.IsSet()) return 0;
-            // A code that reached no window is a failed read for the scanner.
-            if (m_settings.Acknowledge()) m_channel.SendByte(delivered < 0 ? kErrorAnswer : kAck, &stop);
+            // The host's events are one more target: a code queued for a
+            // connected sink was delivered.
+            ScanListener* listener = m_listener.load();
+            const bool queued = listener && listener->OnCodeScanned(read.code);
+            // A code that reached nobody is a failed read for the scanner.
+            if (m_settings.Acknowledge())
+                m_channel.SendByte(delivered < 0 && !queued ? kErrorAnswer : kAck, &stop);
         }
         read = m_reader.Read(&stop);
     }
     if (m_settings.Acknowledge()) m_channel.SendByte(kAck, &stop);
     task.closing.store(true);
+    if (!stop.IsSet()) TellEnd(task, ScanEnd::kEndScan);
     if (stop.IsSet()) return 0;
     m_report.ShowNotice(texts::kScanEnded, texts::kCaptionBrisomel);
     return 0;

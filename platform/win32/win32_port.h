@@ -99,6 +99,7 @@ public:
     std::unique_ptr<platform::File> OpenFileForRead(const char* name) override;
     void ToOem(char* text) override;
     void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
+    std::vector<std::string> SerialPortNames() override;  // serial_ports.cpp
 };
 
 }  // namespace orvanta::win32
