@@ -19,6 +19,7 @@ enum EventDispid : std::int32_t { ORVANTA_EVENTS(ORVANTA_DISPID) };
 #define ORVANTA_NONE(...)
 inline constexpr int kMethodCount = 0 ORVANTA_MEMBERS(ORVANTA_ONE, ORVANTA_NONE);  // with AboutBox
 inline constexpr int kPropertyCount = 0 ORVANTA_MEMBERS(ORVANTA_NONE, ORVANTA_ONE);
+inline constexpr int kEventCount = 0 ORVANTA_EVENTS(ORVANTA_ONE);
 #undef ORVANTA_ONE
 #undef ORVANTA_NONE
 

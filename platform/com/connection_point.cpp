@@ -85,7 +85,7 @@ STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** connections) {
     return Guard([&] {
         std::vector<Connection> current;
         for (std::size_t i = 0; i < sinks_.size(); ++i)
-            if (sinks_[i]) current.push_back({sinks_[i].As<IUnknown>(IID_IUnknown), static_cast<DWORD>(i + 1)});
+            if (sinks_[i]) current.push_back({ComPtr<IUnknown>::Copy(sinks_[i].get()), static_cast<DWORD>(i + 1)});
         return Enumerator<ConnectionTraits>::Create(std::move(current), connections);
     });
 }

@@ -162,7 +162,7 @@ TEST_F(TypeLibrary, ThreeTypesInOrderWithTheirFlags) {
         {"_DOrvanta", &DIID__DOrvanta, TKIND_DISPATCH, TYPEFLAG_FDISPATCHABLE | TYPEFLAG_FHIDDEN,
          "Dispatch-Schnittstelle f\xFC" "r Orvanta Control", kMethodCount, kPropertyCount, 1},
         {"_DOrvantaEvents", &DIID__DOrvantaEvents, TKIND_DISPATCH, TYPEFLAG_FDISPATCHABLE,
-         "Ereignisschnittstelle f\xFC" "r Orvanta Control", 0, 0, 1},
+         "Ereignisschnittstelle f\xFC" "r Orvanta Control", kEventCount, 0, 1},
         {"Orvanta", &CLSID_Orvanta, TKIND_COCLASS, TYPEFLAG_FCANCREATE | TYPEFLAG_FCONTROL,
          "Orvanta Control", 0, 0, 2},
     };
@@ -240,8 +240,27 @@ const std::vector<Member> kMembers = {
     {kDispidscanWindowHandle, "scanWindowHandle", true, VT_I4, {}},
     {kDispidtimeout, "timeout", true, VT_I2, {}},
     {kDispidchartooem, "chartooem", true, VT_I2, {}},
+    {kDispidGetCOMPorts, "GetCOMPorts", false, VT_VARIANT, {}},
     {kDispidAboutBox, "AboutBox", false, VT_VOID, {}},
 };
+
+TEST_F(TypeLibrary, TheEventsAsWithEventsAndScriptHostsReadThem) {
+    ITypeInfo* events = Info(1);
+    const Member kEvents[] = {{static_cast<Dispid>(kDispidCodeScanned), "CodeScanned", false, VT_VOID, {{VT_BSTR, "Code"}}},
+                              {static_cast<Dispid>(kDispidScanEnded), "ScanEnded", false, VT_VOID, {{VT_I4, "Reason"}}}};
+    for (UINT i = 0; i < 2; ++i) {
+        const Member& m = kEvents[i];
+        FUNCDESC* f = nullptr;
+        ASSERT_EQ(events->GetFuncDesc(i, &f), S_OK);
+        EXPECT_EQ(f->memid, m.id);
+        EXPECT_EQ(f->funckind, FUNC_DISPATCH);
+        EXPECT_EQ(f->elemdescFunc.tdesc.vt, VT_VOID);
+        ASSERT_EQ(f->cParams, 1);
+        EXPECT_EQ(f->lprgelemdescParam[0].tdesc.vt, m.params[0].vt);  // by value
+        events->ReleaseFuncDesc(f);
+        EXPECT_EQ(Names(events, m.id), (std::vector<std::string>{m.name, m.params[0].name}));
+    }
+}
 
 TEST_F(TypeLibrary, EveryMemberOfTheDispatchInterface) {
     ITypeInfo* disp = Info(0);
