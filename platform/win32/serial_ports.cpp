@@ -1,6 +1,7 @@
-// The machine's serial ports: the serial device map the drivers fill, and the
-// DOS device names, which also hold ports a driver links without a map entry
-// (Wine's dosdevices links among them).
+// The machine's serial ports: the serial device map the drivers fill, the
+// DOS device names, which also hold ports a driver links without a map entry,
+// and under Wine the prefix's own port links (its dosdevices folder), which
+// Wine opens but lists in neither of the other two.
 #include <windows.h>
 
 #include <algorithm>
@@ -66,12 +67,32 @@ void FromDosDevices(std::vector<std::string>& names) {
     }
 }
 
+// Wine names its prefix in WINECONFIGDIR ("\??\Z:\...") for every program;
+// a port is a link "comN" there. The link is not followed: nothing is opened.
+void FromWinePrefix(std::vector<std::string>& names) {
+    char prefix[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableA("WINECONFIGDIR", prefix, sizeof prefix);
+    if (length == 0 || length >= sizeof prefix) return;
+    std::string folder = prefix;
+    if (folder.compare(0, 4, "\\??\\") == 0) folder.replace(0, 4, "\\\\?\\");
+    folder += "\\dosdevices\\";
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((folder + "com*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = Upper(found.cFileName);
+        if (IsComName(name)) names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
 }  // namespace
 
 std::vector<std::string> Win32Ports::SerialPortNames() {
     std::vector<std::string> names;
     FromDeviceMap(names);
     FromDosDevices(names);
+    FromWinePrefix(names);
     std::sort(names.begin(), names.end(), PortOrder);
     names.erase(std::unique(names.begin(), names.end()), names.end());
     return names;
