@@ -29,6 +29,7 @@
 #include <ctime>
 #include <cwctype>
 #include <deque>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -333,6 +334,7 @@ const std::vector<Member>& Members() {
         {15, L"DeactivateScanTask", false, VT_I4, {VT_I4}},
         {16, L"ActivateScanTask", false, VT_I4, {}},
         {17, L"ReadBytes", false, VT_I4, {VT_BSTR, VT_I4, VT_I4}},
+        {27, L"GetCOMPorts", false, VT_ARRAY | VT_VARIANT, {}},
         {-552, L"AboutBox", false, VT_EMPTY, {}},
     };
     return members;
@@ -578,6 +580,45 @@ private:
 
 enum class Device { None, Real, Nul, File, Unknown };
 
+// An event sink as hosts write them, some rude: it fails, raises an
+// exception answer, calls back into the control, or disconnects itself.
+class FuzzSink final : public IDispatch {
+public:
+    enum class Kind { Quiet, Fails, Raises, CallsBack, Leaves };
+    FuzzSink(Kind kind, std::function<void(FuzzSink&)> inside) : kind_(kind), inside_(std::move(inside)) {}
+    STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override {
+        *ppv = nullptr;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch)) return E_NOINTERFACE;
+        *ppv = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() override {
+        const ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO* e, UINT*) override {
+        ++events;
+        if (kind_ == Kind::CallsBack || kind_ == Kind::Leaves) inside_(*this);
+        if (kind_ == Kind::Fails) return E_FAIL;
+        if (kind_ == Kind::Raises && e) e->bstrDescription = SysAllocString(L"handler failed");
+        return kind_ == Kind::Raises ? DISP_E_EXCEPTION : S_OK;
+    }
+    Kind kind() const { return kind_; }
+    DWORD cookie = 0;
+    int events = 0;
+
+private:
+    std::atomic<ULONG> refs_{1};
+    Kind kind_;
+    std::function<void(FuzzSink&)> inside_;
+};
+
 class Host {
 public:
     Host() : gen_(g_settings.seed), reent_(g_settings.seed + 3), watch_rng_(g_settings.seed + 2) {}
@@ -589,7 +630,7 @@ public:
     long hung_targets = 0;  // times the hung window was made the scan task's target
     DWORD slowest_ms = 0;  // the longest stretch of one call without a box answered
     std::string slowest;
-    int calls = 0, reentered = 0, fed = 0, opens_real = 0, tasks = 0, recreated = 0;
+    int calls = 0, reentered = 0, fed = 0, opens_real = 0, tasks = 0, recreated = 0, sinks = 0, events = 0;
     std::map<HRESULT, int> answers;
 
 private:
@@ -614,6 +655,8 @@ private:
     void LineStep();
     void FileStep();
     void PropertyStep();
+    void SinkStep();
+    void FromSink(FuzzSink& sink);
     void Reenter();
     void Pump();
     int Answer(const BoxRecord& box);
@@ -637,6 +680,8 @@ private:
     std::mutex due_mutex_;
     std::string scratch_, sendable_;
     HungWindow hung_;
+    IConnectionPoint* point_ = nullptr;  // of the control held now
+    std::vector<FuzzSink*> sinks_;       // connected to it, each held once here
 };
 
 Host* g_host = nullptr;
@@ -811,6 +856,14 @@ void Host::Create() {
 void Host::Release() {
     Step("release the control");
     Progress();
+    // A host drops its sinks with the control, connected or not.
+    for (FuzzSink* sink : sinks_) {
+        events += sink->events;
+        sink->Release();
+    }
+    sinks_.clear();
+    if (point_) point_->Release();
+    point_ = nullptr;
     ctrl_->Release();
     ctrl_ = nullptr;
     Progress();
@@ -821,7 +874,7 @@ void Host::RandomInvoke() {
     const auto& members = Members();
     DISPID id;
     if (gen_.Chance(8)) {
-        static const DISPID odd[] = {0, -1, -4, -5, 27, 100, 0x7FFFFFFF, static_cast<DISPID>(0x80000000), -551};
+        static const DISPID odd[] = {0, -1, -4, -5, 28, 100, 0x7FFFFFFF, static_cast<DISPID>(0x80000000), -551};
         id = odd[gen_.Next(sizeof odd / sizeof odd[0])];
     } else {
         id = members[gen_.Next(static_cast<unsigned>(members.size()))].id;
@@ -1012,6 +1065,63 @@ void Host::BlockingRead() {
         }
     }
     VariantClear(&result);
+}
+
+// Connects a sink of some kind, or disconnects one (or a cookie that names none).
+void Host::SinkStep() {
+    if (!point_) {
+        Step("find the event point");
+        IConnectionPointContainer* cpc = nullptr;
+        if (ctrl_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)) != S_OK ||
+            cpc->FindConnectionPoint(DIID__DOrvantaEvents, &point_) != S_OK)
+            Fail("no connection point for _DOrvantaEvents");
+        if (cpc) cpc->Release();
+        if (!point_) return;
+    }
+    if (sinks_.size() < 4 && G().Chance(60)) {
+        const auto kind = static_cast<FuzzSink::Kind>(G().Next(5));
+        Step("connect a sink of kind " + std::to_string(static_cast<int>(kind)));
+        auto* sink = new FuzzSink(kind, [this](FuzzSink& s) { FromSink(s); });
+        if (point_->Advise(sink, &sink->cookie) != S_OK || sink->cookie == 0) Fail("Advise refused a sink");
+        sinks_.push_back(sink);
+        ++sinks;
+        return;
+    }
+    if (sinks_.empty() || G().Chance(10)) {
+        Step("disconnect a cookie that names no sink");
+        if (point_->Unadvise(G().Chance(50) ? 0 : 1000 + G().Next(100)) != CONNECT_E_NOCONNECTION)
+            Fail("Unadvise of an unknown cookie did not answer CONNECT_E_NOCONNECTION");
+        return;
+    }
+    const size_t at = G().Next(static_cast<unsigned>(sinks_.size()));
+    FuzzSink* sink = sinks_[at];
+    Step("disconnect the sink with cookie " + std::to_string(sink->cookie));
+    const HRESULT hr = sink->cookie ? point_->Unadvise(sink->cookie) : CONNECT_E_NOCONNECTION;
+    if (sink->cookie && hr != S_OK) Fail("Unadvise of a connected sink failed");
+    sinks_.erase(sinks_.begin() + static_cast<std::ptrdiff_t>(at));
+    events += sink->events;
+    sink->Release();
+}
+
+// Inside an event, on the host's thread: a sink leaves, or calls back in,
+// often with what ends the task under it.
+void Host::FromSink(FuzzSink& sink) {
+    if (!ctrl_ || depth_ > 3) return;
+    ++depth_;
+    if (sink.kind() == FuzzSink::Kind::Leaves) {
+        Step("a sink disconnects itself inside its event");
+        if (sink.cookie && point_ && point_->Unadvise(sink.cookie) != S_OK) Fail("Unadvise inside an event failed");
+        sink.cookie = 0;  // its reference here goes with the next disconnect or release
+    } else if (reent_.Chance(40)) {
+        Args a;
+        Call(reent_.Chance(50) ? 2 : 16, a);  // CloseDevice, or a new task
+    } else if (reent_.Chance(50)) {
+        CallNumber(15, 0);
+        task_ = false;
+    } else {
+        Reenter();  // any call, or the control released and made anew
+    }
+    --depth_;
 }
 
 void Host::ScanTaskStep() {
@@ -1280,7 +1390,8 @@ void Host::Run() {
         else if (roll < 64) BlockingRead();
         else if (roll < 72) LineStep();
         else if (roll < 77) FileStep();
-        else if (roll < 88) PropertyStep();
+        else if (roll < 85) PropertyStep();
+        else if (roll < 88) SinkStep();
         else if (roll < 92) RandomNames();
         else if (roll < 93) {
             Release();
@@ -1302,9 +1413,9 @@ void Host::Run() {
     Step("the peer stops");
     if (peer_) peer_->Stop();
     Say("host fuzz: %d calls, %d boxes answered, %d calls from inside boxes, %d reads fed, "
-        "%d opens of %s, %d scan tasks, %d new controls, the peer away %d times",
+        "%d opens of %s, %d scan tasks, %d new controls, the peer away %d times, %d sinks, %d events",
         calls, boxes.load(), reentered, fed, opens_real, g_settings.own_port.empty() ? "no cable" : g_settings.own_port.c_str(),
-        tasks, recreated, peer_ ? peer_->Aways() : 0);
+        tasks, recreated, peer_ ? peer_->Aways() : 0, sinks, events);
     std::string tally;
     for (const auto& a : answers) {
         char item[32];
