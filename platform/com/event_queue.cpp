@@ -68,7 +68,11 @@ void EventQueue::Drain() {
             event = std::move(events_.front());
             events_.pop_front();
         }
-        fire_(event);
+        try {
+            fire_(event);
+        } catch (...) {
+            // Out of memory for one event: it is dropped, the rest still come.
+        }
     }
     draining_ = false;
 }
