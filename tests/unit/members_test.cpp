@@ -75,20 +75,20 @@ TEST(DispatchTable, MatchesTheInterfaceDescription) {
     EXPECT_EQ(from_idl.size(), 28u);
     EXPECT_EQ(from_table, from_idl);
 
+    // The events: name, DISPID and parameter types, as the IDL has them.
     std::multiset<std::string> events;
-    using T = platform::AutoType;
-    constexpr T kBstr = T::kBstr, kI4 = T::kI4;
-#define ORVANTA_EVENT_LINE(name, dispid, count, params)                      \
-    {                                                                        \
-        const platform::AutoMember m{#name, dispid, false, T::kVoid, count, {params}}; \
-        events.insert(Describe(m));                                          \
-    }
-#define ORVANTA_EVENT_PARAMS(...) __VA_ARGS__
-#define ORVANTA_EVENT(name, dispid, count, params) ORVANTA_EVENT_LINE(name, dispid, count, ORVANTA_EVENT_PARAMS params)
+    const auto event = [&](const char* name, int dispid, std::vector<platform::AutoType> params) {
+        platform::AutoMember m{name, dispid, false, platform::AutoType::kVoid, static_cast<std::uint8_t>(params.size()), {}};
+        std::copy(params.begin(), params.end(), m.params);
+        events.insert(Describe(m));
+    };
+    using platform::AutoType;
+    constexpr AutoType kBstr = AutoType::kBstr, kI4 = AutoType::kI4;
+#define ORVANTA_EVENT(name, dispid, count, params) event(#name, dispid, {ORVANTA_UNPAREN params});
+#define ORVANTA_UNPAREN(...) __VA_ARGS__
     ORVANTA_EVENTS(ORVANTA_EVENT)
+#undef ORVANTA_UNPAREN
 #undef ORVANTA_EVENT
-#undef ORVANTA_EVENT_PARAMS
-#undef ORVANTA_EVENT_LINE
     EXPECT_EQ(events, FromIdl("_DOrvantaEvents"));
 }
 

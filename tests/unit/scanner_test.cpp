@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "control/orvanta_ctrl.h"
-#include "control/orvanta_ids.h"
 #include "core/texts.h"
 #include "tests/fakes/fake_port.h"
 
@@ -473,59 +472,6 @@ TEST(ScannerLifetime, DestroyingOrReopeningStopsTheTask) {
     }
     EXPECT_EQ(p.port->devices_alive, 0);
     EXPECT_TRUE(p.ui.Events().empty());
-}
-
-}  // namespace
-}  // namespace orvanta
-
-namespace orvanta {
-namespace {
-
-// The host's events as a queue that records what was posted while a sink listens.
-struct RecordedEvents : platform::HostEvents {
-    std::atomic<bool> listening{true};
-    std::mutex mutex;
-    std::string posted;
-    bool HasListeners() const override { return listening; }
-    bool Post(std::int32_t dispid, const platform::EventArg* a, std::size_t) override {
-        if (!listening) return false;
-        std::lock_guard<std::mutex> lock(mutex);
-        posted += dispid == kDispidCodeScanned ? a[0].text + "," : "end" + std::to_string(a[0].number) + ",";
-        return true;
-    }
-};
-
-TEST(ScannerEvents, AQueuedCodeCountsAsDeliveredAndEachTaskEndIsToldOnceWithItsReason) {
-    fakes::DevicePlatform p;
-    RecordedEvents events;
-    Platform platform = p.Get();
-    platform.events = &events;
-    COrvantaCtrl ctrl{platform};
-    const auto sent = [&] {
-        std::lock_guard<std::mutex> lock(p.port->mutex);
-        return p.port->device_bytes;
-    };
-    ASSERT_TRUE(ctrl.OpenDevice("COM5"));
-    ctrl.SetCOMSettings("");
-    ctrl.SetwithACKN(true);
-    ctrl.SetonlyWorkwithCurrentWindow(true);  // and no window to capture
-    ASSERT_NE(ctrl.ActivateScanTask(), 0);
-    p.port->Feed("A\x03");
-    ASSERT_TRUE(WaitUntil([&] { return sent().size() == 2; }));
-    events.listening = false;  // no sink: as without events
-    p.port->Feed("B\x03");
-    ASSERT_TRUE(WaitUntil([&] { return sent().size() == 3; }));
-    events.listening = true;
-    p.port->Feed("ENDSCAN\x03");
-    ASSERT_TRUE(WaitUntil([&] { return sent().size() == 4 && !ctrl.IsScanTaskRunning(); }));
-    EXPECT_EQ(sent(), "\x06\x06\x0F\x06");
-    ctrl.DeactivateScanTask(0);  // ended by itself: told already
-    ASSERT_NE(ctrl.ActivateScanTask(), 0);
-    ctrl.DeactivateScanTask(0);
-    ASSERT_NE(ctrl.ActivateScanTask(), 0);
-    ctrl.CloseDevice();
-    std::lock_guard<std::mutex> lock(events.mutex);
-    EXPECT_EQ(events.posted, "A,end0,end1,end2,");
 }
 
 }  // namespace

@@ -244,24 +244,6 @@ const std::vector<Member> kMembers = {
     {kDispidAboutBox, "AboutBox", false, VT_VOID, {}},
 };
 
-TEST_F(TypeLibrary, TheEventsAsWithEventsAndScriptHostsReadThem) {
-    ITypeInfo* events = Info(1);
-    const Member kEvents[] = {{static_cast<Dispid>(kDispidCodeScanned), "CodeScanned", false, VT_VOID, {{VT_BSTR, "Code"}}},
-                              {static_cast<Dispid>(kDispidScanEnded), "ScanEnded", false, VT_VOID, {{VT_I4, "Reason"}}}};
-    for (UINT i = 0; i < 2; ++i) {
-        const Member& m = kEvents[i];
-        FUNCDESC* f = nullptr;
-        ASSERT_EQ(events->GetFuncDesc(i, &f), S_OK);
-        EXPECT_EQ(f->memid, m.id);
-        EXPECT_EQ(f->funckind, FUNC_DISPATCH);
-        EXPECT_EQ(f->elemdescFunc.tdesc.vt, VT_VOID);
-        ASSERT_EQ(f->cParams, 1);
-        EXPECT_EQ(f->lprgelemdescParam[0].tdesc.vt, m.params[0].vt);  // by value
-        events->ReleaseFuncDesc(f);
-        EXPECT_EQ(Names(events, m.id), (std::vector<std::string>{m.name, m.params[0].name}));
-    }
-}
-
 TEST_F(TypeLibrary, EveryMemberOfTheDispatchInterface) {
     ITypeInfo* disp = Info(0);
     UINT func = 0, var = 0;
