@@ -593,15 +593,10 @@ struct FuzzSink final : IDispatch {
     STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override {
         const bool ok = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch);
         *ppv = ok ? this : nullptr;
-        if (ok) AddRef();
-        return ok ? S_OK : E_NOINTERFACE;
+        return ok ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --refs;
-        if (left == 0) delete this;
-        return left;
-    }
+    STDMETHODIMP_(ULONG) Release() override { return --refs ? refs.load() : (delete this, 0); }
     STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
