@@ -11,11 +11,13 @@ namespace {
 constexpr UINT kEventsWaiting = WM_APP + 0x4F1;
 }  // namespace
 
-EventQueue::EventQueue(IUnknown& owner, Fire fire) : owner_(owner), fire_(std::move(fire)) {
-    thread_ = GetCurrentThreadId();
-    // A message-only window of a system class needs no class of ours, so
-    // nothing of this module stays registered after it unloads.
-    window_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+EventQueue::EventQueue(IUnknown& owner, Fire fire)
+    : owner_(owner),
+      fire_(std::move(fire)),
+      // A message-only window of a system class needs no class of ours, so
+      // nothing of this module stays registered after it unloads.
+      window_(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr)),
+      thread_(GetCurrentThreadId()) {
     if (!window_) return;
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EventQueue::WindowProc));
