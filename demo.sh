@@ -28,7 +28,7 @@ else
 fi
 cmake -S . -B "$build/$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build/$arch" -j "$(nproc)" --target ORVANTA orvanta_demo >/dev/null
+cmake --build "$build/$arch" -j "$(nproc)" --target ORVANTA orvanta_demo orvanta_event_host >/dev/null
 echo "built $build/$arch/ORVANTA.OCX"
 
 if [ -n "${DISPLAY:-}" ] && [ "${ORVANTA_DEMO_AUTO:-0}" != 1 ]; then

@@ -27,7 +27,7 @@ const com::ControlClass kClass = {
 
 COrvantaCom::COrvantaCom()
     : ControlBase(kClass),
-      m_ctrl(Platform{m_services.ui, m_services.ports, m_services.input, m_services.threads}) {}
+      m_ctrl(Platform{m_services.ui, m_services.ports, m_services.input, m_services.threads, this}) {}
 
 COrvantaCom::~COrvantaCom() = default;
 
@@ -128,6 +128,7 @@ void COrvantaCom::Dispatch(const platform::AutoMember& member, Action action, co
     case kDispidDeactivateScanTask: r.number = c.DeactivateScanTask(a.number[0]); break;
     case kDispidActivateScanTask: r.number = c.ActivateScanTask(); break;
     case kDispidReadBytes: r.number = c.ReadBytes(std::move(a.text[0]), a.number[1], a.number[2]); break;
+    case kDispidGetCOMPorts: r.list = c.GetCOMPorts(); break;
     case kDispidAboutBox: ui::ShowAboutBox(win32::ModuleInstance()); break;
     }
 }

@@ -2,15 +2,34 @@
 
 #include <algorithm>
 
+#include "control/orvanta_ids.h"
+
 namespace orvanta {
 
 COrvantaCtrl::COrvantaCtrl(const Platform& platform)
-    : m_report(platform.ui, s),
+    : m_ports(platform.ports),
+      m_events(platform.events),
+      m_report(platform.ui, s),
       m_channel(platform, s, m_report),
       m_reader(m_channel, s, m_report, platform.ports),
-      m_session(platform, s, m_report, m_channel, m_reader) {}
+      m_session(platform, s, m_report, m_channel, m_reader) {
+    if (m_events) m_session.SetListener(this);
+}
 
-COrvantaCtrl::~COrvantaCtrl() { CloseDevice(); }
+COrvantaCtrl::~COrvantaCtrl() {
+    m_session.SetListener(nullptr);  // no host left to tell
+    CloseDevice();
+}
+
+bool COrvantaCtrl::OnCodeScanned(const std::string& code) {
+    const platform::EventArg arg{platform::AutoType::kBstr, 0, code};
+    return m_events->Post(kDispidCodeScanned, &arg, 1);
+}
+
+void COrvantaCtrl::OnScanEnded(ScanEnd why) {
+    const platform::EventArg arg{platform::AutoType::kI4, static_cast<std::int32_t>(why), {}};
+    m_events->Post(kDispidScanEnded, &arg, 1);
+}
 
 void COrvantaCtrl::OnDraw(platform::Canvas& canvas, const platform::Rect& bounds,
                           const platform::Rect& /*invalid: the whole picture is cheap*/) {

@@ -21,7 +21,7 @@
 
 namespace orvanta {
 
-class COrvantaCtrl {
+class COrvantaCtrl : private ScanListener {
 public:
     explicit COrvantaCtrl(const Platform& platform);
     ~COrvantaCtrl();
@@ -75,7 +75,7 @@ public:
         CloseDevice();
         return m_channel.Open(str_Name, wide);
     }
-    void CloseDevice() { m_session.DeactivateScanTask(0); m_channel.Close(); }
+    void CloseDevice() { m_session.DeactivateScanTask(0, ScanEnd::kDeviceClosed); m_channel.Close(); }
     bool IsDeviceOpen() const { return m_channel.IsOpen(); }
 
     // Output.
@@ -125,7 +125,16 @@ public:
     std::int32_t ScanTaskReference() const { return m_session.ScanTaskReference(); }
     bool IsScanTaskRunning() const { return m_session.IsScanTaskRunning(); }
 
+    // The machine's serial ports by name.
+    std::vector<std::string> GetCOMPorts() { return m_ports.SerialPortNames(); }
+
 private:
+    // The scan task's events, raised to the host (orvanta_ctrl.cpp).
+    bool OnCodeScanned(const std::string& code) override;
+    void OnScanEnded(ScanEnd why) override;
+
+    platform::Ports& m_ports;
+    platform::HostEvents* m_events;
     std::atomic<bool> m_modified{false};
     Settings s;  // the nine properties
     Reporter m_report;

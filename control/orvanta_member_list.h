@@ -1,15 +1,17 @@
-// The members of the automation interface _DOrvanta, written down once. The
-// DISPIDs (orvanta_ids.h), the dispatch table (orvanta_members.cpp) and the
-// switches of the COM object (orvanta_com.cpp) are generated from this list;
-// a unit test checks it against control/orvanta.idl, from which the type
-// library is built.
+// The members of the automation interface _DOrvanta and of its event
+// interface _DOrvantaEvents, written down once. The DISPIDs (orvanta_ids.h),
+// the dispatch table (orvanta_members.cpp), the switches of the COM object
+// (orvanta_com.cpp) and the events the control raises (orvanta_ctrl.cpp) are
+// generated from these lists; a unit test checks them against
+// control/orvanta.idl, from which the type library is built.
 //
 //   METHOD(name, dispid, result type, parameter count, (parameter types))
 //   PROPERTY(name, dispid, value type)
+//   EVENT(name, dispid, parameter count, (parameter types))
 //
 // Types are platform::AutoType names. 1 to 26 are the positions in the
-// dispatch table: the methods, then the nine properties. AboutBox has the
-// stock id hosts call it by.
+// dispatch table: the methods, then the nine properties; members added later
+// take the next numbers, fixed once. AboutBox has the stock id hosts call it by.
 #pragma once
 
 #define ORVANTA_MEMBERS(METHOD, PROPERTY)                          \
@@ -39,4 +41,10 @@
     PROPERTY(scanWindowHandle, 24, kI4)                            \
     PROPERTY(timeout, 25, kI2)                                     \
     PROPERTY(chartooem, 26, kI2)                                   \
+    METHOD(GetCOMPorts, 27, kVariant, 0, ())                       \
     METHOD(AboutBox, -552, kVoid, 0, ())
+
+// Raised on the host's thread (the control's apartment).
+#define ORVANTA_EVENTS(EVENT)                                      \
+    EVENT(CodeScanned, 1, 1, (kBstr))                              \
+    EVENT(ScanEnded, 2, 1, (kI4))

@@ -11,7 +11,8 @@ using platform::AutoMember;
 using T = platform::AutoType;
 
 // The type names as the member list writes them.
-constexpr T kVoid = T::kVoid, kBool = T::kBool, kBstr = T::kBstr, kI2 = T::kI2, kI4 = T::kI4;
+constexpr T kVoid = T::kVoid, kBool = T::kBool, kBstr = T::kBstr, kI2 = T::kI2, kI4 = T::kI4,
+            kVariant = T::kVariant;
 
 #define ORVANTA_TYPES(...) {__VA_ARGS__}
 #define ORVANTA_METHOD(name, dispid, result, count, params) \

@@ -2,6 +2,7 @@
 // device channel and the scan session.
 #pragma once
 
+#include "platform/host_events.h"
 #include "platform/input.h"
 #include "platform/port.h"
 #include "platform/threads.h"
@@ -14,6 +15,8 @@ struct Platform {
     platform::Ports& ports;
     platform::Input& input;
     platform::Threads& threads;
+    // The host's events, where the control has a host that takes them.
+    platform::HostEvents* events = nullptr;
 };
 
 }  // namespace orvanta

@@ -75,4 +75,18 @@ fi
 touch "$out/scan.done"
 wait "$session" || true
 tail -n 1 "$out/scan.log" | tr -d '\r'
+
+echo "== 4. The event way: a compiled host (demo/event_host.cpp) takes the codes as CodeScanned events"
+wh_com_pair_restart 5 >/dev/null
+wh_run 90 "$out/events.log" "$build/$arch/orvanta_event_host.exe" COM5 2 >/dev/null &
+host=$!
+for _ in $(seq 1 300); do
+    grep -q 'ActivateScanTask' "$out/events.log" 2>/dev/null && break
+    kill -0 "$host" 2>/dev/null || break
+    sleep 0.1
+done
+python3 "$root/demo/far_end.py" scanner "$(wh_pty 6)" 'A-100' 'B-200' >"$out/events-scanner.log"
+wait "$host" || true
+tr -d '\r' <"$out/events.log"
+cat "$out/events-scanner.log"
 echo "== done in $(( $(date +%s) - start )) s; logs in $out"

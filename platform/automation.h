@@ -7,7 +7,8 @@
 
 namespace orvanta::platform {
 
-enum class AutoType : std::uint8_t { kVoid, kBool, kBstr, kI2, kI4 };
+// kVariant only as a result: a list of texts, as an array of VARIANTs.
+enum class AutoType : std::uint8_t { kVoid, kBool, kBstr, kI2, kI4, kVariant };
 
 struct AutoMember {
     const char* name;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/line_settings.h"
 
@@ -99,6 +101,9 @@ public:
     // Converts in place from the ANSI to the OEM code page.
     virtual void ToOem(char* text) = 0;
     virtual void Sleep(std::uint32_t ms) = 0;
+    // The names of the machine's serial ports ("COM1", ...), in the order of
+    // their numbers; none where the platform has no such list.
+    virtual std::vector<std::string> SerialPortNames() { return {}; }
 };
 
 }  // namespace orvanta::platform

@@ -77,12 +77,18 @@ std::int32_t CScanSession::ActivateScanTask() {
     }
     if (!task->worker) {
         m_report.ShowNotice(texts::kScanThreadFailed, texts::kCaptionBrisomel);
+        TellEnd(*task, ScanEnd::kNotStarted);
         return 0;
     }
     task->reference = NextTaskReference();
     m_pScanThread.store(task->reference);
     m_task = std::move(task);
     return m_task->reference;
+}
+
+void CScanSession::TellEnd(ScanTask& task, ScanEnd why) {
+    ScanListener* listener = m_listener.load();
+    if (listener && !task.end_told.exchange(true)) listener->OnScanEnded(why);
 }
 
 void CScanSession::ScanThreadProc(ScanTask& task) {
@@ -92,10 +98,10 @@ void CScanSession::ScanThreadProc(ScanTask& task) {
                                  platform::kMbIconInformation);
 }
 
-void CScanSession::AnswerCode(const CodeDelivery& delivery, platform::StopSignal& stop) {
-    // A code that did not reach its window whole is a failed read for the
-    // scanner, which may then send it again.
-    if (m_settings.Acknowledge()) m_channel.SendByte(delivery.delivered ? kAck : kErrorAnswer, &stop);
+void CScanSession::AnswerCode(bool delivered, platform::StopSignal& stop) {
+    // A code that reached nobody whole is a failed read for the scanner,
+    // which may then send it again.
+    if (m_settings.Acknowledge()) m_channel.SendByte(delivered ? kAck : kErrorAnswer, &stop);
 }
 
 std::int32_t CScanSession::ScanLoop(ScanTask& task) {
@@ -117,12 +123,17 @@ std::int32_t CScanSession::ScanLoop(ScanTask& task) {
             if (stop.IsSet()) return 0;
             const CodeDelivery delivery = DeliverCode(m_settings.scanWindowHandle.load(), read.code, &stop);
             if (stop.IsSet()) return 0;
-            AnswerCode(delivery, stop);
+            // The host's events are one more target: a code queued for a
+            // connected sink was delivered.
+            ScanListener* listener = m_listener.load();
+            const bool queued = listener && listener->OnCodeScanned(read.code);
+            AnswerCode(delivery.delivered || queued, stop);
         }
         read = m_reader.Read(&stop);
     }
     if (m_settings.Acknowledge()) m_channel.SendByte(kAck, &stop);
     task.closing.store(true);
+    if (!stop.IsSet()) TellEnd(task, ScanEnd::kEndScan);
     if (stop.IsSet()) return 0;
     m_report.ShowNotice(texts::kScanEnded, texts::kCaptionBrisomel);
     return 0;

@@ -19,6 +19,28 @@
 
 namespace orvanta {
 
+// Why a scan task ended, as the host is told; the values are published.
+enum class ScanEnd : std::int32_t {
+    kEndScan = 0,       // the scanner sent "ENDSCAN"
+    kStopped = 1,       // the host stopped it (DeactivateScanTask)
+    kDeviceClosed = 2,  // the host closed the device (CloseDevice, OpenDevice)
+    kNotStarted = 3,    // its thread could not start, so it read nothing
+};
+
+// Whoever follows the scan task besides the window and the keyboard: the
+// host's events. Called from the worker and from the host's thread alike;
+// it must only queue, never call into the host.
+class ScanListener {
+public:
+    // True when the code was queued for at least one listener: then it
+    // counts as delivered.
+    virtual bool OnCodeScanned(const std::string& code) = 0;
+    virtual void OnScanEnded(ScanEnd why) = 0;
+
+protected:
+    ~ScanListener() = default;
+};
+
 // A running scan task: the number that names it, the signal that stops it,
 // and its worker thread.
 struct ScanTask {
@@ -28,6 +50,8 @@ struct ScanTask {
     // Set once "ENDSCAN" is answered: the task reads no more and only its
     // closing messages remain, so a new activation starts a new task.
     std::atomic<bool> closing{false};
+    // Its end is told once, by whoever sees it first.
+    std::atomic<bool> end_told{false};
 };
 
 // What became of one code handed to an application: the count the host and
@@ -58,7 +82,10 @@ public:
     CScanSession& operator=(const CScanSession&) = delete;
 
     std::int32_t ActivateScanTask();
-    std::int32_t DeactivateScanTask(std::int32_t M_Task);
+    // `why` is what a stopped task's listener hears.
+    std::int32_t DeactivateScanTask(std::int32_t M_Task, ScanEnd why = ScanEnd::kStopped);
+    // Set on the host's thread, before or between tasks; null for none.
+    void SetListener(ScanListener* listener) { m_listener.store(listener); }
     std::int32_t SendStartAck();
     // The reference of the task held (0: none), and whether its thread still
     // runs (it has not read "ENDSCAN" and closed its messages).
@@ -79,10 +106,11 @@ private:
     std::int32_t ReadingTaskOrSetAside();
     void ScanThreadProc(ScanTask& task);
     std::int32_t ScanLoop(ScanTask& task);
-    void StopTask(ScanTask& task);
+    void StopTask(ScanTask& task, ScanEnd why);
+    void TellEnd(ScanTask& task, ScanEnd why);
     CodeDelivery TypeCode(const std::string& code, platform::StopSignal* stop);
-    // The scanner's answer to an ordinary code, from what became of it.
-    void AnswerCode(const CodeDelivery& delivery, platform::StopSignal& stop);
+    // The scanner's answer to an ordinary code: whether it reached anybody.
+    void AnswerCode(bool delivered, platform::StopSignal& stop);
 
     Platform m_platform;
     Settings& m_settings;
@@ -90,6 +118,7 @@ private:
     CDeviceChannel& m_channel;
     CCodeReader& m_reader;
 
+    std::atomic<ScanListener*> m_listener{nullptr};
     std::atomic<std::int32_t> m_pScanThread{0};
     std::unique_ptr<ScanTask> m_task;  // host thread only
     // Tasks past "ENDSCAN" whose closing messages are still open when a new

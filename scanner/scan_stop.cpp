@@ -16,7 +16,7 @@ constexpr std::uint32_t kStopRoundMs = 50;
 
 bool CScanSession::IsScanTaskRunning() const { return m_task && !m_task->worker->HasEnded(); }
 
-std::int32_t CScanSession::DeactivateScanTask(std::int32_t M_Task) {
+std::int32_t CScanSession::DeactivateScanTask(std::int32_t M_Task, ScanEnd why) {
     // 0 names the stored task and every task still in its closing messages;
     // any other value must be one task's reference. A value that names no
     // task changes nothing: the running task keeps its window.
@@ -25,27 +25,34 @@ std::int32_t CScanSession::DeactivateScanTask(std::int32_t M_Task) {
             if ((*it)->reference != M_Task) continue;
             std::unique_ptr<ScanTask> task = std::move(*it);
             m_closingTasks.erase(it);
-            StopTask(*task);
+            StopTask(*task, why);
             break;
         }
         return 0;
     }
     if (m_task) {
         std::unique_ptr<ScanTask> task = std::move(m_task);
-        StopTask(*task);
+        StopTask(*task, why);
     }
     if (M_Task == 0) {
         std::vector<std::unique_ptr<ScanTask>> closing = std::move(m_closingTasks);
         m_closingTasks.clear();
-        for (auto& task : closing) StopTask(*task);
+        for (auto& task : closing) StopTask(*task, why);
     }
     m_settings.scanWindowHandle.store(0);
     m_pScanThread.store(0);
     return 0;
 }
 
-void CScanSession::StopTask(ScanTask& task) {
+void CScanSession::StopTask(ScanTask& task, ScanEnd why) {
     platform::Worker& worker = *task.worker;
+    // Told after the stop, so it follows every code the task queued.
+    struct Tell {
+        CScanSession& session;
+        ScanTask& task;
+        ScanEnd why;
+        ~Tell() { session.TellEnd(task, why); }
+    } tell{*this, task, why};
     if (worker.HasEnded()) return;
     task.stop->Set();
     const std::uint32_t thread = worker.ThreadId();

@@ -4,7 +4,8 @@
 
 namespace orvanta::com {
 
-ControlBase::ControlBase(const ControlClass& cls) : class_(cls) {
+ControlBase::ControlBase(const ControlClass& cls)
+    : class_(cls), events_(*static_cast<IDispatch*>(this), [this](const EventQueue::Event& e) { FireEvent(e); }) {
     extent_.cx = kDefaultExtentX;
     extent_.cy = kDefaultExtentY;
 }

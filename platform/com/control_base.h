@@ -18,7 +18,10 @@
 #include "platform/automation.h"
 #include "platform/com/com_module.h"
 #include "platform/com/com_util.h"
+#include "platform/com/connection_point.h"
 #include "platform/com/dispatch.h"
+#include "platform/com/event_queue.h"
+#include "platform/host_events.h"
 
 namespace orvanta::com {
 
@@ -63,6 +66,7 @@ class ControlBase : public IDispatch,
                     public IConnectionPointContainer,
                     public ISpecifyPropertyPages,
                     public IQuickActivate,
+                    public platform::HostEvents,
                     protected DispatchHandler {
 public:
     // IUnknown
@@ -167,6 +171,11 @@ public:
     STDMETHODIMP SetContentExtent(LPSIZEL size) override;
     STDMETHODIMP GetContentExtent(LPSIZEL size) override;
 
+    // Events of the default source interface, from any thread; fired on the
+    // thread that created the control (control_events.cpp).
+    bool HasListeners() const override { return event_point_.HasSinks(); }
+    bool Post(std::int32_t dispid, const platform::EventArg* args, std::size_t count) override;
+
 protected:
     explicit ControlBase(const ControlClass& cls);
     virtual ~ControlBase();
@@ -196,24 +205,6 @@ private:
     static constexpr LONG kDefaultExtentX = 2646;
     static constexpr LONG kDefaultExtentY = 1323;
 
-    // The connection point of the event interface; its lifetime is the
-    // control's.
-    class EventPoint final : public IConnectionPoint {
-    public:
-        explicit EventPoint(ControlBase& owner) : owner_(owner) {}
-        STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override;
-        STDMETHODIMP_(ULONG) AddRef() override { return owner_.AddRef(); }
-        STDMETHODIMP_(ULONG) Release() override { return owner_.Release(); }
-        STDMETHODIMP GetConnectionInterface(IID* iid) override;
-        STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** cpc) override;
-        STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override;
-        STDMETHODIMP Unadvise(DWORD cookie) override;
-        STDMETHODIMP EnumConnections(IEnumConnections** connections) override;
-
-    private:
-        ControlBase& owner_;
-    };
-
     HRESULT LoadTypeLib(LCID lcid, ITypeLib** lib);
     HRESULT LoadState(const unsigned char* data, std::size_t size);
     HRESULT ActivateInPlace(bool ui_activate);
@@ -242,10 +233,11 @@ private:
     RECT pos_ = {}, clip_ = {};
     int freeze_count_ = 0;
 
-    // The event source: sinks of _DOrvantaEvents. No event is ever fired;
-    // hosts still connect before they run the control.
-    std::vector<ComPtr<IUnknown>> sinks_;  // index + 1 is the cookie
-    EventPoint event_point_{*this};
+    // The event source: the sinks of the default source interface, and the
+    // queue that brings events to this thread.
+    ConnectionPoint event_point_{*this, *class_.events_iid};
+    EventQueue events_;
+    void FireEvent(const EventQueue::Event& event);
 };
 
 }  // namespace orvanta::com

@@ -29,28 +29,6 @@ struct PointTraits {
     }
 };
 
-// A snapshot of the connections: Unadvise during the walk changes nothing here.
-struct Connection {
-    ComPtr<IUnknown> sink;
-    DWORD cookie;
-};
-
-struct ConnectionTraits {
-    using Interface = IEnumConnections;
-    using Item = Connection;
-    using Out = CONNECTDATA;
-    static const IID& Iid() { return IID_IEnumConnections; }
-    static HRESULT Copy(const Connection& c, CONNECTDATA& out) noexcept {
-        out.pUnk = ComPtr<IUnknown>::Copy(c.sink.get()).detach();
-        out.dwCookie = c.cookie;
-        return S_OK;
-    }
-    static void Clear(CONNECTDATA& out) noexcept {
-        out.pUnk->Release();
-        out.pUnk = nullptr;
-    }
-};
-
 }  // namespace
 
 // ---- IProvideClassInfo2
@@ -93,65 +71,6 @@ STDMETHODIMP ControlBase::FindConnectionPoint(REFIID iid, IConnectionPoint** poi
     return S_OK;
 }
 
-STDMETHODIMP ControlBase::EventPoint::QueryInterface(REFIID iid, void** ppv) {
-    static const InterfaceEntry table[] = {{&IID_IConnectionPoint, 0}};
-    return QueryFromTable(static_cast<IConnectionPoint*>(this), table, 1, iid, ppv);
-}
-
-STDMETHODIMP ControlBase::EventPoint::GetConnectionInterface(IID* iid) {
-    if (!iid) return E_POINTER;
-    *iid = *owner_.class_.events_iid;
-    return S_OK;
-}
-
-STDMETHODIMP ControlBase::EventPoint::GetConnectionPointContainer(IConnectionPointContainer** cpc) {
-    if (!cpc) return E_POINTER;
-    *cpc = static_cast<IConnectionPointContainer*>(&owner_);
-    owner_.AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP ControlBase::EventPoint::Advise(IUnknown* sink, DWORD* cookie) {
-    if (!sink || !cookie) return E_POINTER;
-    *cookie = 0;
-    return Guard([&] {
-        ComPtr<IUnknown> events;
-        if (FAILED(sink->QueryInterface(*owner_.class_.events_iid, events.put_void())) &&
-            FAILED(sink->QueryInterface(IID_IDispatch, events.put_void())))
-            return CONNECT_E_CANNOTCONNECT;
-        auto& sinks = owner_.sinks_;
-        for (std::size_t i = 0; i < sinks.size(); ++i) {
-            if (!sinks[i]) {
-                sinks[i] = events;
-                *cookie = static_cast<DWORD>(i + 1);
-                return S_OK;
-            }
-        }
-        sinks.push_back(events);
-        *cookie = static_cast<DWORD>(sinks.size());
-        return S_OK;
-    });
-}
-
-STDMETHODIMP ControlBase::EventPoint::Unadvise(DWORD cookie) {
-    auto& sinks = owner_.sinks_;
-    if (cookie == 0 || cookie > sinks.size() || !sinks[cookie - 1]) return CONNECT_E_NOCONNECTION;
-    sinks[cookie - 1].reset();
-    return S_OK;
-}
-
-STDMETHODIMP ControlBase::EventPoint::EnumConnections(IEnumConnections** connections) {
-    if (!connections) return E_POINTER;
-    *connections = nullptr;
-    return Guard([&] {
-        std::vector<Connection> current;
-        const auto& sinks = owner_.sinks_;
-        for (std::size_t i = 0; i < sinks.size(); ++i)
-            if (sinks[i]) current.push_back({sinks[i], static_cast<DWORD>(i + 1)});
-        return Enumerator<ConnectionTraits>::Create(std::move(current), connections);
-    });
-}
-
 // ---- Property pages
 
 STDMETHODIMP ControlBase::GetPages(CAUUID* pages) {
@@ -182,8 +101,8 @@ STDMETHODIMP ControlBase::QuickActivate(QACONTAINER* container, QACONTROL* contr
         hr = SetAdvise(DVASPECT_CONTENT, 0, container->pAdviseSink);
         if (FAILED(hr)) return hr;
     }
-    // A sink that takes neither our events nor IDispatch is left unconnected:
-    // the control fires nothing, so the host loses nothing.
+    // A sink that takes neither our events nor IDispatch is left unconnected,
+    // as Advise would leave it.
     if (container->pUnkEventSink) event_point_.Advise(container->pUnkEventSink, &control->dwEventCookie);
     // No property is bindable, so there is no property-notification source
     // for pPropertyNotifySink; its cookie stays 0.

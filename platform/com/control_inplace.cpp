@@ -223,6 +223,8 @@ STDMETHODIMP ControlBase::OnAmbientPropertyChange(DISPID) { return S_OK; }
 
 STDMETHODIMP ControlBase::FreezeEvents(BOOL freeze) {
     freeze_count_ += freeze ? 1 : (freeze_count_ > 0 ? -1 : 0);
+    // Events are held while the host is frozen (loading a form), not lost.
+    events_.Freeze(freeze != FALSE);
     return S_OK;
 }
 

@@ -14,6 +14,7 @@ VARTYPE VarTypeOf(AutoType t) {
     case AutoType::kBstr: return VT_BSTR;
     case AutoType::kI2: return VT_I2;
     case AutoType::kI4: return VT_I4;
+    case AutoType::kVariant: return VT_VARIANT;
     case AutoType::kVoid: break;
     }
     return VT_EMPTY;
@@ -37,8 +38,33 @@ HRESULT Convert(const VARIANT& in, AutoType type, DispatchArgs& args, int index)
         args.text[index] = ToAnsi(V_BSTR(&v));
         args.wide[index].assign(reinterpret_cast<const char16_t*>(V_BSTR(&v)), SysStringLen(V_BSTR(&v)));
         break;
+    case AutoType::kVariant:
     case AutoType::kVoid: break;
     }
+    return S_OK;
+}
+
+// A zero-based array of VARIANTs, each a BSTR: what For Each, UBound,
+// VBArray().toArray() and .NET's object[] all take.
+HRESULT StoreList(const std::vector<std::string>& list, VARIANT* out) {
+    SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(list.size()));
+    if (!array) return E_OUTOFMEMORY;
+    for (LONG i = 0; i < static_cast<LONG>(list.size()); ++i) {
+        Variant item;
+        V_BSTR(item.get()) = AnsiToBstr(list[static_cast<std::size_t>(i)]);
+        if (!V_BSTR(item.get())) {
+            SafeArrayDestroy(array);
+            return E_OUTOFMEMORY;
+        }
+        V_VT(item.get()) = VT_BSTR;
+        const HRESULT hr = SafeArrayPutElement(array, &i, item.get());  // copies
+        if (FAILED(hr)) {
+            SafeArrayDestroy(array);
+            return hr;
+        }
+    }
+    V_VT(out) = VT_ARRAY | VT_VARIANT;
+    V_ARRAY(out) = array;
     return S_OK;
 }
 
@@ -66,6 +92,7 @@ HRESULT Store(AutoType type, const DispatchResult& r, VARIANT* out) {
         V_BSTR(out) = b;
         break;
     }
+    case AutoType::kVariant: return StoreList(r.list, out);
     }
     return S_OK;
 }

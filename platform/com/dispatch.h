@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/automation.h"
 
@@ -27,6 +28,7 @@ struct DispatchArgs {
 struct DispatchResult {
     std::int32_t number = 0;
     std::string text;
+    std::vector<std::string> list;  // kVariant: an array of texts
 };
 
 class DispatchHandler {

@@ -107,6 +107,7 @@ public:
     std::unique_ptr<platform::File> OpenFileForRead(const char* name, const char16_t* wide = nullptr) override;
     void ToOem(char* text) override;
     void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
+    std::vector<std::string> SerialPortNames() override;  // serial_ports.cpp
 };
 
 }  // namespace orvanta::win32

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Checks docs/reference.md against the automation interface in control/orvanta.idl:
-every member of _DOrvanta has its own entry with the right DISPID and an
-example, every property its row with the DISPID in the table, and the
-reference names no member the interface lacks. Exit status 0 when all hold;
+every member of _DOrvanta and every event of _DOrvantaEvents has its own
+entry with the right DISPID and an example, every property its row with the
+DISPID in the table, and the reference names no member the interfaces lack. Exit status 0 when all hold;
 one line per fault otherwise.
 
 usage: check_reference.py IDL REFERENCE"""
@@ -10,10 +10,10 @@ import re
 import sys
 
 
-def members(idl_text):
-    body = re.search(r"dispinterface\s+_DOrvanta\s*\{(.*?)\};", idl_text, re.S)
+def members(idl_text, interface="_DOrvanta"):
+    body = re.search(r"dispinterface\s+%s\s*\{(.*?)\};" % interface, idl_text, re.S)
     if not body:
-        sys.exit("no dispinterface _DOrvanta in the IDL")
+        sys.exit("no dispinterface %s in the IDL" % interface)
     found = {}
     kinds = {}
     section = None
@@ -38,14 +38,17 @@ def entries(doc_text):
 def main():
     idl, ref = sys.argv[1], sys.argv[2]
     with open(idl, encoding="latin-1") as f:
-        found, kinds = members(f.read())
+        idl_text = f.read()
+    found, kinds = members(idl_text)
+    events, _ = members(idl_text, "_DOrvantaEvents")
+    kinds.update((name, "events") for name in events)
     with open(ref, encoding="utf-8") as f:
         doc = f.read()
     faults = []
-    if len(found) != 27:
-        faults.append("expected 27 members (17 methods, AboutBox, 9 properties) in the IDL, found %d" % len(found))
+    if len(found) != 28:
+        faults.append("expected 28 members (18 methods, AboutBox, 9 properties) in the IDL, found %d" % len(found))
     sections = entries(doc)
-    for name, dispid in sorted(found.items(), key=lambda kv: kv[1]):
+    for name, dispid in sorted(found.items(), key=lambda kv: kv[1]) + sorted(events.items()):
         text = sections.get(name)
         if text is None:
             faults.append("%s (DISPID %d): no entry '### `%s`'" % (name, dispid, name))
@@ -59,12 +62,12 @@ def main():
         if kinds[name] == "properties" and not re.search(r"^\| %d \| `%s` \|" % (dispid, name), doc, re.M):
             faults.append("%s: no row '| %d | `%s` |' in the property table" % (name, dispid, name))
     for name in sections:
-        if name not in found:
+        if name not in kinds:
             faults.append("entry '%s' names no member of _DOrvanta" % name)
     for fault in faults:
         print("reference: " + fault)
     if not faults:
-        print("reference: all %d members documented" % len(found))
+        print("reference: all %d members and %d events documented" % (len(found), len(events)))
     return 1 if faults else 0
 
 

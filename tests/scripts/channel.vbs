@@ -34,6 +34,13 @@ Check "code 4", scanner.ScanCodeFromCOM(), "M" & Chr(228) & "rz"
 Check "ClearCOMError", scanner.ClearCOMError(), CLng(0)
 Check "SetSignalOnCOM 0", printer.SetSignalOnCOM(0), False
 Check "SetSignalOnCOM XON", printer.SetSignalOnCOM(6), True
+' The port list: an array of strings, the cable's ends among them.
+Dim ports, port, found : ports = scanner.GetCOMPorts() : found = ""
+Check "GetCOMPorts LBound", LBound(ports), CLng(0)
+For Each port In ports
+    If port = "COM5" Or port = "COM6" Then found = found & port
+Next
+Check "GetCOMPorts", found, "COM5COM6"
 printer.CloseDevice
 scanner.CloseDevice
 Check "Write after close", printer.Write("x"), CLng(0)

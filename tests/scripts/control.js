@@ -10,6 +10,8 @@ function check(what, got, want) {
 }
 
 var o = new ActiveXObject("ORVANTA.OrvantaCtrl.1");
+var ports = new VBArray(o.GetCOMPorts()).toArray();
+check("GetCOMPorts", typeof ports.length === "number" && (ports.length === 0 || typeof ports[0] === "string"), true);
 check("withACKN", o.withACKN, false);
 check("defaultComSettings", o.defaultComSettings, "baud=9600 parity=N data=7 stop=2");
 check("ScannerSuffixChar", o.ScannerSuffixChar, 3);

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "control/orvanta_member_list.h"
 #include "control/orvanta_members.h"
 
 namespace orvanta {
@@ -22,6 +23,7 @@ std::string TypeName(platform::AutoType type) {
     case platform::AutoType::kBstr: return "BSTR";
     case platform::AutoType::kI2: return "short";
     case platform::AutoType::kI4: return "long";
+    case platform::AutoType::kVariant: return "VARIANT";
     }
     return "?";
 }
@@ -36,19 +38,19 @@ std::string Describe(const platform::AutoMember& m) {
     return line + ")";
 }
 
-TEST(DispatchTable, MatchesTheInterfaceDescription) {
+// The members of one dispinterface of control/orvanta.idl, described as above.
+std::multiset<std::string> FromIdl(const std::string& interface_name) {
     std::ifstream idl(ORVANTA_SOURCE_DIR "/control/orvanta.idl");
-    ASSERT_TRUE(idl) << "cannot read control/orvanta.idl";
     std::stringstream text;
     text << idl.rdbuf();
     const std::string all = text.str();
-    const std::size_t begin = all.find("dispinterface _DOrvanta\n");
-    ASSERT_NE(begin, std::string::npos);
+    const std::size_t begin = all.find("dispinterface " + interface_name + "\n");
+    if (begin == std::string::npos) return {};
     const std::string body = all.substr(begin, all.find("};", begin) - begin);
 
     const std::regex member(R"(\[id\((-?\d+)\)\]\s+(\w+)\s+(\w+)\s*(\(([^)]*)\))?\s*;)");
     const std::regex param(R"((\w+)\s+\w+\s*(,|$))");
-    std::multiset<std::string> from_idl, from_table;
+    std::multiset<std::string> from_idl;
     for (std::sregex_iterator it(body.begin(), body.end(), member), end; it != end; ++it) {
         const std::smatch& m = *it;
         std::string line = m[1].str() + (m[4].matched ? " method " : " property ") + m[2].str() + " " + m[3].str();
@@ -62,10 +64,24 @@ TEST(DispatchTable, MatchesTheInterfaceDescription) {
         }
         from_idl.insert(line);
     }
+    return from_idl;
+}
+
+TEST(DispatchTable, MatchesTheInterfaceDescription) {
+    const std::multiset<std::string> from_idl = FromIdl("_DOrvanta");
+    std::multiset<std::string> from_table;
     const auto& table = OrvantaMembers();
     for (std::size_t i = 0; i < table.count; ++i) from_table.insert(Describe(table.members[i]));
-    EXPECT_EQ(from_idl.size(), 27u);
+    EXPECT_EQ(from_idl.size(), 28u);
     EXPECT_EQ(from_table, from_idl);
+
+    // The events: names and DISPIDs as the IDL has them.
+    std::multiset<std::string> events, idl_events;
+#define ORVANTA_EVENT(name, dispid, ...) events.insert(std::to_string(dispid) + " method void " #name);
+    ORVANTA_EVENTS(ORVANTA_EVENT)
+#undef ORVANTA_EVENT
+    for (const std::string& line : FromIdl("_DOrvantaEvents")) idl_events.insert(line.substr(0, line.find('(')));
+    EXPECT_EQ(events, idl_events);
 }
 
 // Member lookup by name, as GetIDsOfNames uses it.
@@ -98,14 +114,14 @@ TEST(DispatchTable, NamesResolveWithoutRegardToCaseAndOnlyWholly) {
 
 TEST(DispatchTable, IdsAreThePositionsThenAboutBox) {
     const auto& table = OrvantaMembers();
-    ASSERT_EQ(table.count, 27u);
+    ASSERT_EQ(table.count, 28u);
     for (std::size_t i = 0; i + 1 < table.count; ++i) {
         EXPECT_EQ(table.members[i].dispid, static_cast<std::int32_t>(i + 1)) << table.members[i].name;
-        EXPECT_EQ(table.members[i].is_property, i >= 17) << table.members[i].name;
+        EXPECT_EQ(table.members[i].is_property, i >= 17 && i < 26) << table.members[i].name;
         EXPECT_EQ(table.FindById(table.members[i].dispid), &table.members[i]);
     }
     EXPECT_EQ(table.FindById(0), nullptr);
-    EXPECT_EQ(table.FindById(27), nullptr);
+    EXPECT_EQ(table.FindById(28), nullptr);
 }
 
 }  // namespace

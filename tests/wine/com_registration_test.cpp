@@ -219,7 +219,7 @@ TEST_F(RegisteredTest, TypeInformationComesFromTheRegisteredLibrary) {
     ASSERT_EQ(info->GetTypeAttr(&t), S_OK);
     EXPECT_TRUE(IsEqualGUID(t->guid, DIID__DOrvanta));
     EXPECT_EQ(t->typekind, TKIND_DISPATCH);
-    EXPECT_EQ(t->cFuncs, 18);
+    EXPECT_EQ(t->cFuncs, 19);
     EXPECT_EQ(t->cVars, 9);
     info->ReleaseTypeAttr(t);
     // The host's own name lookup through the type information agrees with ours.

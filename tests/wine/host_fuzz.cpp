@@ -32,6 +32,7 @@
 #include <ctime>
 #include <cwctype>
 #include <deque>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -337,6 +338,7 @@ const std::vector<Member>& Members() {
         {15, L"DeactivateScanTask", false, VT_I4, {VT_I4}},
         {16, L"ActivateScanTask", false, VT_I4, {}},
         {17, L"ReadBytes", false, VT_I4, {VT_BSTR, VT_I4, VT_I4}},
+        {27, L"GetCOMPorts", false, VT_ARRAY | VT_VARIANT, {}},
         {-552, L"AboutBox", false, VT_EMPTY, {}},
     };
     return members;
@@ -582,6 +584,35 @@ private:
 
 enum class Device { None, Real, Nul, File, Unknown };
 
+int g_events = 0;  // fired into the fuzzer's sinks
+
+// An event sink as hosts write them, some rude: it fails with an exception
+// answer, calls back into the control, or disconnects itself inside its event.
+struct FuzzSink final : IDispatch {
+    enum Kind { kQuiet, kFails, kCallsBack, kLeaves } kind;
+    std::function<void(FuzzSink&)> inside;
+    DWORD cookie = 0;
+    std::atomic<ULONG> refs{1};
+    FuzzSink(Kind k, std::function<void(FuzzSink&)> f) : kind(k), inside(std::move(f)) {}
+    STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override {
+        const bool ok = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch);
+        *ppv = ok ? this : nullptr;
+        return ok ? (AddRef(), S_OK) : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs ? refs.load() : (delete this, 0); }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO* e, UINT*) override {
+        ++g_events;
+        if (kind >= kCallsBack) inside(*this);
+        if (kind != kFails) return S_OK;
+        if (e) e->bstrDescription = SysAllocString(L"handler failed");
+        return DISP_E_EXCEPTION;
+    }
+};
+
 class Host {
 public:
     Host() : gen_(g_settings.seed), reent_(g_settings.seed + 3) {}
@@ -593,7 +624,7 @@ public:
     DWORD slowest_ms = 0;  // the longest stretch of one call without a box answered
     std::string slowest;
     long steps = 0;  // taken; ORVANTA_HOST_FUZZ_STEPS with the seed repeats the run
-    int calls = 0, reentered = 0, fed = 0, opens_real = 0, tasks = 0, recreated = 0;
+    int calls = 0, reentered = 0, fed = 0, opens_real = 0, tasks = 0, recreated = 0, sinks = 0;
     std::map<HRESULT, int> answers;
 
 private:
@@ -618,6 +649,8 @@ private:
     void LineStep();
     void FileStep();
     void PropertyStep();
+    void SinkStep();
+    void FromSink(FuzzSink& sink);
     void Reenter();
     void Pump();
     int Answer(const BoxRecord& box);
@@ -641,6 +674,8 @@ private:
     std::mutex due_mutex_;
     std::string scratch_, sendable_;
     HungWindow hung_;
+    IConnectionPoint* point_ = nullptr;  // of the control held now
+    std::vector<FuzzSink*> sinks_;       // connected to it, each held once here
 };
 
 Host* g_host = nullptr;
@@ -815,6 +850,10 @@ void Host::Create() {
 void Host::Release() {
     Step("release the control");
     Progress();
+    for (FuzzSink* sink : sinks_) sink->Release();  // with the control, connected or not
+    sinks_.clear();
+    if (point_) point_->Release();
+    point_ = nullptr;
     ctrl_->Release();
     ctrl_ = nullptr;
     Progress();
@@ -825,7 +864,7 @@ void Host::RandomInvoke() {
     const auto& members = Members();
     DISPID id;
     if (gen_.Chance(8)) {
-        static const DISPID odd[] = {0, -1, -4, -5, 27, 100, 0x7FFFFFFF, static_cast<DISPID>(0x80000000), -551};
+        static const DISPID odd[] = {0, -1, -4, -5, 28, 100, 0x7FFFFFFF, static_cast<DISPID>(0x80000000), -551};
         id = odd[gen_.Next(sizeof odd / sizeof odd[0])];
     } else {
         id = members[gen_.Next(static_cast<unsigned>(members.size()))].id;
@@ -1016,6 +1055,49 @@ void Host::BlockingRead() {
         }
     }
     VariantClear(&result);
+}
+
+// Connects a sink of some kind, or disconnects one (or a cookie that names none).
+void Host::SinkStep() {
+    if (!point_) {
+        IConnectionPointContainer* cpc = nullptr;
+        if (ctrl_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)) == S_OK)
+            cpc->FindConnectionPoint(DIID__DOrvantaEvents, &point_);
+        if (cpc) cpc->Release();
+        if (!point_) return Fail("no connection point for _DOrvantaEvents");
+    }
+    if (sinks_.size() < 4 && G().Chance(60)) {
+        auto* sink = new FuzzSink(static_cast<FuzzSink::Kind>(G().Next(4)), [this](FuzzSink& s) { FromSink(s); });
+        Step("connect a sink of kind " + std::to_string(sink->kind));
+        if (point_->Advise(sink, &sink->cookie) != S_OK) Fail("Advise refused a sink");
+        sinks_.push_back(sink);
+        ++sinks;
+    } else if (!sinks_.empty()) {
+        const size_t at = G().Next(static_cast<unsigned>(sinks_.size()));
+        FuzzSink* sink = sinks_[at];
+        Step("disconnect the sink with cookie " + std::to_string(sink->cookie));
+        if (sink->cookie && point_->Unadvise(sink->cookie) != S_OK) Fail("Unadvise of a connected sink failed");
+        sinks_.erase(sinks_.begin() + static_cast<std::ptrdiff_t>(at));
+        sink->Release();
+    }
+}
+
+// Inside an event, on the host's thread: the sink leaves, or calls back in,
+// often with what ends the task under it (or releases the control).
+void Host::FromSink(FuzzSink& sink) {
+    if (!ctrl_ || depth_ > 3) return;
+    ++depth_;
+    if (sink.kind == FuzzSink::kLeaves) {
+        Step("a sink disconnects itself inside its event");
+        if (sink.cookie && point_ && point_->Unadvise(sink.cookie) != S_OK) Fail("Unadvise inside an event failed");
+        sink.cookie = 0;
+    } else if (reent_.Chance(50)) {
+        Args a;
+        Call(reent_.Chance(50) ? 2 : 16, a);  // CloseDevice, or a new task
+    } else {
+        Reenter();  // any call, or the control released and made anew
+    }
+    --depth_;
 }
 
 void Host::ScanTaskStep() {
@@ -1290,7 +1372,8 @@ void Host::Run() {
         else if (roll < 64) BlockingRead();
         else if (roll < 72) LineStep();
         else if (roll < 77) FileStep();
-        else if (roll < 88) PropertyStep();
+        else if (roll < 85) PropertyStep();
+        else if (roll < 88) SinkStep();
         else if (roll < 92) RandomNames();
         else if (roll < 93) {
             Release();
@@ -1313,9 +1396,9 @@ void Host::Run() {
     if (peer_) peer_->Stop();
     Say("host fuzz: %ld steps (ORVANTA_HOST_FUZZ_STEPS=%ld repeats them)", steps, steps);
     Say("host fuzz: %d calls, %d boxes answered, %d calls from inside boxes, %d reads fed, "
-        "%d opens of %s, %d scan tasks, %d new controls, the peer away %d times",
+        "%d opens of %s, %d scan tasks, %d new controls, the peer away %d times, %d sinks, %d events",
         calls, boxes.load(), reentered, fed, opens_real, g_settings.own_port.empty() ? "no cable" : g_settings.own_port.c_str(),
-        tasks, recreated, peer_ ? peer_->Aways() : 0);
+        tasks, recreated, peer_ ? peer_->Aways() : 0, sinks, g_events);
     std::string tally;
     for (const auto& a : answers) {
         char item[32];

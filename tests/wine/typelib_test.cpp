@@ -162,7 +162,7 @@ TEST_F(TypeLibrary, ThreeTypesInOrderWithTheirFlags) {
         {"_DOrvanta", &DIID__DOrvanta, TKIND_DISPATCH, TYPEFLAG_FDISPATCHABLE | TYPEFLAG_FHIDDEN,
          "Dispatch-Schnittstelle f\xFC" "r Orvanta Control", kMethodCount, kPropertyCount, 1},
         {"_DOrvantaEvents", &DIID__DOrvantaEvents, TKIND_DISPATCH, TYPEFLAG_FDISPATCHABLE,
-         "Ereignisschnittstelle f\xFC" "r Orvanta Control", 0, 0, 1},
+         "Ereignisschnittstelle f\xFC" "r Orvanta Control", kEventCount, 0, 1},
         {"Orvanta", &CLSID_Orvanta, TKIND_COCLASS, TYPEFLAG_FCANCREATE | TYPEFLAG_FCONTROL,
          "Orvanta Control", 0, 0, 2},
     };
@@ -240,6 +240,7 @@ const std::vector<Member> kMembers = {
     {kDispidscanWindowHandle, "scanWindowHandle", true, VT_I4, {}},
     {kDispidtimeout, "timeout", true, VT_I2, {}},
     {kDispidchartooem, "chartooem", true, VT_I2, {}},
+    {kDispidGetCOMPorts, "GetCOMPorts", false, VT_VARIANT, {}},
     {kDispidAboutBox, "AboutBox", false, VT_VOID, {}},
 };
 

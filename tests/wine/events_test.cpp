@@ -1,0 +1,160 @@
+// The control's events through COM, as a host connects to them, with the
+// test playing the scanner on the far end of the cable. (The port list is
+// checked from VBScript, tests/scripts/channel.vbs.)
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "control/orvanta_ids.h"
+#include "tests/wine/com_host.h"
+#include "testkit/peer.h"
+
+namespace orvanta::testing {
+namespace {
+
+// Records each event ("code," or "endN"), "!" for one off the creating
+// thread; `inside` runs within the call.
+struct Sink final : IDispatch {
+    std::string seen;
+    int count = 0;
+    std::function<void(const std::string&)> inside;
+    HRESULT answer = S_OK;
+    ULONG refs = 0;  // lives on the test's side, never deleted by a release
+    const DWORD creator = GetCurrentThreadId();
+    STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override {
+        const bool ok = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch);
+        *ppv = ok ? this : nullptr;
+        return ok ? (++refs, S_OK) : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+    STDMETHODIMP_(ULONG) Release() override { return --refs; }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO* e, UINT*) override {
+        VARIANT& a = p->rgvarg[0];
+        const std::string event = id == kDispidCodeScanned ? Narrow(V_BSTR(&a)) + "," : "end" + std::to_string(V_I4(&a));
+        seen += event + (GetCurrentThreadId() == creator ? "" : "!");
+        ++count;
+        VariantClear(&a);  // rude: the next sink still gets its own copy
+        if (inside) inside(event);
+        if (answer == DISP_E_EXCEPTION) e->bstrDescription = SysAllocString(L"handler failed");
+        return answer;
+    }
+};
+
+VARIANT Arg(LONG n) {
+    VARIANT v;
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = n;
+    return v;
+}
+
+VARIANT Arg(const std::string& s) {
+    VARIANT v;
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = SysAllocString(Wide(s).c_str());
+    return v;
+}
+
+// "P0,P1,..." as the sink sees the codes; with 0x03 for "," as the scanner sends them.
+std::string Codes(const char* prefix, int count, char end = ',') {
+    std::string all;
+    for (int i = 0; i < count; ++i) all += prefix + std::to_string(i) + end;
+    return all;
+}
+
+struct Events : ComTest {
+    Sink a, b;  // outlive the control, which holds them while connected
+    Ptr<IDispatch> ctrl;
+    Ptr<IConnectionPoint> point;
+    DialogWatcher watcher;  // presses the closing messages of "ENDSCAN"
+    std::string own, peer_name;
+    std::unique_ptr<Peer> scanner;
+
+    void SetUp() override {
+        ComTest::SetUp();
+        if (HasFatalFailure()) return;
+        if (!PeerPorts(own, peer_name)) GTEST_SKIP() << "ORVANTA_PEER_PORTS names no cable";
+        { Peer stale(own); stale.Drain(100); }
+        scanner = std::make_unique<Peer>(peer_name);
+        ASSERT_EQ(ocx->CreateControl(IID_IDispatch, ctrl.put_void()), S_OK);
+        Ptr<IConnectionPointContainer> cpc;
+        ASSERT_EQ(ctrl->QueryInterface(IID_IConnectionPointContainer, cpc.put_void()), S_OK);
+        ASSERT_EQ(cpc->FindConnectionPoint(DIID__DOrvantaEvents, point.put()), S_OK);
+        Put(kDispidwithACKN, -1);
+        Put(kDispidonlyWorkwithCurrentWindow, -1);
+    }
+    void TearDown() override {
+        point.reset();
+        ctrl.reset();
+        EXPECT_TRUE(watcher.WaitUntilNoneOpen(kBound));
+        ComTest::TearDown();
+    }
+    void Call(DISPID id, std::vector<VARIANT> args = {}) {
+        ScopedVariant result;
+        EXPECT_EQ(CallDispatch(ctrl.p, id, DISPATCH_METHOD, args.data(), static_cast<UINT>(args.size()), &result.v), S_OK);
+        for (VARIANT& v : args) VariantClear(&v);
+    }
+    void Put(DISPID id, LONG value) { EXPECT_EQ(PutProperty(ctrl.p, id, Arg(value)), S_OK); }
+    DWORD Connect(Sink& sink) {
+        DWORD cookie = 0;
+        EXPECT_EQ(point->Advise(&sink, &cookie), S_OK);
+        return cookie;
+    }
+    // Events only: -1 names no window, so none is taken from the focus.
+    void Start() {
+        Call(kDispidOpenDevice, {Arg(own)});
+        Call(kDispidSetCOMSettings, {Arg("baud=9600 parity=N data=8 stop=1")});
+        Put(kDispidscanWindowHandle, -1);
+        Call(kDispidActivateScanTask);
+        ASSERT_EQ(scanner->ReceiveAll(1), "\x06");
+    }
+};
+
+TEST_F(Events, TwoSinksSeeEveryCodeOnceInOrderOnTheCreatingThreadAlsoWhenTheHostPumpsLate) {
+    Start();
+    ASSERT_TRUE(scanner->Send("N0\x03"));
+    EXPECT_EQ(scanner->ReceiveAll(1), "\x0F") << "no window and no sink: as before events";
+    Connect(a);
+    Connect(b);
+    b.answer = DISP_E_EXCEPTION;  // a failing handler changes nothing for the other
+    ASSERT_TRUE(scanner->Send(Codes("C", 40, '\x03') + "ERROR\x03" "ENDSCAN\x03"));
+    EXPECT_EQ(scanner->ReceiveAll(42), std::string(40, '\x06') + "\x0F\x06") << "answered while queued";
+    EXPECT_EQ(a.seen, "") << "nothing fires before the host pumps";
+    EXPECT_TRUE(PumpUntil([&] { return b.count == 41; }));
+    EXPECT_EQ(a.seen, Codes("C", 40) + "end0");
+    EXPECT_EQ(b.seen, a.seen);
+}
+
+TEST_F(Events, ASinkThatStopsTheTaskOrClosesTheDeviceInsideTheEventLosesNothing) {
+    for (const DISPID stop : {kDispidDeactivateScanTask, kDispidCloseDevice}) {
+        SCOPED_TRACE(stop);
+        Sink leaving, first, second;
+        const DWORD leaving_cookie = Connect(leaving);  // called first, gone before its second event
+        Connect(first);
+        Connect(second);
+        first.inside = [&](const std::string& event) {
+            if (event != "S0,") return;
+            point->Unadvise(leaving_cookie);
+            if (stop == kDispidCloseDevice) Call(stop);
+            else Call(stop, {Arg(0)});
+        };
+        Start();
+        ASSERT_TRUE(scanner->Send(Codes("S", 2, '\x03')));
+        ASSERT_EQ(scanner->ReceiveAll(2), "\x06\x06");  // both read and queued before anyone pumps
+        EXPECT_TRUE(PumpUntil([&] { return second.count == 3; }));
+        PumpUntil([] { return false; }, 200);
+        EXPECT_EQ(first.seen, Codes("S", 2) + (stop == kDispidCloseDevice ? "end2" : "end1")) << "one end, last";
+        EXPECT_EQ(second.seen, first.seen);
+        EXPECT_EQ(leaving.seen, "S0,");
+        point->Unadvise(2);
+        point->Unadvise(3);
+        EXPECT_EQ(first.refs + second.refs + leaving.refs, 0u) << "every sink released once disconnected";
+    }
+}
+
+}  // namespace
+}  // namespace orvanta::testing
