@@ -38,16 +38,21 @@ wh_run 60 "$out/print.log" cscript.exe //nologo "$(win "$root/demo/print_job.vbs
 python3 "$root/demo/far_end.py" printer "$(wh_pty 6)"
 echo "  OCXPROT.PRT (the control's copy of what it wrote, in cscript's current directory): $(stat -c %s "$out/OCXPROT.PRT") bytes"
 
+# Waits (at most 30 s) until a host's log shows its scan task started, or the host ended.
+until_started() {
+    for _ in $(seq 1 300); do
+        grep -q 'ActivateScanTask' "$1" 2>/dev/null && return
+        kill -0 "$2" 2>/dev/null || return
+        sleep 0.1
+    done
+}
+
 echo "== 3. A scan session from VBScript (demo/scan_session.vbs): codes typed into Notepad"
 wh_com_pair_restart 5 >/dev/null
 wh_run 120 "$out/scan.log" cscript.exe //nologo "$(win "$root/demo/scan_session.vbs")" COM5 \
     "$(win "$out/scan.done")" "$(win "$helper")" >/dev/null &
 session=$!
-for _ in $(seq 1 300); do
-    grep -q 'ActivateScanTask' "$out/scan.log" 2>/dev/null && break
-    kill -0 "$session" 2>/dev/null || break
-    sleep 0.1
-done
+until_started "$out/scan.log" "$session"
 tr -d '\r' <"$out/scan.log"
 if [ "$auto" = --auto ]; then
     wh_run 90 "$out/boxes.log" "$helper" boxes 2 60 >/dev/null &
@@ -80,11 +85,7 @@ echo "== 4. The event way: a compiled host (demo/event_host.cpp) takes the codes
 wh_com_pair_restart 5 >/dev/null
 wh_run 90 "$out/events.log" "$build/$arch/orvanta_event_host.exe" COM5 2 >/dev/null &
 host=$!
-for _ in $(seq 1 300); do
-    grep -q 'ActivateScanTask' "$out/events.log" 2>/dev/null && break
-    kill -0 "$host" 2>/dev/null || break
-    sleep 0.1
-done
+until_started "$out/events.log" "$host"
 python3 "$root/demo/far_end.py" scanner "$(wh_pty 6)" 'A-100' 'B-200' >"$out/events-scanner.log"
 wait "$host" || true
 tr -d '\r' <"$out/events.log"
