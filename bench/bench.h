@@ -24,18 +24,18 @@
 #include <thread>
 #include <vector>
 
-#include "control/orvanta_ctrl.h"
-#include "platform/win32/handle.h"
-#include "platform/win32/win32_input.h"
-#include "platform/win32/win32_port.h"
-#include "platform/win32/win32_threads.h"
+#include "control/orvanta_control.h"
+#include "framework/handle.h"
+#include "windows/input.h"
+#include "windows/ports.h"
+#include "windows/threads.h"
 #include "testkit/peer.h"
 
 namespace bench {
 
-using orvanta::COrvantaCtrl;
-namespace platform = orvanta::platform;
-namespace win32 = orvanta::win32;
+using orvanta::OrvantaControl;
+namespace interfaces = orvanta::interfaces;
+namespace windows = orvanta::windows;
 
 // ---------------------------------------------------------------------------
 // Options
@@ -121,17 +121,17 @@ void WriteCsv(const std::string& path);
 // The control's platform: the real Win32 ports, input and threads. Notices
 // are counted instead of shown, so that none can stall a timed run.
 
-class QuietUi : public platform::UserInterface {
+class QuietUi : public interfaces::UserInterface {
 public:
     int RunNotice(const char* message, const char*) override {
         Record(message);
-        return platform::kIdOk;
+        return interfaces::kIdOk;
     }
-    void ShowMessageBox(platform::WindowId, const char* text, const char*, std::uint32_t) override {
+    void ShowMessageBox(interfaces::WindowId, const char* text, const char*, std::uint32_t) override {
         Record(text);
     }
-    platform::WindowId ForegroundWindow() override {
-        return reinterpret_cast<platform::WindowId>(GetForegroundWindow());
+    interfaces::WindowId ForegroundWindow() override {
+        return reinterpret_cast<interfaces::WindowId>(GetForegroundWindow());
     }
     std::uint32_t LastError() override { return GetLastError(); }
     void DismissThread(std::uint32_t) override {}
@@ -146,44 +146,44 @@ private:
 };
 
 // Counts the waits for the event character, to show the back-off at work.
-class CountingDevice : public platform::Device {
+class CountingDevice : public interfaces::Device {
 public:
-    CountingDevice(std::unique_ptr<platform::Device> inner, std::atomic<int>& waits)
+    CountingDevice(std::unique_ptr<interfaces::Device> inner, std::atomic<int>& waits)
         : inner_(std::move(inner)), waits_(waits) {}
     bool CreateWriteEvent() override { return inner_->CreateWriteEvent(); }
-    platform::WriteStart StartWrite(const void* d, std::uint32_t n) override { return inner_->StartWrite(d, n); }
-    platform::WaitOutcome WaitWrite(std::uint32_t ms, std::uint32_t& w, platform::StopSignal* s) override {
+    interfaces::WriteStart StartWrite(const void* d, std::uint32_t n) override { return inner_->StartWrite(d, n); }
+    interfaces::WaitOutcome WaitWrite(std::uint32_t ms, std::uint32_t& w, interfaces::StopSignal* s) override {
         return inner_->WaitWrite(ms, w, s);
     }
     bool CancelWrite() override { return inner_->CancelWrite(); }
     bool CancelRead() override { return inner_->CancelRead(); }
     void Close() override { inner_->Close(); }
     bool Flush() override { return inner_->Flush(); }
-    bool ReadLineSettings(platform::LineSettings& s) override { return inner_->ReadLineSettings(s); }
-    bool ParseMode(const char* m, platform::LineSettings& s) override { return inner_->ParseMode(m, s); }
-    bool ApplyLineSettings(const platform::LineSettings& s) override { return inner_->ApplyLineSettings(s); }
+    bool ReadLineSettings(interfaces::LineSettings& s) override { return inner_->ReadLineSettings(s); }
+    bool ParseMode(const char* m, interfaces::LineSettings& s) override { return inner_->ParseMode(m, s); }
+    bool ApplyLineSettings(const interfaces::LineSettings& s) override { return inner_->ApplyLineSettings(s); }
     bool Escape(std::uint32_t f) override { return inner_->Escape(f); }
     bool ClearErrors(std::uint32_t& e) override { return inner_->ClearErrors(e); }
-    bool WaitEventChar(platform::StopSignal* s) override {
+    bool WaitEventChar(interfaces::StopSignal* s) override {
         ++waits_;
         return inner_->WaitEventChar(s);
     }
-    std::uint32_t Read(void* b, std::uint32_t n, platform::StopSignal* s) override { return inner_->Read(b, n, s); }
+    std::uint32_t Read(void* b, std::uint32_t n, interfaces::StopSignal* s) override { return inner_->Read(b, n, s); }
 
 private:
-    std::unique_ptr<platform::Device> inner_;
+    std::unique_ptr<interfaces::Device> inner_;
     std::atomic<int>& waits_;
 };
 
-class BenchPorts : public platform::Ports {
+class BenchPorts : public interfaces::Ports {
 public:
-    std::unique_ptr<platform::Device> OpenDevice(const char* name, const char16_t* wide) override {
+    std::unique_ptr<interfaces::Device> OpenDevice(const char* name, const char16_t* wide) override {
         auto device = real_.OpenDevice(name, wide);
         if (device && count_waits) return std::make_unique<CountingDevice>(std::move(device), waits);
         return device;
     }
-    std::unique_ptr<platform::File> CreateNewFile(const char* n) override { return real_.CreateNewFile(n); }
-    std::unique_ptr<platform::File> OpenFileForRead(const char* n, const char16_t* w) override {
+    std::unique_ptr<interfaces::File> CreateNewFile(const char* n) override { return real_.CreateNewFile(n); }
+    std::unique_ptr<interfaces::File> OpenFileForRead(const char* n, const char16_t* w) override {
         return real_.OpenFileForRead(n, w);
     }
     void ToOem(char* text) override { real_.ToOem(text); }
@@ -199,15 +199,15 @@ public:
     std::atomic<int> waits{0};
 
 private:
-    win32::Win32Ports real_;
+    windows::Win32Ports real_;
 };
 
 struct BenchHost {
     QuietUi ui;
     BenchPorts ports;
-    win32::Win32Input input;
-    win32::Win32Threads threads;
-    orvanta::Platform Get() { return orvanta::Platform{ui, ports, input, threads}; }
+    windows::Win32Input input;
+    windows::Win32Threads threads;
+    orvanta::interfaces::Platform Get() { return orvanta::interfaces::Platform{ui, ports, input, threads}; }
 };
 
 // ---------------------------------------------------------------------------
@@ -247,7 +247,7 @@ public:
     }
     // Whatever a run before left in the cable.
     void DrainQuietly(DWORD quiet_ms) {
-        win32::UniqueEvent timer(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        framework::UniqueEvent timer(CreateEventA(nullptr, TRUE, FALSE, nullptr));
         for (;;) {
             std::thread alarm([&] { Sleep(quiet_ms); SetEvent(timer.get()); });
             unsigned char buffer[4096];
@@ -259,8 +259,8 @@ public:
     }
 
 private:
-    win32::UniqueFile file_;
-    win32::UniqueEvent read_event_, write_event_;
+    framework::UniqueFile file_;
+    framework::UniqueEvent read_event_, write_event_;
     OVERLAPPED read_ov_ = {}, write_ov_ = {};
 };
 
@@ -294,7 +294,7 @@ public:
     std::uint64_t Got() const { return got_; }
 
 private:
-    win32::UniqueEvent stop_;
+    framework::UniqueEvent stop_;
     std::atomic<std::uint64_t> got_{0};
     std::atomic<bool> done_{false};
     LONGLONG end_ = 0;
@@ -380,8 +380,8 @@ private:
         }
         ended_ = true;
     }
-    win32::UniqueFile file_;
-    win32::UniqueEvent event_, stop_;
+    framework::UniqueFile file_;
+    framework::UniqueEvent event_, stop_;
     bool ok_ = false;
     std::atomic<bool> ended_{false};
     std::thread thread_;

@@ -302,7 +302,7 @@ bool HaveCable() { return g_peer && g_peer->IsOpen(); }
 std::string WorkFile(const char* name) { return name; }  // relative to the run's working folder
 
 bool MakeEmptyFile(const std::string& name) {
-    win32::UniqueFile f(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    framework::UniqueFile f(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     return static_cast<bool>(f);
 }
 

@@ -9,11 +9,11 @@ constexpr DWORD kChunk = 4000;
 // The raw route: the file in 4000-byte pieces, each an overlapped write that
 // is awaited, then echoed to a protocol file as the control does.
 bool RawSendFile(const std::string& device, bool serial, const std::string& source) {
-    win32::UniqueFile dev(OpenOverlapped(device));
-    win32::UniqueEvent event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    win32::UniqueFile echo(CreateFileA("RAWPROT.PRT", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    framework::UniqueFile dev(OpenOverlapped(device));
+    framework::UniqueEvent event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    framework::UniqueFile echo(CreateFileA("RAWPROT.PRT", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                        0, nullptr));
-    win32::UniqueFile src(CreateFileA(source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    framework::UniqueFile src(CreateFileA(source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!dev || !event || !echo || !src) return false;
     if (serial && !SetLine(dev.get())) return false;
     OVERLAPPED ov = {};
@@ -35,7 +35,7 @@ void BulkOutput(BenchHost& host) {
     const std::string source = WorkFile("bulk-source.bin");
     const std::uint64_t size = static_cast<std::uint64_t>(g_opt.bulk_mib) * 1024 * 1024;
     {
-        win32::UniqueFile f(CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        framework::UniqueFile f(CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         std::vector<char> block(65536);
         std::uint32_t x = 12345;
         for (char& c : block) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
@@ -63,9 +63,9 @@ void BulkOutput(BenchHost& host) {
         for (int rep = 0; rep < g_opt.reps; ++rep) {
             Rotated(rep, 2, [&](size_t route) {
                 if (!sink.serial) MakeEmptyFile(device);
-                std::unique_ptr<COrvantaCtrl> ctrl;
+                std::unique_ptr<OrvantaControl> ctrl;
                 if (route == 1) {
-                    ctrl = std::make_unique<COrvantaCtrl>(host.Get());
+                    ctrl = std::make_unique<OrvantaControl>(host.Get());
                     if (!ctrl->OpenDevice(device) || (sink.serial && !ctrl->SetCOMSettings(kLineMode))) {
                         Problem("the control cannot open " + device);
                         return;

@@ -66,7 +66,7 @@ void IdleCost(BenchHost& host) {
         MakeEmptyFile(gone);
         host.ports.count_waits = true;
         host.ports.waits = 0;
-        COrvantaCtrl ctrl(host.Get());
+        OrvantaControl ctrl(host.Get());
         bool ok = ctrl.OpenDevice(gone);
         ctrl.SetonlyWorkwithCurrentWindow(true);
         ctrl.SetscanWindowHandle(SinkHandle());

@@ -8,8 +8,8 @@ namespace bench {
 void Primitives() {
     Section("7. calls the control adds");
     const int calls = 10000;
-    win32::UniqueEvent event(CreateEventA(nullptr, FALSE, TRUE, nullptr));
-    win32::UniqueFile echo(CreateFileA("PRIMPROT.PRT", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    framework::UniqueEvent event(CreateEventA(nullptr, FALSE, TRUE, nullptr));
+    framework::UniqueFile echo(CreateFileA("PRIMPROT.PRT", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                        0, nullptr));
     enum { kReset, kStopCheck, kIsWindow, kYield, kEcho1, kEcho4000, kKinds };
     const char* const names[kKinds] = {"ResetEvent", "stop check", "IsWindow, other thread", "Sleep(0)",

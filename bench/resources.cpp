@@ -31,7 +31,7 @@ void Resources(BenchHost& host) {
         return true;
     };
     const auto cycles = [&](int count) {
-        COrvantaCtrl ctrl(host.Get());
+        OrvantaControl ctrl(host.Get());
         for (int i = 0; i < count; ++i) {
             if (!ctrl.OpenDevice(g_opt.own_port)) return false;
             ctrl.CloseDevice();

@@ -19,7 +19,7 @@ public:
             return;
         }
         host.ports.yield = route != kScanControlNoYield;
-        ctrl_ = std::make_unique<COrvantaCtrl>(host.Get());
+        ctrl_ = std::make_unique<OrvantaControl>(host.Get());
         ok_ = ctrl_->OpenDevice(g_opt.own_port) && ctrl_->SetCOMSettings(kLineMode);
         ctrl_->SetwithACKN(false);
         ctrl_->SetdebugModus(false);
@@ -39,7 +39,7 @@ public:
 
 private:
     BenchHost& host_;
-    std::unique_ptr<COrvantaCtrl> ctrl_;
+    std::unique_ptr<OrvantaControl> ctrl_;
     std::unique_ptr<RawReader> raw_;
     bool ok_ = false;
 };

@@ -52,9 +52,9 @@ void SmallWrites(BenchHost& host) {
         bool ok = true;
         LONGLONG start = 0, end = 0;
         if (route == kRaw || route == kRawEcho) {
-            win32::UniqueFile dev(OpenOverlapped(g_opt.own_port));
-            win32::UniqueEvent event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-            win32::UniqueFile echo(CreateFileA("RAWPROT.PRT", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+            framework::UniqueFile dev(OpenOverlapped(g_opt.own_port));
+            framework::UniqueEvent event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+            framework::UniqueFile echo(CreateFileA("RAWPROT.PRT", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                                CREATE_ALWAYS, 0, nullptr));
             ok = dev && event && echo && SetLine(dev.get());
             OVERLAPPED ov = {};
@@ -71,7 +71,7 @@ void SmallWrites(BenchHost& host) {
             }
             end = Ticks();
         } else if (route == kDirect) {
-            COrvantaCtrl ctrl(host.Get());
+            OrvantaControl ctrl(host.Get());
             ok = ctrl.OpenDevice(g_opt.own_port) && ctrl.SetCOMSettings(kLineMode);
             const std::string one = "x";
             long total = 0;
@@ -130,7 +130,7 @@ void SmallWrites(BenchHost& host) {
     // touches no port, so the machine's I/O noise stays out of it.
     if (automation.ok()) {
         std::vector<double> direct_us, dispatch_us;
-        COrvantaCtrl ctrl(host.Get());
+        OrvantaControl ctrl(host.Get());
         const DISPID write = automation.Id(L"Write");
         BSTR one = SysAllocString(L"x");
         const std::string text = "x";

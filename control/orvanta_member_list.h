@@ -9,7 +9,7 @@
 //   PROPERTY(name, dispid, value type)
 //   EVENT(name, dispid, parameter count, (parameter types))
 //
-// Types are platform::AutoType names. 1 to 26 are the positions in the
+// Types are framework::AutoType names. 1 to 26 are the positions in the
 // dispatch table: the methods, then the nine properties; members added later
 // take the next numbers, fixed once. AboutBox has the stock id hosts call it by.
 #pragma once

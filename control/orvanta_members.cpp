@@ -7,8 +7,8 @@ namespace orvanta {
 
 namespace {
 
-using platform::AutoMember;
-using T = platform::AutoType;
+using framework::AutoMember;
+using T = framework::AutoType;
 
 // The type names as the member list writes them.
 constexpr T kVoid = T::kVoid, kBool = T::kBool, kBstr = T::kBstr, kI2 = T::kI2, kI4 = T::kI4,
@@ -25,10 +25,10 @@ constexpr AutoMember kMembers[] = {ORVANTA_MEMBERS(ORVANTA_METHOD, ORVANTA_PROPE
 #undef ORVANTA_METHOD
 #undef ORVANTA_TYPES
 
-constexpr platform::AutoTable kTable{kMembers, sizeof kMembers / sizeof kMembers[0]};
+constexpr framework::AutoTable kTable{kMembers, sizeof kMembers / sizeof kMembers[0]};
 
 }  // namespace
 
-const platform::AutoTable& OrvantaMembers() { return kTable; }
+const framework::AutoTable& OrvantaMembers() { return kTable; }
 
 }  // namespace orvanta

@@ -2,10 +2,10 @@
 // type library that control/orvanta.idl describes.
 #pragma once
 
-#include "platform/automation.h"
+#include "framework/automation.h"
 
 namespace orvanta {
 
-const platform::AutoTable& OrvantaMembers();
+const framework::AutoTable& OrvantaMembers();
 
 }  // namespace orvanta

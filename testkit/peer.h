@@ -12,8 +12,8 @@
 #include <string>
 #include <thread>
 
-#include "platform/win32/handle.h"
-#include "platform/win32/win32_threads.h"
+#include "framework/handle.h"
+#include "windows/threads.h"
 
 namespace orvanta::testing {
 
@@ -47,18 +47,18 @@ auto Bounded(const char* what, Body body) -> decltype(body()) {
 // Sets `stop` from another thread after `ms`, unless it goes out of scope first.
 class StopAfter {
 public:
-    StopAfter(platform::StopSignal& stop, DWORD ms)
+    StopAfter(interfaces::StopSignal& stop, DWORD ms)
         : thread_([this, &stop, ms] { if (!gone_.WaitFor(ms)) stop.Set(); }) {}
     ~StopAfter() { gone_.Set(); thread_.join(); }
 
 private:
-    win32::Win32StopSignal gone_;
+    windows::Win32StopSignal gone_;
     std::thread thread_;
 };
 
 // The threads of this process now.
 inline int ThreadCount() {
-    win32::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    framework::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
     THREADENTRY32 entry = {};
     entry.dwSize = sizeof entry;
     int count = 0;
@@ -130,8 +130,8 @@ private:
         return count;
     }
     // Apart, so one thread can send while another receives.
-    win32::UniqueFile file_;
-    win32::UniqueEvent read_event_, write_event_;
+    framework::UniqueFile file_;
+    framework::UniqueEvent read_event_, write_event_;
 };
 
 // Handles window messages (a worker's SendMessage to our windows among them)

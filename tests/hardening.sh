@@ -32,7 +32,7 @@ cd "$root"
 check "cppcheck on the product code" "$log/cppcheck.log" \
     cppcheck --enable=warning,performance,portability --std=c++17 --language=c++ --library=windows \
     --error-exitcode=1 --inline-suppr --quiet -I . -DWIN32 -D_WIN32 --suppress=missingIncludeSystem \
-    core control device scanner platform ui demo testkit tests/fuzz scripts/msi
+    framework interfaces logic windows control demo testkit tests/fuzz scripts/msi
 
 sanitized() {
     cmake -S "$root" -B "$build/asan" -DCMAKE_BUILD_TYPE=Debug \

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "control/orvanta_ctrl.h"
+#include "control/orvanta_control.h"
 
 namespace orvanta::fakes {
 
@@ -22,22 +22,22 @@ struct UiEvent {
     enum Kind { Notice, Box } kind;
     std::string text;
     std::string caption;
-    platform::WindowId owner = 0;
+    interfaces::WindowId owner = 0;
     std::uint32_t style = 0;
     std::uint32_t thread = 0;
 };
 
-class FakeUserInterface : public platform::UserInterface {
+class FakeUserInterface : public interfaces::UserInterface {
 public:
     int RunNotice(const char* message, const char* caption) override {
         Record({UiEvent::Notice, message, caption, 0, 0, CurrentThread()});
         return notice_result;
     }
-    void ShowMessageBox(platform::WindowId owner, const char* text, const char* caption,
+    void ShowMessageBox(interfaces::WindowId owner, const char* text, const char* caption,
                         std::uint32_t style) override {
         Record({UiEvent::Box, text, caption, owner, style, CurrentThread()});
     }
-    platform::WindowId ForegroundWindow() override { return foreground; }
+    interfaces::WindowId ForegroundWindow() override { return foreground; }
     std::uint32_t LastError() override {
         std::lock_guard<std::mutex> lock(mutex);
         ++last_error_reads;
@@ -60,8 +60,8 @@ public:
         return events;
     }
 
-    int notice_result = platform::kIdOk;
-    platform::WindowId foreground = 0;
+    int notice_result = interfaces::kIdOk;
+    interfaces::WindowId foreground = 0;
     std::uint32_t last_error = 0;
     int last_error_reads = 0;
     int reads_before_first_event = 0;
@@ -91,33 +91,33 @@ private:
     std::vector<UiEvent> events;
 };
 
-class FakeCanvas : public platform::Canvas {
+class FakeCanvas : public interfaces::Canvas {
 public:
-    void FillWhite(const platform::Rect& r) override { calls.push_back({"fill", r}); }
-    void Ellipse(const platform::Rect& r) override { calls.push_back({"ellipse", r}); }
-    struct Call { std::string what; platform::Rect rect; };
+    void FillWhite(const interfaces::Rect& r) override { calls.push_back({"fill", r}); }
+    void Ellipse(const interfaces::Rect& r) override { calls.push_back({"ellipse", r}); }
+    struct Call { std::string what; interfaces::Rect rect; };
     std::vector<Call> calls;
 };
 
-class FakeInput : public platform::Input {
+class FakeInput : public interfaces::Input {
 public:
-    platform::WindowId GetFocus() override { return focus; }
-    platform::CharSent SendChar(platform::WindowId window, std::uint32_t wparam, std::intptr_t lparam,
+    interfaces::WindowId GetFocus() override { return focus; }
+    interfaces::CharSent SendChar(interfaces::WindowId window, std::uint32_t wparam, std::intptr_t lparam,
                                 std::uint32_t bound_ms) override {
         std::lock_guard<std::mutex> lock(mutex);
-        if (window_gone) return platform::CharSent::Gone;
-        if (not_answering) return platform::CharSent::NotAnswered;
+        if (window_gone) return interfaces::CharSent::Gone;
+        if (not_answering) return interfaces::CharSent::NotAnswered;
         chars.push_back({window, wparam, lparam});
         last_bound_ms = bound_ms;
-        return platform::CharSent::Taken;
+        return interfaces::CharSent::Taken;
     }
     std::uint32_t TypeChar(unsigned char c) override {
         std::lock_guard<std::mutex> lock(mutex);
         typed.push_back(static_cast<char>(c));
         return 3;
     }
-    platform::WindowId KeyboardTarget() override { return focus; }
-    bool AwaitInputTaken(platform::WindowId, std::uint32_t, std::uint32_t, platform::StopSignal*) override {
+    interfaces::WindowId KeyboardTarget() override { return focus; }
+    bool AwaitInputTaken(interfaces::WindowId, std::uint32_t, std::uint32_t, interfaces::StopSignal*) override {
         return keys_taken;
     }
     std::string Typed() {
@@ -131,12 +131,12 @@ public:
         return s;
     }
 
-    struct Char { platform::WindowId window; std::uint32_t wparam; std::intptr_t lparam; };
+    struct Char { interfaces::WindowId window; std::uint32_t wparam; std::intptr_t lparam; };
     std::atomic<bool> window_gone{false};
     std::atomic<bool> not_answering{false};
     std::atomic<bool> keys_taken{true};
     std::uint32_t last_bound_ms = 0;
-    platform::WindowId focus = 0;
+    interfaces::WindowId focus = 0;
     std::vector<Char> chars;
     std::string typed;
 
@@ -144,7 +144,7 @@ private:
     std::mutex mutex;
 };
 
-class FakeStopSignal : public platform::StopSignal {
+class FakeStopSignal : public interfaces::StopSignal {
 public:
     explicit FakeStopSignal(std::atomic<int>* sets = nullptr) : sets_(sets) {}
     void Set() override {
@@ -173,7 +173,7 @@ private:
     bool set_ = false;
 };
 
-class FakeWorker : public platform::Worker {
+class FakeWorker : public interfaces::Worker {
 public:
     explicit FakeWorker(std::function<void()> body) {
         thread_ = std::thread([this, body = std::move(body)] {
@@ -207,12 +207,12 @@ private:
     std::thread thread_;
 };
 
-class FakeThreads : public platform::Threads {
+class FakeThreads : public interfaces::Threads {
 public:
-    std::unique_ptr<platform::StopSignal> CreateStopSignal() override {
+    std::unique_ptr<interfaces::StopSignal> CreateStopSignal() override {
         return std::make_unique<FakeStopSignal>(&signals_set);
     }
-    std::unique_ptr<platform::Worker> Start(std::function<void()> body) override {
+    std::unique_ptr<interfaces::Worker> Start(std::function<void()> body) override {
         if (fail_start) return nullptr;
         ++started;
         return std::make_unique<FakeWorker>(std::move(body));
@@ -229,11 +229,11 @@ public:
 };
 
 // Ports that open nothing; device tests use the scripted port instead.
-class NullPorts : public platform::Ports {
+class NullPorts : public interfaces::Ports {
 public:
-    std::unique_ptr<platform::Device> OpenDevice(const char*, const char16_t*) override { return nullptr; }
-    std::unique_ptr<platform::File> CreateNewFile(const char*) override { return nullptr; }
-    std::unique_ptr<platform::File> OpenFileForRead(const char*, const char16_t*) override { return nullptr; }
+    std::unique_ptr<interfaces::Device> OpenDevice(const char*, const char16_t*) override { return nullptr; }
+    std::unique_ptr<interfaces::File> CreateNewFile(const char*) override { return nullptr; }
+    std::unique_ptr<interfaces::File> OpenFileForRead(const char*, const char16_t*) override { return nullptr; }
     void ToOem(char*) override {}
     void Sleep(std::uint32_t) override {}
 };
@@ -244,7 +244,7 @@ struct FakePlatform {
     NullPorts ports;
     FakeInput input;
     FakeThreads threads;
-    Platform Get() { return Platform{ui, ports, input, threads}; }
+    interfaces::Platform Get() { return interfaces::Platform{ui, ports, input, threads}; }
 };
 
 }  // namespace orvanta::fakes

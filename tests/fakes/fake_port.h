@@ -57,7 +57,7 @@ struct PortState {
     int overlaps = 0;  // writes started while another was outstanding
     bool flush_ok = true;
 
-    platform::LineSettings line;
+    interfaces::LineSettings line;
     bool read_ok = true;
     bool apply_ok = true;
     bool escape_ok = true;
@@ -97,7 +97,7 @@ struct PortState {
     }
 };
 
-class FakeFile : public platform::File {
+class FakeFile : public interfaces::File {
 public:
     FakeFile(std::shared_ptr<PortState> state, std::string name)
         : state_(std::move(state)), name_(std::move(name)) {}
@@ -128,7 +128,7 @@ private:
     std::size_t offset_ = 0;
 };
 
-class FakeDevice : public platform::Device {
+class FakeDevice : public interfaces::Device {
 public:
     FakeDevice(std::shared_ptr<PortState> state, std::string name)
         : state_(std::move(state)), name_(std::move(name)) {
@@ -153,7 +153,7 @@ public:
         return state_->event_ok;
     }
 
-    platform::WriteStart StartWrite(const void* data, std::uint32_t length) override {
+    interfaces::WriteStart StartWrite(const void* data, std::uint32_t length) override {
         std::lock_guard<std::mutex> lock(state_->mutex);
         const std::string bytes(static_cast<const char*>(data), length);
         state_->calls.push_back("write " + std::to_string(length));
@@ -164,7 +164,7 @@ public:
             state_->next_writes.pop_front();
         }
         length_ = length;
-        platform::WriteStart start;
+        interfaces::WriteStart start;
         switch (mode_) {
         case WriteMode::AtOnce:
             state_->device_bytes += bytes;
@@ -179,13 +179,13 @@ public:
             state_->device_bytes += bytes;
             state_->writes.push_back(bytes);
             state_->outstanding = true;
-            start.error = platform::kErrorIoPending;
+            start.error = interfaces::kErrorIoPending;
             return start;
         }
     }
 
-    platform::WaitOutcome WaitWrite(std::uint32_t limit_ms, std::uint32_t& written,
-                                    platform::StopSignal* stop) override {
+    interfaces::WaitOutcome WaitWrite(std::uint32_t limit_ms, std::uint32_t& written,
+                                    interfaces::StopSignal* stop) override {
         {
             std::lock_guard<std::mutex> lock(state_->mutex);
             state_->calls.push_back("wait " + std::to_string(limit_ms));
@@ -194,21 +194,21 @@ public:
         if (state_->pending_ms) std::this_thread::sleep_for(std::chrono::milliseconds(state_->pending_ms));
         switch (mode_) {
         case WriteMode::PendingTimeout:
-            return platform::WaitOutcome::TimedOut;
+            return interfaces::WaitOutcome::TimedOut;
         case WriteMode::PendingFail:
-            return platform::WaitOutcome::Failed;
+            return interfaces::WaitOutcome::Failed;
         case WriteMode::PendingError:
-            return platform::WaitOutcome::WriteFailed;
+            return interfaces::WaitOutcome::WriteFailed;
         case WriteMode::PendingUntilStop:
             while (!(stop && stop->WaitFor(5))) {
-                if (!stop) return platform::WaitOutcome::TimedOut;
+                if (!stop) return interfaces::WaitOutcome::TimedOut;
             }
-            return platform::WaitOutcome::Stopped;
+            return interfaces::WaitOutcome::Stopped;
         default: {
             std::lock_guard<std::mutex> lock(state_->mutex);
             state_->outstanding = false;
             written = state_->short_count ? state_->short_count : length_;
-            return platform::WaitOutcome::Completed;
+            return interfaces::WaitOutcome::Completed;
         }
         }
     }
@@ -229,16 +229,16 @@ public:
         return state_->flush_ok;
     }
 
-    bool ReadLineSettings(platform::LineSettings& settings) override {
+    bool ReadLineSettings(interfaces::LineSettings& settings) override {
         state_->Log("get state");
         std::lock_guard<std::mutex> lock(state_->mutex);
         if (state_->read_ok) settings = state_->line;
         return state_->read_ok;
     }
     // The mode-string keys the tests use; an unknown key or value fails.
-    bool ParseMode(const char* mode, platform::LineSettings& settings) override {
+    bool ParseMode(const char* mode, interfaces::LineSettings& settings) override {
         state_->Log(std::string("parse ") + mode);
-        platform::LineSettings parsed = settings;
+        interfaces::LineSettings parsed = settings;
         std::istringstream words(mode);
         std::string word;
         while (words >> word) {
@@ -255,7 +255,7 @@ public:
         settings = parsed;
         return true;
     }
-    bool ApplyLineSettings(const platform::LineSettings& settings) override {
+    bool ApplyLineSettings(const interfaces::LineSettings& settings) override {
         state_->Log("apply evt=" + std::to_string(static_cast<unsigned char>(settings.EvtChar)));
         std::lock_guard<std::mutex> lock(state_->mutex);
         if (state_->apply_ok) state_->line = settings;
@@ -271,7 +271,7 @@ public:
         return state_->clear_ok;
     }
 
-    bool WaitEventChar(platform::StopSignal* stop) override {
+    bool WaitEventChar(interfaces::StopSignal* stop) override {
         state_->Log("wait char");
         std::unique_lock<std::mutex> lock(state_->mutex);
         for (;;) {
@@ -282,7 +282,7 @@ public:
             state_->input_cv.wait_for(lock, std::chrono::milliseconds(5));
         }
     }
-    std::uint32_t Read(void* buffer, std::uint32_t count, platform::StopSignal* stop) override {
+    std::uint32_t Read(void* buffer, std::uint32_t count, interfaces::StopSignal* stop) override {
         state_->Log("read " + std::to_string(count));
         std::unique_lock<std::mutex> lock(state_->mutex);
         std::uint32_t done = 0;
@@ -306,12 +306,12 @@ private:
     std::uint32_t length_ = 0;
 };
 
-class FakePorts : public platform::Ports {
+class FakePorts : public interfaces::Ports {
 public:
     FakePorts(std::shared_ptr<PortState> state, FakeUserInterface& ui)
         : state_(std::move(state)), ui_(ui) {}
 
-    std::unique_ptr<platform::Device> OpenDevice(const char* name, const char16_t*) override {
+    std::unique_ptr<interfaces::Device> OpenDevice(const char* name, const char16_t*) override {
         state_->Log(std::string("open ") + name);
         bool missing;
         {
@@ -324,7 +324,7 @@ public:
         }
         return std::make_unique<FakeDevice>(state_, name);
     }
-    std::unique_ptr<platform::File> CreateNewFile(const char* name) override {
+    std::unique_ptr<interfaces::File> CreateNewFile(const char* name) override {
         std::lock_guard<std::mutex> lock(state_->mutex);
         state_->calls.push_back(std::string("create ") + name);
         if (state_->locked_files.count(name) || state_->open_files.count(name)) return nullptr;
@@ -332,7 +332,7 @@ public:
         state_->open_files.insert(name);
         return std::make_unique<FakeFile>(state_, name);
     }
-    std::unique_ptr<platform::File> OpenFileForRead(const char* name, const char16_t*) override {
+    std::unique_ptr<interfaces::File> OpenFileForRead(const char* name, const char16_t*) override {
         std::lock_guard<std::mutex> lock(state_->mutex);
         state_->calls.push_back(std::string("open file ") + name);
         if (!state_->files.count(name) || state_->locked_files.count(name) ||
@@ -374,7 +374,7 @@ struct DevicePlatform {
             state->Log((e.kind == UiEvent::Notice ? "notice " : "box ") + e.text);
         };
     }
-    Platform Get() { return Platform{ui, ports, input, threads}; }
+    interfaces::Platform Get() { return interfaces::Platform{ui, ports, input, threads}; }
 };
 
 }  // namespace orvanta::fakes

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "device/channel_rules.h"
+#include "logic/device/channel_rules.h"
 #include "tests/fakes/fake_port.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (token_bytes > params.size()) std::abort();
 
     orvanta::fakes::DevicePlatform p;
-    orvanta::COrvantaCtrl ctrl(p.Get());
+    orvanta::OrvantaControl ctrl(p.Get());
     if (!ctrl.OpenDevice("COM1")) std::abort();
     const std::string command = params.substr(0, size / 3);
     const auto count = ctrl.SendEscCommand(command, params);

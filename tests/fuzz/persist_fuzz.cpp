@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/persist_state.h"
+#include "framework/persist_state.h"
 
-using namespace orvanta::persist;
+using namespace framework;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // An exact copy, so a read past it is caught by the sanitizer.

@@ -16,14 +16,14 @@ class ScriptedDevice : public orvanta::fakes::FakeDevice {
 public:
     ScriptedDevice(std::shared_ptr<orvanta::fakes::PortState> state, std::string input, std::string reads)
         : FakeDevice(state, "COM1"), input_(std::move(input)), reads_(std::move(reads)) {}
-    bool WaitEventChar(orvanta::platform::StopSignal*) override {
+    bool WaitEventChar(orvanta::interfaces::StopSignal*) override {
         return input_.find(evt_, at_) != std::string::npos;
     }
-    bool ApplyLineSettings(const orvanta::platform::LineSettings& s) override {
+    bool ApplyLineSettings(const orvanta::interfaces::LineSettings& s) override {
         evt_ = s.EvtChar;
         return true;
     }
-    std::uint32_t Read(void* buffer, std::uint32_t count, orvanta::platform::StopSignal*) override {
+    std::uint32_t Read(void* buffer, std::uint32_t count, orvanta::interfaces::StopSignal*) override {
         // A read that comes short is a read of nothing, as on a port's time-out.
         if (count > 0 && !reads_.empty() && (reads_[read_++ % reads_.size()] & 0x0F) == 0) return 0;
         std::uint32_t n = 0;
@@ -41,7 +41,7 @@ private:
 class ScriptedPorts : public orvanta::fakes::FakePorts {
 public:
     using FakePorts::FakePorts;
-    std::unique_ptr<orvanta::platform::Device> OpenDevice(const char*, const char16_t*) override {
+    std::unique_ptr<orvanta::interfaces::Device> OpenDevice(const char*, const char16_t*) override {
         auto device = std::make_unique<ScriptedDevice>(state, input, reads);
         last = device.get();
         return device;
@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ports.input.assign(reinterpret_cast<const char*>(data) + 2 + split, size - 2 - split);
     orvanta::fakes::FakeInput input;
     orvanta::fakes::FakeThreads threads;
-    orvanta::COrvantaCtrl ctrl(orvanta::Platform{ui, ports, input, threads});
+    orvanta::OrvantaControl ctrl(orvanta::interfaces::Platform{ui, ports, input, threads});
     ctrl.SetScannerSuffixChar(static_cast<std::int16_t>(static_cast<signed char>(suffix)));
     if (!ctrl.OpenDevice("COM1") || !ctrl.SetCOMSettings("")) std::abort();
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/reporting.h"
+#include "logic/settings/reporting.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;

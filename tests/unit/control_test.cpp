@@ -1,15 +1,15 @@
 // The control object's state: defaults, change notification, drawing.
 #include <gtest/gtest.h>
 
-#include "control/orvanta_ctrl.h"
+#include "control/orvanta_control.h"
 #include "tests/fakes/fake_platform.h"
 
-namespace orvanta {
+namespace orvanta::logic {
 namespace {
 
 TEST(ControlObject, NewControlHoldsTheDefaults) {
     fakes::FakePlatform p;
-    COrvantaCtrl ctrl(p.Get());
+    OrvantaControl ctrl(p.Get());
     EXPECT_FALSE(ctrl.GetwithACKN());
     EXPECT_EQ(ctrl.GetdefaultComSettings(), "baud=9600 parity=N data=7 stop=2");
     EXPECT_EQ(ctrl.GetScannerSuffixChar(), 3);
@@ -25,21 +25,21 @@ TEST(ControlObject, NewControlHoldsTheDefaults) {
 TEST(ControlObject, EveryPutMarksModifiedAndChangesNothingElse) {
     // Each put, also of the value already held, marks the control modified;
     // nothing is shown and no other property moves.
-    using Put = void (*)(COrvantaCtrl&);
+    using Put = void (*)(OrvantaControl&);
     const Put puts[] = {
-        [](COrvantaCtrl& c) { c.SetwithACKN(false); },
-        [](COrvantaCtrl& c) { c.SetdefaultComSettings("baud=9600 parity=N data=7 stop=2"); },
-        [](COrvantaCtrl& c) { c.SetScannerSuffixChar(3); },
-        [](COrvantaCtrl& c) { c.SetonlyWorkwithCurrentWindow(false); },
-        [](COrvantaCtrl& c) { c.SetdebugModus(false); },
-        [](COrvantaCtrl& c) { c.SetThreadId(-7); },
-        [](COrvantaCtrl& c) { c.SetscanWindowHandle(0); },
-        [](COrvantaCtrl& c) { c.Settimeout(10); },
-        [](COrvantaCtrl& c) { c.Setchartooem(0); },
+        [](OrvantaControl& c) { c.SetwithACKN(false); },
+        [](OrvantaControl& c) { c.SetdefaultComSettings("baud=9600 parity=N data=7 stop=2"); },
+        [](OrvantaControl& c) { c.SetScannerSuffixChar(3); },
+        [](OrvantaControl& c) { c.SetonlyWorkwithCurrentWindow(false); },
+        [](OrvantaControl& c) { c.SetdebugModus(false); },
+        [](OrvantaControl& c) { c.SetThreadId(-7); },
+        [](OrvantaControl& c) { c.SetscanWindowHandle(0); },
+        [](OrvantaControl& c) { c.Settimeout(10); },
+        [](OrvantaControl& c) { c.Setchartooem(0); },
     };
     for (const Put put : puts) {
         fakes::FakePlatform p;
-        COrvantaCtrl ctrl(p.Get());
+        OrvantaControl ctrl(p.Get());
         put(ctrl);
         EXPECT_TRUE(ctrl.IsModified());
         EXPECT_TRUE(p.ui.Events().empty());
@@ -50,7 +50,7 @@ TEST(ControlObject, EveryPutMarksModifiedAndChangesNothingElse) {
 
 TEST(ControlObject, PropertiesKeepAnyValueOfTheirType) {
     fakes::FakePlatform p;
-    COrvantaCtrl ctrl(p.Get());
+    OrvantaControl ctrl(p.Get());
     ctrl.Settimeout(-32768);
     ctrl.SetScannerSuffixChar(255);
     ctrl.SetscanWindowHandle(-1);
@@ -67,10 +67,10 @@ TEST(ControlObject, PropertiesKeepAnyValueOfTheirType) {
 
 TEST(ControlObject, DrawsWhiteFillThenInscribedEllipse) {
     fakes::FakePlatform p;
-    COrvantaCtrl ctrl(p.Get());
+    OrvantaControl ctrl(p.Get());
     fakes::FakeCanvas canvas;
-    const platform::Rect bounds{10, 20, 110, 70};
-    ctrl.OnDraw(canvas, bounds, platform::Rect{0, 0, 1, 1});
+    const interfaces::Rect bounds{10, 20, 110, 70};
+    ctrl.OnDraw(canvas, bounds, interfaces::Rect{0, 0, 1, 1});
     ASSERT_EQ(canvas.calls.size(), 2u);
     EXPECT_EQ(canvas.calls[0].what, "fill");
     EXPECT_EQ(canvas.calls[1].what, "ellipse");
@@ -84,15 +84,15 @@ TEST(ControlObject, DrawsWhiteFillThenInscribedEllipse) {
 
 TEST(ControlObject, OnlyBoundsWithoutWidthOrHeightDrawNothing) {
     fakes::FakePlatform p;
-    COrvantaCtrl ctrl(p.Get());
+    OrvantaControl ctrl(p.Get());
     fakes::FakeCanvas canvas;
-    ctrl.OnDraw(canvas, platform::Rect{5, 5, 5, 50}, platform::Rect{});
-    ctrl.OnDraw(canvas, platform::Rect{5, 50, 40, 50}, platform::Rect{});
+    ctrl.OnDraw(canvas, interfaces::Rect{5, 5, 5, 50}, interfaces::Rect{});
+    ctrl.OnDraw(canvas, interfaces::Rect{5, 50, 40, 50}, interfaces::Rect{});
     EXPECT_TRUE(canvas.calls.empty());
     EXPECT_TRUE(p.ui.Events().empty());
     // A metafile or printer with the y-axis up gives a bottom above the top:
     // the same picture, on the rectangle put in order.
-    ctrl.OnDraw(canvas, platform::Rect{5, 50, 40, 10}, platform::Rect{});
+    ctrl.OnDraw(canvas, interfaces::Rect{5, 50, 40, 10}, interfaces::Rect{});
     ASSERT_EQ(canvas.calls.size(), 2u);
     EXPECT_EQ(canvas.calls[1].rect.top, 10);
     EXPECT_EQ(canvas.calls[1].rect.bottom, 50);
@@ -100,9 +100,9 @@ TEST(ControlObject, OnlyBoundsWithoutWidthOrHeightDrawNothing) {
 
 TEST(ControlObject, DestroyingAnUnusedControlShowsNothing) {
     fakes::FakePlatform p;
-    { COrvantaCtrl ctrl(p.Get()); ctrl.SetdebugModus(true); }
+    { OrvantaControl ctrl(p.Get()); ctrl.SetdebugModus(true); }
     EXPECT_TRUE(p.ui.Events().empty());
 }
 
 }  // namespace
-}  // namespace orvanta
+}  // namespace orvanta::logic

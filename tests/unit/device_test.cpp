@@ -8,14 +8,14 @@
 #include <thread>
 #include <vector>
 
-#include "control/orvanta_ctrl.h"
-#include "core/texts.h"
-#include "device/channel.h"
-#include "device/channel_rules.h"
-#include "scanner/code_reader.h"
+#include "control/orvanta_control.h"
+#include "logic/settings/texts.h"
+#include "logic/device/channel.h"
+#include "logic/device/channel_rules.h"
+#include "logic/scanner/code_reader.h"
 #include "tests/fakes/fake_port.h"
 
-namespace orvanta {
+namespace orvanta::logic {
 namespace {
 
 using fakes::WriteMode;
@@ -23,7 +23,7 @@ using Calls = std::vector<std::string>;
 
 struct Channel : ::testing::Test {
     fakes::DevicePlatform p;
-    COrvantaCtrl ctrl{p.Get()};
+    OrvantaControl ctrl{p.Get()};
 
     void Open(const char* name = "COM1") {
         ASSERT_TRUE(ctrl.OpenDevice(name));
@@ -348,7 +348,7 @@ TEST_F(Channel, EscCommandInDebugModeShowsEachTokenBeforeItsByte) {
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[1].text, "27");
     EXPECT_EQ(events[1].caption, "gesendetes Zeichen");
-    EXPECT_EQ(events[1].style, platform::kMbOk);
+    EXPECT_EQ(events[1].style, interfaces::kMbOk);
     EXPECT_EQ(events[1].owner, 0u);
 }
 
@@ -387,7 +387,7 @@ TEST(ChannelPaths, AbandoningAThreadInsideAWriteOrAReadFreesTheRecord) {
     fakes::DevicePlatform p;
     Settings settings;
     Reporter report(p.ui, settings);
-    CDeviceChannel channel(p.Get(), settings, report);
+    DeviceChannel channel(p.Get(), settings, report);
     ASSERT_TRUE(channel.Open("COM1"));
     p.port->next_writes = {WriteMode::PendingUntilStop};
     p.port->write_mode = WriteMode::Pending;
@@ -401,7 +401,7 @@ TEST(ChannelPaths, AbandoningAThreadInsideAWriteOrAReadFreesTheRecord) {
     stop.Set();
     stuck.join();
 
-    CCodeReader reader(channel, settings, report, p.ports);
+    CodeReader reader(channel, settings, report, p.ports);
     fakes::FakeStopSignal reading;
     std::thread reader_stuck([&] { reader.Read(&reading); });  // waits for a code
     while (p.port->Count("wait char") == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -477,32 +477,32 @@ TEST_F(Channel, HugeAndBinaryTextsGoWholeUpToTheirFirstZeroByte) {
 TEST_F(Channel, EveryOperationWithoutADeviceReportsOnlyInDebugMode) {
     struct Case {
         const char* name;
-        std::function<std::int32_t(COrvantaCtrl&)> run;
+        std::function<std::int32_t(OrvantaControl&)> run;
         std::int32_t result;
         std::vector<std::string> boxes;  // caption: text
     };
     const std::string init = std::string(texts::kCaptionError) + ": " + texts::kNotInitialised;
     const std::string inactive = std::string(texts::kCaptionError) + ": " + texts::kNotActivated;
     const Case cases[] = {
-        {"Write", [](COrvantaCtrl& c) { return c.Write("x"); }, 0, {init}},
-        {"Write empty", [](COrvantaCtrl& c) { return c.Write(""); }, 0, {}},
-        {"Writeln", [](COrvantaCtrl& c) { return c.Writeln("x"); }, 0, {init}},
-        {"Writeln empty", [](COrvantaCtrl& c) { return c.Writeln(""); }, 0, {init}},
-        {"FormFeed", [](COrvantaCtrl& c) { c.FormFeed(); return 0; }, 0, {init}},
-        {"SendByte", [](COrvantaCtrl& c) { return c.SendByte(1); }, 0, {init}},
-        {"SendEscCommand", [](COrvantaCtrl& c) { return c.SendEscCommand("E", "1 2"); }, 2,
+        {"Write", [](OrvantaControl& c) { return c.Write("x"); }, 0, {init}},
+        {"Write empty", [](OrvantaControl& c) { return c.Write(""); }, 0, {}},
+        {"Writeln", [](OrvantaControl& c) { return c.Writeln("x"); }, 0, {init}},
+        {"Writeln empty", [](OrvantaControl& c) { return c.Writeln(""); }, 0, {init}},
+        {"FormFeed", [](OrvantaControl& c) { c.FormFeed(); return 0; }, 0, {init}},
+        {"SendByte", [](OrvantaControl& c) { return c.SendByte(1); }, 0, {init}},
+        {"SendEscCommand", [](OrvantaControl& c) { return c.SendEscCommand("E", "1 2"); }, 2,
          {init, "gesendetes Zeichen: 1", init, "gesendetes Zeichen: 2", init}},
-        {"Flush", [](COrvantaCtrl& c) { return c.Flush(); }, 0, {}},
-        {"SetCOMSettings", [](COrvantaCtrl& c) { return c.SetCOMSettings("") ? 1 : 0; }, 0, {inactive}},
-        {"SetSignalOnCOM", [](COrvantaCtrl& c) { return c.SetSignalOnCOM(1) ? 1 : 0; }, 0, {inactive}},
-        {"ClearCOMError", [](COrvantaCtrl& c) { return c.ClearCOMError(); }, -1, {inactive}},
-        {"WaitCOMSignal", [](COrvantaCtrl& c) { return c.WaitCOMSignal(0); }, 0, {inactive}},
-        {"ReadBytes", [](COrvantaCtrl& c) { return c.ReadBytes("abc", 3, 3); }, 0, {inactive}},
+        {"Flush", [](OrvantaControl& c) { return c.Flush(); }, 0, {}},
+        {"SetCOMSettings", [](OrvantaControl& c) { return c.SetCOMSettings("") ? 1 : 0; }, 0, {inactive}},
+        {"SetSignalOnCOM", [](OrvantaControl& c) { return c.SetSignalOnCOM(1) ? 1 : 0; }, 0, {inactive}},
+        {"ClearCOMError", [](OrvantaControl& c) { return c.ClearCOMError(); }, -1, {inactive}},
+        {"WaitCOMSignal", [](OrvantaControl& c) { return c.WaitCOMSignal(0); }, 0, {inactive}},
+        {"ReadBytes", [](OrvantaControl& c) { return c.ReadBytes("abc", 3, 3); }, 0, {inactive}},
     };
     for (const bool debug : {false, true}) {
         for (const Case& c : cases) {
             fakes::DevicePlatform q;
-            COrvantaCtrl control(q.Get());
+            OrvantaControl control(q.Get());
             control.SetdebugModus(debug);
             EXPECT_EQ(c.run(control), c.result) << c.name;
             std::vector<std::string> boxes;
@@ -516,12 +516,12 @@ TEST_F(Channel, EveryOperationWithoutADeviceReportsOnlyInDebugMode) {
         }
     }
     fakes::DevicePlatform q;
-    COrvantaCtrl control(q.Get());
+    OrvantaControl control(q.Get());
     control.SetdebugModus(true);
     EXPECT_EQ(control.SendFile("x"), 0);
     EXPECT_EQ(q.ui.Events()[1].text, TraceOf("SendFile", "h_Lpt1 == NULL"));
     EXPECT_EQ(q.ui.Events()[2].text, texts::kNotActivated);
-    EXPECT_EQ(q.ui.Events()[2].style, platform::kMbIconInformation);
+    EXPECT_EQ(q.ui.Events()[2].style, interfaces::kMbIconInformation);
 }
 
 // --- writes from two threads -----------------------------------------------
@@ -585,7 +585,7 @@ TEST_F(Channel, EmptyModeAppliesTheDefaultsWithTheSuffixAsEventCharacter) {
     EXPECT_EQ(events[1].caption, "COrvantaCtrl Debugmodus: Alten Parameter");
     EXPECT_EQ(events[2].text, "Baud=9600 parity=0  data=7   stop=2");
     EXPECT_EQ(events[2].caption, "COrvantaCtrl Debugmodus: neuen Parameter");
-    for (const auto& e : events) EXPECT_EQ(e.style, platform::kMbIconInformation);
+    for (const auto& e : events) EXPECT_EQ(e.style, interfaces::kMbIconInformation);
 }
 
 TEST_F(Channel, ModeThatCannotBeReadOrParsedAppliesNothing) {
@@ -665,7 +665,7 @@ TEST_F(Channel, ReadBytesNeverReadsPastTheCopyOfTheBuffer) {
     EXPECT_EQ(box.text, "Die Anzahl der zu lesenden Bytes (4) darf nicht gr\xF6\xDF"
                         "er sein als die Puffergr\xF6\xDF" "e (3) !");
     EXPECT_EQ(box.caption, "COrvantaCtrl Debugmodus: Fehler");
-    EXPECT_EQ(box.style, platform::kMbIconError);
+    EXPECT_EQ(box.style, interfaces::kMbIconError);
 }
 
 TEST_F(Channel, DeactivateResetsTheWindowAndTaskFields) {
@@ -675,4 +675,4 @@ TEST_F(Channel, DeactivateResetsTheWindowAndTaskFields) {
 }
 
 }  // namespace
-}  // namespace orvanta
+}  // namespace orvanta::logic

@@ -5,10 +5,10 @@
 #include <chrono>
 #include <thread>
 
-#include "core/gate.h"
+#include "logic/device/gate.h"
 #include "tests/fakes/fake_platform.h"
 
-namespace orvanta {
+namespace orvanta::logic {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -62,4 +62,4 @@ TEST(Gate, AStopEndsTheWaitAndAnAbandonedPassageFreesTheGate) {
 }
 
 }  // namespace
-}  // namespace orvanta
+}  // namespace orvanta::logic

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "platform/keystrokes.h"
+#include "interfaces/keystrokes.h"
 
-namespace orvanta::platform {
+namespace orvanta::interfaces {
 namespace {
 
 // "+10 -10" style: v for a key down, ^ for up, u for a Unicode event.
@@ -50,4 +50,4 @@ TEST(Keystrokes, WhatTheLayoutCannotTypePlainlyGoesAsUnicode) {
 }
 
 }  // namespace
-}  // namespace orvanta::platform
+}  // namespace orvanta::interfaces

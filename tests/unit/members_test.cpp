@@ -16,20 +16,20 @@
 namespace orvanta {
 namespace {
 
-std::string TypeName(platform::AutoType type) {
+std::string TypeName(framework::AutoType type) {
     switch (type) {
-    case platform::AutoType::kVoid: return "void";
-    case platform::AutoType::kBool: return "VARIANT_BOOL";
-    case platform::AutoType::kBstr: return "BSTR";
-    case platform::AutoType::kI2: return "short";
-    case platform::AutoType::kI4: return "long";
-    case platform::AutoType::kVariant: return "VARIANT";
+    case framework::AutoType::kVoid: return "void";
+    case framework::AutoType::kBool: return "VARIANT_BOOL";
+    case framework::AutoType::kBstr: return "BSTR";
+    case framework::AutoType::kI2: return "short";
+    case framework::AutoType::kI4: return "long";
+    case framework::AutoType::kVariant: return "VARIANT";
     }
     return "?";
 }
 
 // One line per member, as "id kind type name(param types)".
-std::string Describe(const platform::AutoMember& m) {
+std::string Describe(const framework::AutoMember& m) {
     std::string line = std::to_string(m.dispid) + (m.is_property ? " property " : " method ") +
                        TypeName(m.type) + " " + m.name;
     if (m.is_property) return line;

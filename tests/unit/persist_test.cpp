@@ -8,9 +8,9 @@
 #include <random>
 #include <vector>
 
-#include "platform/persist_state.h"
+#include "framework/persist_state.h"
 
-namespace orvanta::persist {
+namespace framework {
 namespace {
 
 constexpr std::uint32_t kVersion = 0x00010000;
@@ -121,4 +121,4 @@ TEST(PersistRecord, HeaderCheckNeedsOnlyTheHeader) {
 }
 
 }  // namespace
-}  // namespace orvanta::persist
+}  // namespace framework

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/line_settings.h"
-#include "platform/look_ahead.h"
+#include "interfaces/line_settings.h"
+#include "interfaces/look_ahead.h"
 
-namespace orvanta::platform {
+namespace orvanta::interfaces {
 namespace {
 
 DcbRecord PortRecord() {
@@ -139,4 +139,4 @@ TEST(LookAhead, WhenFullTheOldestBytesGiveWayAndAreCounted) {
 }
 
 }  // namespace
-}  // namespace orvanta::platform
+}  // namespace orvanta::interfaces

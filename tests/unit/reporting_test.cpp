@@ -4,24 +4,24 @@
 #include <cstring>
 #include <string>
 
-#include "control/orvanta_ctrl.h"
-#include "core/reporting.h"
-#include "core/texts.h"
+#include "control/orvanta_control.h"
+#include "logic/settings/reporting.h"
+#include "logic/settings/texts.h"
 #include "tests/fakes/fake_platform.h"
 
-namespace orvanta {
+namespace orvanta::logic {
 namespace {
 
 using fakes::UiEvent;
 
 struct Reporting : ::testing::Test {
     fakes::FakePlatform p;
-    COrvantaCtrl ctrl{p.Get()};
+    OrvantaControl ctrl{p.Get()};
 };
 
 TEST_F(Reporting, NoticeTakesMessagesUpTo511AndCaptionsUpTo254Whole) {
     const std::string msg511(511, 'm'), cap254(254, 'c');
-    EXPECT_EQ(ctrl.ShowNotice(msg511.c_str(), cap254.c_str()), platform::kIdOk);
+    EXPECT_EQ(ctrl.ShowNotice(msg511.c_str(), cap254.c_str()), interfaces::kIdOk);
     const auto e = p.ui.Events();
     ASSERT_EQ(e.size(), 1u);
     EXPECT_EQ(e[0].kind, UiEvent::Notice);
@@ -48,10 +48,10 @@ TEST_F(Reporting, TooLongTextsAreReplacedEachOnItsOwn) {
 }
 
 TEST_F(Reporting, NoticeReturnsTheDialogsEndCode) {
-    p.ui.notice_result = platform::kIdCancel;
-    EXPECT_EQ(ctrl.ShowNotice("a", "b"), platform::kIdCancel);
-    p.ui.notice_result = platform::kDialogFailed;
-    EXPECT_EQ(ctrl.ShowNotice("a", "b"), platform::kDialogFailed);
+    p.ui.notice_result = interfaces::kIdCancel;
+    EXPECT_EQ(ctrl.ShowNotice("a", "b"), interfaces::kIdCancel);
+    p.ui.notice_result = interfaces::kDialogFailed;
+    EXPECT_EQ(ctrl.ShowNotice("a", "b"), interfaces::kDialogFailed);
 }
 
 TEST_F(Reporting, NoticeShowsWhateverTheDebugSwitch) {
@@ -73,7 +73,7 @@ TEST_F(Reporting, TraceHasThreeCrLfLinesAndTheErrorTwice) {
               "(-2147024891)\r\n");
     EXPECT_EQ(e[0].caption, "OrvantaCtrl::DbgMsg");
     EXPECT_EQ(e[0].owner, 0x1234u);
-    EXPECT_EQ(e[0].style, platform::kMbOk);
+    EXPECT_EQ(e[0].style, interfaces::kMbOk);
     // The error is read before anything is shown.
     EXPECT_EQ(p.ui.reads_before_first_event, 1);
 }
@@ -94,7 +94,7 @@ TEST_F(Reporting, TraceAndDebugBoxesStayHiddenOutsideDebugMode) {
     p.ui.last_error = 5;
     ctrl.DbgMsg("Start", "SendFile");
     ctrl.DebugBox("Schnittstelle nicht aktiviert !", texts::kCaptionError,
-                  platform::kMbIconInformation);
+                  interfaces::kMbIconInformation);
     EXPECT_TRUE(p.ui.Events().empty());
     EXPECT_EQ(p.ui.last_error_reads, 1);  // still read first, nothing else
 }
@@ -102,7 +102,7 @@ TEST_F(Reporting, TraceAndDebugBoxesStayHiddenOutsideDebugMode) {
 TEST_F(Reporting, DebugBoxHasNoOwnerAndKeepsItsStyle) {
     ctrl.SetdebugModus(true);
     p.ui.foreground = 99;
-    ctrl.DebugBox(texts::kNotInitialised, texts::kCaptionError, platform::kMbIconError);
+    ctrl.DebugBox(texts::kNotInitialised, texts::kCaptionError, interfaces::kMbIconError);
     const auto e = p.ui.Events();
     ASSERT_EQ(e.size(), 1u);
     EXPECT_EQ(e[0].owner, 0u);
@@ -156,4 +156,4 @@ TEST(Texts, AreWindows1252Bytes) {
 }
 
 }  // namespace
-}  // namespace orvanta
+}  // namespace orvanta::logic

@@ -9,11 +9,11 @@
 #include <thread>
 #include <vector>
 
-#include "control/orvanta_ctrl.h"
-#include "core/texts.h"
+#include "control/orvanta_control.h"
+#include "logic/settings/texts.h"
 #include "tests/fakes/fake_port.h"
 
-namespace orvanta {
+namespace orvanta::logic {
 namespace {
 
 using Calls = std::vector<std::string>;
@@ -31,7 +31,7 @@ bool WaitUntil(Pred pred, int ms = 5000) {
 
 struct Scanner : ::testing::Test {
     fakes::DevicePlatform p;
-    COrvantaCtrl ctrl{p.Get()};
+    OrvantaControl ctrl{p.Get()};
 
     void SetUp() override {
         ASSERT_TRUE(ctrl.OpenDevice("COM5"));
@@ -71,7 +71,7 @@ TEST_F(Scanner, DebugModeShowsEveryByteTheSuffixIncluded) {
     EXPECT_EQ(boxes[2].text, "\x03");
     for (const auto& b : boxes) {
         EXPECT_EQ(b.caption, "Quenlet Debugmodus: Inhalt des Scanbuffers");
-        EXPECT_EQ(b.style, platform::kMbIconInformation);
+        EXPECT_EQ(b.style, interfaces::kMbIconInformation);
         EXPECT_EQ(b.owner, 0u);
     }
 }
@@ -110,7 +110,7 @@ TEST_F(Scanner, SuffixComparesTheLowByteLikeTheEventCharacter) {
 
 TEST(ScannerNoDevice, ReaderAndTaskWithoutADevice) {
     fakes::DevicePlatform p;
-    COrvantaCtrl ctrl(p.Get());
+    OrvantaControl ctrl(p.Get());
     EXPECT_EQ(ctrl.ScanCodeFromCOM(), "");
     EXPECT_EQ(ctrl.ActivateScanTask(), 0);
     EXPECT_TRUE(p.ui.Events().empty());
@@ -201,7 +201,7 @@ TEST_F(Scanner, ASessionAnswersEachCodeDeliversAndEndsWithItsTwoMessages) {
     EXPECT_EQ(shown[0].kind, fakes::UiEvent::Notice);
     EXPECT_EQ(shown[1].kind, fakes::UiEvent::Box);
     EXPECT_EQ(shown[1].caption, "Brisomel");
-    EXPECT_EQ(shown[1].style, platform::kMbIconInformation);
+    EXPECT_EQ(shown[1].style, interfaces::kMbIconInformation);
     // The answer to ENDSCAN went before the closing notice.
     const Calls calls = p.port->Calls();
     const auto notice = std::find(calls.begin(), calls.end(), "notice Scannen beendet !");
@@ -474,7 +474,7 @@ TEST_F(Scanner, AHostReaderBesideTheTaskNeverSplitsACode) {
 TEST(ScannerLifetime, DestroyingOrReopeningStopsTheTask) {
     fakes::DevicePlatform p;
     {
-        COrvantaCtrl ctrl(p.Get());
+        OrvantaControl ctrl(p.Get());
         ASSERT_TRUE(ctrl.OpenDevice("COM5"));
         ASSERT_NE(ctrl.ActivateScanTask(), 0);
         ASSERT_TRUE(ctrl.OpenDevice("COM5"));  // closes first, task included
@@ -486,4 +486,4 @@ TEST(ScannerLifetime, DestroyingOrReopeningStopsTheTask) {
 }
 
 }  // namespace
-}  // namespace orvanta
+}  // namespace orvanta::logic

@@ -11,8 +11,8 @@
 #include <iterator>
 #include <string>
 
-#include "platform/win32/notice_dlg.h"
-#include "core/texts.h"
+#include "windows/notice_dialog.h"
+#include "logic/settings/texts.h"
 #include "tests/wine/handles.h"
 #include "tests/wine/host.h"
 #include "testkit/peer.h"
@@ -31,13 +31,13 @@ void WriteWholeFile(const std::string& name, const std::string& bytes) {
 }
 
 std::string NoticeText(const BoxRecord& box) {
-    const ChildRecord* item = box.Child(CNoticeDlg::kMessageItem);
+    const ChildRecord* item = box.Child(windows::NoticeDialog::kMessageItem);
     return item ? item->text : box.Text();
 }
 
 struct Channel : ::testing::Test {
     Win32DeviceHost host;
-    std::unique_ptr<COrvantaCtrl> ctrl = std::make_unique<COrvantaCtrl>(host.Get());
+    std::unique_ptr<OrvantaControl> ctrl = std::make_unique<OrvantaControl>(host.Get());
     DialogWatcher watcher;
     std::string own, peer_name;
     std::unique_ptr<Peer> peer;
@@ -82,7 +82,7 @@ TEST_F(Channel, APrintJobArrivesByteForByteAndIsEchoedIntoTheProtocolFile) {
 
 // A host window whose message the box's own loop delivers: the host calls
 // back into the control while the box is up.
-COrvantaCtrl* g_reentered = nullptr;
+OrvantaControl* g_reentered = nullptr;
 std::string g_reentry_port;
 std::atomic<int> g_reentry{0};  // 1: reopened, 2: the reopen failed
 LRESULT CALLBACK ReenterProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -124,7 +124,7 @@ TEST_F(Channel, EmptyModeStringAppliesTheDefaultsReadBackFromThePort) {
     EXPECT_TRUE(ctrl->SetCOMSettings(""));
     // A pty keeps 8 data bits whatever it is told; a real port keeps 7.
     const int data_bits = OnWine() ? 8 : 7;
-    platform::LineSettings line;
+    interfaces::LineSettings line;
     ASSERT_TRUE(host.ports.last->ReadLineSettings(line));
     EXPECT_EQ(line.BaudRate, 9600u);
     EXPECT_EQ(line.ByteSize, data_bits);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "control/orvanta_ids.h"
-#include "platform/com/dispatch.h"
+#include "framework/dispatch.h"
 
 namespace orvanta::testing {
 namespace {
@@ -289,7 +289,7 @@ TEST_F(Dispatch, FileAndDeviceNamesOpenAsTheCallerWroteThem) {
     DialogWatcher watcher;  // a name that does not open shows a notice
     const std::wstring in = L"\x0141\x00F3d\x017A-in.prn", out = L"\x0141\x00F3d\x017A-out.prn";
     const auto put = [](const std::wstring& name, const std::string& bytes) {
-        win32::UniqueFile f(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        framework::UniqueFile f(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         DWORD n = 0;
         return f && WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
     };
@@ -310,7 +310,7 @@ TEST_F(Dispatch, FileAndDeviceNamesOpenAsTheCallerWroteThem) {
     EXPECT_EQ(call(kDispidSendFile, in), 7);
     ScopedVariant none;
     CallDispatch(disp.p, kDispidCloseDevice, DISPATCH_METHOD, nullptr, 0, &none.v);
-    win32::UniqueFile sent(CreateFileW(out.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    framework::UniqueFile sent(CreateFileW(out.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     char bytes[16] = {};
     DWORD n = 0;
     EXPECT_TRUE(sent && ReadFile(sent.get(), bytes, sizeof bytes, &n, nullptr));
@@ -402,17 +402,17 @@ TEST_F(Dispatch, ControlReportsItsFrameworkConstants) {
 // The framework's result conversion on its own: no operation of the control
 // returns anything but 0 or 1 for a BOOL, so a handler stands in for one that
 // could.
-struct FixedResult final : com::DispatchHandler {
+struct FixedResult final : framework::DispatchHandler {
     std::int32_t number = 0;
-    void Dispatch(const platform::AutoMember&, Action, com::DispatchArgs&, com::DispatchResult& r) override {
+    void Dispatch(const framework::AutoMember&, Action, framework::DispatchArgs&, framework::DispatchResult& r) override {
         r.number = number;
     }
 };
 
 TEST(ComDispatchResult, AnyNonZeroBoolIsTrueAndAShortKeepsItsLow16Bits) {
-    using T = platform::AutoType;
-    const platform::AutoMember members[] = {{"Yes", 1, false, T::kBool, 0, {}}, {"Small", 2, false, T::kI2, 0, {}}};
-    const platform::AutoTable table{members, 2};
+    using T = framework::AutoType;
+    const framework::AutoMember members[] = {{"Yes", 1, false, T::kBool, 0, {}}, {"Small", 2, false, T::kI2, 0, {}}};
+    const framework::AutoTable table{members, 2};
     FixedResult handler;
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
     const struct {
@@ -424,13 +424,13 @@ TEST(ComDispatchResult, AnyNonZeroBoolIsTrueAndAShortKeepsItsLow16Bits) {
         SCOPED_TRACE(row.number);
         handler.number = row.number;
         ScopedVariant out;
-        ASSERT_EQ(com::InvokeTable(table, handler, 1, DISPATCH_METHOD, &none, &out.v, nullptr), S_OK);
+        ASSERT_EQ(framework::InvokeTable(table, handler, 1, DISPATCH_METHOD, &none, &out.v, nullptr), S_OK);
         ASSERT_EQ(V_VT(&out.v), VT_BOOL);
         EXPECT_EQ(V_BOOL(&out.v), row.arrives);
     }
     handler.number = 0x12345;
     ScopedVariant small;
-    ASSERT_EQ(com::InvokeTable(table, handler, 2, DISPATCH_METHOD, &none, &small.v, nullptr), S_OK);
+    ASSERT_EQ(framework::InvokeTable(table, handler, 2, DISPATCH_METHOD, &none, &small.v, nullptr), S_OK);
     ASSERT_EQ(V_VT(&small.v), VT_I2);
     EXPECT_EQ(V_I2(&small.v), 0x2345);
 }

@@ -3,7 +3,7 @@
 // =unregistered) after wine regsvr32 has run.
 #include "tests/wine/com_host.h"
 
-#include "platform/win32/handle.h"
+#include "framework/handle.h"
 
 #include <cstdlib>
 #include <map>
@@ -18,17 +18,17 @@ const char kPage[] = "{1C3B2485-A973-4F1E-8A7C-3A51ED70F978}";
 const char kLib[] = "{1C3B2481-A973-4F1E-8A7C-3A51ED70F978}";
 const char kProgId[] = "ORVANTA.OrvantaCtrl.1";
 
-win32::UniqueRegKey OpenClassesKey(const std::string& key) {
+framework::UniqueRegKey OpenClassesKey(const std::string& key) {
     HKEY h = nullptr;
     if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return {};
-    return win32::UniqueRegKey(h);
+    return framework::UniqueRegKey(h);
 }
 
 bool Exists(const std::string& key) { return static_cast<bool>(OpenClassesKey(key)); }
 
 // The value's data, or "<missing>"; "<type N>" for anything but REG_SZ.
 std::string Read(const std::string& key, const char* name) {
-    const win32::UniqueRegKey h = OpenClassesKey(key);
+    const framework::UniqueRegKey h = OpenClassesKey(key);
     if (!h) return "<missing>";
     char data[1024] = {};
     DWORD size = sizeof data - 1, type = 0;
@@ -43,7 +43,7 @@ std::string Read(const std::string& key, const char* name) {
 template <typename Enumerate>
 std::set<std::string> Names(const std::string& key, Enumerate enumerate) {
     std::set<std::string> names;
-    const win32::UniqueRegKey h = OpenClassesKey(key);
+    const framework::UniqueRegKey h = OpenClassesKey(key);
     for (DWORD i = 0; h; ++i) {
         char name[256];
         DWORD length = sizeof name;

@@ -577,7 +577,7 @@ public:
     HWND Window() const { return window_; }
 
 private:
-    win32::Win32StopSignal ready_, done_;
+    windows::Win32StopSignal ready_, done_;
     std::atomic<HWND> window_{nullptr};
     std::thread thread_;
 };
@@ -973,7 +973,7 @@ void Host::OpenSomething() {
         kind = Device::Nul;
     } else if (pick == 6) {
         // Emptied first, so the file stays small however long the run.
-        win32::UniqueFile(CreateFileA(scratch_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        framework::UniqueFile(CreateFileA(scratch_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         name.assign(scratch_.begin(), scratch_.end());
         kind = Device::File;
     } else {
@@ -1312,13 +1312,13 @@ void Host::Run() {
     scratch_ = std::string(dir) + "\\hostfuzz-device.bin";
     sendable_ = std::string(dir) + "\\hostfuzz-send.bin";
     {
-        win32::UniqueFile f(CreateFileA(sendable_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        framework::UniqueFile f(CreateFileA(sendable_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         std::string bytes(gen_.Next(20000) + 1, '\0');
         for (char& c : bytes) c = static_cast<char>(gen_.Next(256));
         DWORD written = 0;
         WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
-    win32::UniqueFile(CreateFileA(scratch_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    framework::UniqueFile(CreateFileA(scratch_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
 
     DialogWatcher watcher;
     watcher.SetAnswer([this](const BoxRecord& box) { return Answer(box); });

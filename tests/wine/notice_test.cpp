@@ -5,9 +5,9 @@
 #include <string>
 #include <thread>
 
-#include "platform/win32/notice_dlg.h"
-#include "core/texts.h"
-#include "platform/win32/module.h"
+#include "windows/notice_dialog.h"
+#include "logic/settings/texts.h"
+#include "framework/module.h"
 #include "tests/wine/host.h"
 
 namespace orvanta::testing {
@@ -17,7 +17,7 @@ constexpr DWORD kWait = 10000;
 
 struct RealBoxes : ::testing::Test {
     Win32Host host;
-    COrvantaCtrl ctrl{host.Get()};
+    OrvantaControl ctrl{host.Get()};
     DialogWatcher watcher;
 
     BoxRecord OnlyBox() {
@@ -39,16 +39,16 @@ TEST_F(RealBoxes, NoticeShowsA511CharacterMessageWholeInATopmostDialog) {
     EXPECT_EQ(ctrl.ShowNotice(message.c_str(), texts::kCaptionBrisomel), IDOK);
     const BoxRecord box = OnlyBox();
     EXPECT_EQ(box.caption, "Brisomel");
-    ASSERT_NE(box.Child(CNoticeDlg::kMessageItem), nullptr);
-    EXPECT_EQ(box.Child(CNoticeDlg::kMessageItem)->text, message);
+    ASSERT_NE(box.Child(windows::NoticeDialog::kMessageItem), nullptr);
+    EXPECT_EQ(box.Child(windows::NoticeDialog::kMessageItem)->text, message);
     EXPECT_TRUE(box.topmost);
     EXPECT_EQ(box.pressed, IDOK);
     // Template order: OK, the message, the picture.
     ASSERT_EQ(box.children.size(), 3u);
     EXPECT_EQ(box.children[0].id, IDOK);
     EXPECT_EQ(box.children[0].text, "OK");
-    EXPECT_EQ(box.children[1].id, CNoticeDlg::kMessageItem);
-    EXPECT_EQ(box.children[2].id, CNoticeDlg::kPictureItem);
+    EXPECT_EQ(box.children[1].id, windows::NoticeDialog::kMessageItem);
+    EXPECT_EQ(box.children[2].id, windows::NoticeDialog::kPictureItem);
     EXPECT_EQ(box.bitmap_width, 48);
     EXPECT_EQ(box.bitmap_height, 48);
     EXPECT_TRUE(box.style & WS_CAPTION);
@@ -67,12 +67,12 @@ TEST_F(RealBoxes, NoticeReplacesTooLongTexts) {
     ASSERT_TRUE(watcher.WaitUntilNoneOpen(kWait));
     const auto boxes = watcher.Boxes();
     ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_EQ(boxes[0].Child(CNoticeDlg::kMessageItem)->text, "Fehlermeldung zu lang !");
+    EXPECT_EQ(boxes[0].Child(windows::NoticeDialog::kMessageItem)->text, "Fehlermeldung zu lang !");
     EXPECT_EQ(boxes[0].caption, "Brisomel");
     EXPECT_EQ(boxes[1].caption, "Fenstertitel zu lang !");
-    EXPECT_EQ(boxes[1].Child(CNoticeDlg::kMessageItem)->text, "Kurz und gut");
+    EXPECT_EQ(boxes[1].Child(windows::NoticeDialog::kMessageItem)->text, "Kurz und gut");
     EXPECT_EQ(boxes[2].caption, caption254);
-    EXPECT_EQ(boxes[2].Child(CNoticeDlg::kMessageItem)->text, "");
+    EXPECT_EQ(boxes[2].Child(windows::NoticeDialog::kMessageItem)->text, "");
 }
 
 TEST_F(RealBoxes, NoticeEndCodes) {
@@ -84,8 +84,8 @@ TEST_F(RealBoxes, NoticeEndCodes) {
     ASSERT_TRUE(watcher.WaitUntilNoneOpen(kWait));
     const auto boxes = watcher.Boxes();
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[1].Child(CNoticeDlg::kMessageItem)->text, texts::kNoEventContext);
-    EXPECT_NE(boxes[1].Child(CNoticeDlg::kMessageItem)->text.find("ge\xF6" "ffnet"), std::string::npos);
+    EXPECT_EQ(boxes[1].Child(windows::NoticeDialog::kMessageItem)->text, texts::kNoEventContext);
+    EXPECT_NE(boxes[1].Child(windows::NoticeDialog::kMessageItem)->text.find("ge\xF6" "ffnet"), std::string::npos);
 }
 
 TEST_F(RealBoxes, TraceShowsThreeLinesWithTheErrorInHexAndDecimal) {
@@ -111,13 +111,13 @@ TEST_F(RealBoxes, TraceShowsThreeLinesWithTheErrorInHexAndDecimal) {
 TEST_F(RealBoxes, DebugBoxesShowOnlyInDebugMode) {
     SetLastError(5);
     ctrl.DbgMsg("Start", "SendFile");
-    ctrl.DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
+    ctrl.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
     Sleep(300);
     EXPECT_TRUE(watcher.Boxes().empty());
 
     ctrl.SetdebugModus(true);
-    ctrl.DebugBox(texts::kNotActivated, texts::kCaptionError, platform::kMbIconInformation);
-    ctrl.DebugBox(texts::kNotInitialised, texts::kCaptionError, platform::kMbIconError);
+    ctrl.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
+    ctrl.DebugBox(texts::kNotInitialised, texts::kCaptionError, interfaces::kMbIconError);
     ASSERT_TRUE(watcher.WaitUntilNoneOpen(kWait));
     const auto boxes = watcher.Boxes();
     ASSERT_EQ(boxes.size(), 2u);
@@ -132,8 +132,8 @@ TEST_F(RealBoxes, DebugBoxesShowOnlyInDebugMode) {
 TEST_F(RealBoxes, NoticeOnASecondThreadDoesNotBlockTheFirst) {
     std::atomic<bool> release{false};
     watcher.SetAnswer([&](const BoxRecord& box) {
-        if (box.Child(CNoticeDlg::kMessageItem) &&
-            box.Child(CNoticeDlg::kMessageItem)->text == "vom Arbeiter")
+        if (box.Child(windows::NoticeDialog::kMessageItem) &&
+            box.Child(windows::NoticeDialog::kMessageItem)->text == "vom Arbeiter")
             return release.load() ? IDOK : 0;
         return IDOK;
     });
@@ -149,8 +149,8 @@ TEST_F(RealBoxes, NoticeOnASecondThreadDoesNotBlockTheFirst) {
     EXPECT_EQ(worker_result.load(), IDOK);
     const auto boxes = watcher.Boxes();
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].Child(CNoticeDlg::kMessageItem)->text, "vom Arbeiter");
-    EXPECT_EQ(boxes[1].Child(CNoticeDlg::kMessageItem)->text, "vom Gastgeber");
+    EXPECT_EQ(boxes[0].Child(windows::NoticeDialog::kMessageItem)->text, "vom Arbeiter");
+    EXPECT_EQ(boxes[1].Child(windows::NoticeDialog::kMessageItem)->text, "vom Gastgeber");
     EXPECT_TRUE(boxes[0].topmost);
     EXPECT_NE(boxes[0].thread, boxes[1].thread);
 }
@@ -173,7 +173,7 @@ TEST_F(RealBoxes, DismissingAThreadClosesItsBoxAndRefusesTheNext) {
 }
 
 TEST(NoticeResources, WarningBitmapIs48By48With16Colours) {
-    HANDLE image = LoadImageA(win32::ModuleInstance(), MAKEINTRESOURCEA(202), IMAGE_BITMAP, 0, 0,
+    HANDLE image = LoadImageA(framework::ModuleInstance(), MAKEINTRESOURCEA(202), IMAGE_BITMAP, 0, 0,
                               LR_CREATEDIBSECTION);
     ASSERT_NE(image, nullptr);
     DIBSECTION dib = {};

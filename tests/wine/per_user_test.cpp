@@ -5,7 +5,7 @@
 // lookup is walked here, key by key, rather than left to CoCreateInstance.
 #include "tests/wine/com_host.h"
 
-#include "platform/win32/handle.h"
+#include "framework/handle.h"
 
 #include <cstdlib>
 #include <map>
@@ -26,15 +26,15 @@ const char kPlatform[] = "win64";
 const char kPlatform[] = "win32";
 #endif
 
-win32::UniqueRegKey Open(HKEY root, const std::string& key) {
+framework::UniqueRegKey Open(HKEY root, const std::string& key) {
     HKEY h = nullptr;
     if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return {};
-    return win32::UniqueRegKey(h);
+    return framework::UniqueRegKey(h);
 }
 
 // Every value under `key`, as "path : name" -> data.
 void Collect(HKEY root, const std::string& key, std::map<std::string, std::string>& out) {
-    const win32::UniqueRegKey h = Open(root, key);
+    const framework::UniqueRegKey h = Open(root, key);
     if (!h) return;
     out[key];  // the key itself, even without values
     for (DWORD i = 0;; ++i) {
@@ -56,7 +56,7 @@ void Collect(HKEY root, const std::string& key, std::map<std::string, std::strin
 // What the control has under one scope's classes key.
 std::map<std::string, std::string> Ours(HKEY scope) {
     std::map<std::string, std::string> out;
-    const win32::UniqueRegKey classes = Open(scope, "Software\\Classes");
+    const framework::UniqueRegKey classes = Open(scope, "Software\\Classes");
     if (!classes) return out;
     for (const char* key : kOurKeys) Collect(classes.get(), key, out);
     return out;
@@ -66,7 +66,7 @@ std::map<std::string, std::string> Machine() { return Ours(HKEY_LOCAL_MACHINE); 
 std::map<std::string, std::string> User() { return Ours(HKEY_CURRENT_USER); }
 
 std::string UserValue(const std::string& key, const char* name = nullptr) {
-    const win32::UniqueRegKey h = Open(HKEY_CURRENT_USER, "Software\\Classes\\" + key);
+    const framework::UniqueRegKey h = Open(HKEY_CURRENT_USER, "Software\\Classes\\" + key);
     char data[1024] = {};
     DWORD size = sizeof data - 1;
     if (!h || RegQueryValueExA(h.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)

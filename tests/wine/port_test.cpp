@@ -14,15 +14,15 @@
 #include <thread>
 #include <vector>
 
-#include "platform/win32/win32_port.h"
-#include "platform/win32/win32_threads.h"
+#include "windows/ports.h"
+#include "windows/threads.h"
 #include "tests/wine/handles.h"
 #include "testkit/peer.h"
 
 namespace orvanta::testing {
 namespace {
 
-using platform::WaitOutcome;
+using interfaces::WaitOutcome;
 std::string Pattern(size_t size) {
     std::string bytes(size, '\0');
     for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 % 251);
@@ -33,23 +33,23 @@ std::string Pattern(size_t size) {
 std::uint32_t Size(const std::string& bytes) { return static_cast<std::uint32_t>(bytes.size()); }
 
 // Writes as the control does; the count that went, 0 on a failure.
-std::uint32_t WriteAll(platform::Device& device, const std::string& bytes) {
+std::uint32_t WriteAll(interfaces::Device& device, const std::string& bytes) {
     const auto start = device.StartWrite(bytes.data(), Size(bytes));
     std::uint32_t written = start.written;
     if (start.completed) return written;
-    if (start.error != platform::kErrorIoPending) return 0;
+    if (start.error != interfaces::kErrorIoPending) return 0;
     return device.WaitWrite(kBound, written, nullptr) == WaitOutcome::Completed ? written : 0;
 }
 
 // Starts a write the peer does not take; true when it pends. `bytes` must
 // outlive the write.
-bool Pends(platform::Device& device, const std::string& bytes) {
+bool Pends(interfaces::Device& device, const std::string& bytes) {
     const auto start = device.StartWrite(bytes.data(), Size(bytes));
-    return !start.completed && start.error == platform::kErrorIoPending;
+    return !start.completed && start.error == interfaces::kErrorIoPending;
 }
 
 // Baud/data bits/parity/stop bits/event character.
-std::string Show(const platform::LineSettings& s) {
+std::string Show(const interfaces::LineSettings& s) {
     char text[64];
     std::snprintf(text, sizeof text, "%u/%u/%u/%u/%d", static_cast<unsigned>(s.BaudRate), s.ByteSize,
                   s.Parity, s.StopBits, s.EvtChar);
@@ -75,7 +75,7 @@ struct PeerPort : ::testing::Test {
         ASSERT_TRUE(device->CreateWriteEvent());
     }
     bool UseEventChar(char c) {
-        platform::LineSettings s;
+        interfaces::LineSettings s;
         if (!device->ReadLineSettings(s) || !device->ParseMode("baud=9600 parity=N data=8 stop=1", s))
             return false;
         s.EvtChar = c;
@@ -89,17 +89,17 @@ struct PeerPort : ::testing::Test {
         stop.Reset();
         return came;
     }
-    std::string Read(std::uint32_t count, platform::StopSignal* with = nullptr) {
+    std::string Read(std::uint32_t count, interfaces::StopSignal* with = nullptr) {
         std::string bytes(count, '\0');
         bytes.resize(Bounded("Read", [&] { return device->Read(&bytes[0], count, with); }));
         return bytes;
     }
 
     std::string own;
-    win32::Win32Ports ports;
-    win32::Win32StopSignal stop;
+    windows::Win32Ports ports;
+    windows::Win32StopSignal stop;
     std::unique_ptr<Peer> peer;
-    std::unique_ptr<platform::Device> device;
+    std::unique_ptr<interfaces::Device> device;
 };
 
 TEST_F(PeerPort, BytesCrossExactlyBothWays) {
@@ -223,9 +223,9 @@ TEST_F(PeerPort, ReadTimeOutsOnThePortDoNotEndTheWaitAndEachArrivalIsReportedOnc
     HANDLE same = nullptr;
     ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), raw, GetCurrentProcess(), &same, 0, FALSE,
                                 DUPLICATE_SAME_ACCESS));
-    win32::UniqueFile keep(same);
-    device = std::make_unique<win32::Win32Device>(win32::UniqueFile(raw),
-                                                  win32::UniqueEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)));
+    framework::UniqueFile keep(same);
+    device = std::make_unique<windows::Win32Device>(framework::UniqueFile(raw),
+                                                  framework::UniqueEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)));
     COMMTIMEOUTS now = {};
     ASSERT_TRUE(GetCommTimeouts(same, &now));
     EXPECT_EQ(now.ReadIntervalTimeout + now.ReadTotalTimeoutMultiplier + now.ReadTotalTimeoutConstant, 0u);
@@ -252,7 +252,7 @@ TEST_F(PeerPort, AFloodWithoutTheCharacterKeepsTheNewestBytesAndReportsAnOverrun
     std::uint32_t errors = 0xdeadbeef;
     ASSERT_TRUE(device->ClearErrors(errors));
     EXPECT_EQ(errors, 0u);
-    std::string flood(platform::LookAhead::kCapacity + 10000, '\0');
+    std::string flood(interfaces::LookAhead::kCapacity + 10000, '\0');
     for (size_t i = 0; i < flood.size(); ++i) flood[i] = static_cast<char>('a' + i % 26);
     flood += '\x03';
     std::thread sender([&] { peer->Send(flood); });
@@ -260,7 +260,7 @@ TEST_F(PeerPort, AFloodWithoutTheCharacterKeepsTheNewestBytesAndReportsAnOverrun
     sender.join();
     ASSERT_TRUE(device->ClearErrors(errors));
     EXPECT_EQ(errors & CE_RXOVER, static_cast<std::uint32_t>(CE_RXOVER));
-    const std::string kept = Read(platform::LookAhead::kCapacity);
+    const std::string kept = Read(interfaces::LookAhead::kCapacity);
     EXPECT_TRUE(kept == flood.substr(flood.size() - kept.size())) << "not the newest bytes in order";
     ASSERT_TRUE(device->ClearErrors(errors));
     EXPECT_EQ(errors, 0u);
@@ -270,7 +270,7 @@ TEST_F(PeerPort, LineSettingsReachThePortAndComeBack) {
     // A Linux pty always runs 8 data bits: the kernel resets CSIZE.
     const char* seven_bits = OnWine() ? "9600/8/0/2/3" : "9600/7/0/2/3";
     struct Case { const char* mode; char evt; const char* parsed; const char* read_back; };
-    platform::LineSettings s, now;
+    interfaces::LineSettings s, now;
     ASSERT_TRUE(device->ReadLineSettings(s));
     for (const Case& c : {Case{"baud=19200 parity=N data=8 stop=1", 13, "19200/8/0/0/0", "19200/8/0/0/13"},
                           Case{"baud=9600 parity=N data=7 stop=2", 3, "9600/7/0/2/13", seven_bits}}) {
@@ -286,20 +286,20 @@ TEST_F(PeerPort, LineSettingsReachThePortAndComeBack) {
     s.StopBits = ONESTOPBIT;
     ASSERT_TRUE(device->ParseMode("baud=4800", s));
     EXPECT_EQ(Show(s), "4800/7/0/0/3");
-    const platform::LineSettings before = s;
+    const interfaces::LineSettings before = s;
     EXPECT_FALSE(device->ParseMode("baud=quatsch", s));
     EXPECT_FALSE(device->ParseMode("unsinn", s));
     EXPECT_EQ(Show(s), "4800/7/0/0/3");
     EXPECT_TRUE(s.record == before.record);
 
-    platform::LineSettings never_read;
+    interfaces::LineSettings never_read;
     ASSERT_TRUE(device->ParseMode("baud=2400 parity=N data=8 stop=1", never_read));
     EXPECT_TRUE(device->ApplyLineSettings(never_read));
     ASSERT_TRUE(device->ReadLineSettings(now));
     EXPECT_EQ(Show(now), "2400/8/0/0/0");
 
-    EXPECT_TRUE(device->Escape(platform::kSetBreak));
-    EXPECT_TRUE(device->Escape(platform::kClrBreak));
+    EXPECT_TRUE(device->Escape(interfaces::kSetBreak));
+    EXPECT_TRUE(device->Escape(interfaces::kClrBreak));
     EXPECT_TRUE(device->Flush());
 }
 
@@ -342,7 +342,7 @@ struct Files : ::testing::Test {
         EXPECT_EQ(got, 0) << "the end must read as 0";
         return all;
     }
-    win32::Win32Ports ports;
+    windows::Win32Ports ports;
     std::vector<std::string> made;
 };
 
@@ -383,7 +383,7 @@ TEST_F(Files, OpeningAMissingNameFailsWithTheOpensOwnError) {
         auto device = ports.OpenDevice(name.c_str());
         const DWORD error = GetLastError();
         EXPECT_FALSE(device) << name;
-        win32::UniqueFile raw(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+        framework::UniqueFile raw(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                           OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
         const DWORD raw_error = GetLastError();
         EXPECT_NE(error, 0u) << name;
@@ -401,7 +401,7 @@ TEST_F(Files, AFileOpenedAsADeviceTakesWritesInOrder) {
         ASSERT_TRUE(device && device->CreateWriteEvent()) << name;
         EXPECT_EQ(WriteAll(*device, "Zeile 1\r\n"), 9u) << name;
         EXPECT_EQ(WriteAll(*device, "Zeile 2\r\n"), 9u) << name;
-        platform::LineSettings s;
+        interfaces::LineSettings s;
         EXPECT_FALSE(device->ReadLineSettings(s)) << name << " has no line";
         EXPECT_FALSE(device->WaitEventChar(nullptr)) << name;
     }

@@ -22,7 +22,7 @@ TEST(CablePulled, APendingWriteAndAWaitingTaskEndWhenThePeerGoes) {
     std::string own, peer_name;
     ASSERT_TRUE(PeerPorts(own, peer_name));
     Win32DeviceHost host;
-    auto ctrl = std::make_unique<COrvantaCtrl>(host.Get());
+    auto ctrl = std::make_unique<OrvantaControl>(host.Get());
     DialogWatcher watcher;
     ASSERT_TRUE(ctrl->OpenDevice(own));
     ASSERT_TRUE(ctrl->SetCOMSettings("baud=9600 parity=N data=8 stop=1"));

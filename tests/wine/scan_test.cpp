@@ -8,8 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "platform/win32/notice_dlg.h"
-#include "core/texts.h"
+#include "windows/notice_dialog.h"
+#include "logic/settings/texts.h"
 #include "tests/wine/handles.h"
 #include "tests/wine/host.h"
 #include "testkit/peer.h"
@@ -46,7 +46,7 @@ private:
 
 struct Scan : ::testing::Test {
     Win32DeviceHost host;
-    std::unique_ptr<COrvantaCtrl> ctrl = std::make_unique<COrvantaCtrl>(host.Get());
+    std::unique_ptr<OrvantaControl> ctrl = std::make_unique<OrvantaControl>(host.Get());
     DialogWatcher watcher;
     std::string own, peer_name;
     std::unique_ptr<Peer> scanner;
@@ -82,8 +82,8 @@ TEST_F(Scan, ASessionIsAnsweredDeliveredAndClosedWithItsTwoMessages) {
     EXPECT_EQ(WindowText(form.edit()), "A1B2");
     const auto boxes = watcher.Boxes();
     EXPECT_EQ(boxes[0].caption, "Brisomel");
-    ASSERT_NE(boxes[0].Child(CNoticeDlg::kMessageItem), nullptr);
-    EXPECT_EQ(boxes[0].Child(CNoticeDlg::kMessageItem)->text, "Scannen beendet !");
+    ASSERT_NE(boxes[0].Child(windows::NoticeDialog::kMessageItem), nullptr);
+    EXPECT_EQ(boxes[0].Child(windows::NoticeDialog::kMessageItem)->text, "Scannen beendet !");
     EXPECT_EQ(boxes[1].caption, "Brisomel");
     EXPECT_EQ(boxes[1].Text(), "Scannner-Task wurde durch 'Ende' Befehl beendet !");
     EXPECT_EQ(boxes[1].icon, "information");
@@ -304,7 +304,7 @@ public:
 
 private:
     std::atomic<HWND> window_{nullptr};
-    win32::Win32StopSignal release_;
+    windows::Win32StopSignal release_;
     std::thread owner_;
 };
 
@@ -323,12 +323,12 @@ TEST_F(Scan, AHungWindowCostsABoundedWaitPerCodeAndAStopEndsNoThreadByForce) {
     Elapsed codes;
     ASSERT_TRUE(scanner->Send("H1\x03" "H2\x03"));
     EXPECT_EQ(Answers(2), "\x0F\x0F");
-    EXPECT_GE(codes.ms(), kCharAnswerMs);
+    EXPECT_GE(codes.ms(), logic::kCharAnswerMs);
     ASSERT_TRUE(scanner->Send("H3\x03"));
     Sleep(300);  // the task waits for the window now
     Elapsed elapsed;
     ctrl->DeactivateScanTask(0);
-    EXPECT_LT(elapsed.ms(), kCharAnswerMs + 2000);  // not the 5 s of the last resort
+    EXPECT_LT(elapsed.ms(), logic::kCharAnswerMs + 2000);  // not the 5 s of the last resort
     // The task ended by itself: no thread, no handle, not even the queue
     // Wine keeps of a thread ended by force.
     EXPECT_TRUE(CountsComeBack(handles_before, threads_before, kBound))
@@ -369,7 +369,7 @@ TEST_F(Scan, KeysTypedForACodeReachItsWindowBeforeTheClosingBoxesAndOnlyTakenCod
     ASSERT_NE(ctrl->ActivateScanTask(), 0);
     ASSERT_EQ(Answers(1), "\x06");
     ASSERT_TRUE(scanner->Send("LOST\x03"));
-    EXPECT_EQ(scanner->ReceiveAll(1, kKeysTakenMs + kBound), "\x0F");
+    EXPECT_EQ(scanner->ReceiveAll(1, logic::kKeysTakenMs + kBound), "\x0F");
     ctrl->DeactivateScanTask(0);
 }
 

@@ -49,7 +49,7 @@ TEST(Soak, CodesWritesReopensAndStopsAtRandom) {
 
     Win32DeviceHost host;
     host.ports.pause = false;  // many reopens
-    auto ctrl = std::make_unique<COrvantaCtrl>(host.Get());
+    auto ctrl = std::make_unique<OrvantaControl>(host.Get());
     DialogWatcher watcher;  // any box would be a failure: none is expected
     Peer far_end(far_name);
     ASSERT_TRUE(far_end.IsOpen());

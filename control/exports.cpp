@@ -1,0 +1,120 @@
+// The module's five exports, its module object and its two class objects.
+#include <windows.h>
+#include <ole2.h>
+#include <olectl.h>
+// After the system headers, so that only the control's own GUIDs are
+// defined, here and nowhere else in the module.
+#include <initguid.h>
+#include "orvanta.h"
+
+#include "control/orvanta_com_object.h"
+#include "control/per_user.h"
+#include "control/registration.h"
+#include "framework/com_module.h"
+#include "framework/com_util.h"
+#include "framework/registry.h"
+#include "framework/module.h"
+#include "control/orvanta_property_page.h"
+
+namespace orvanta {
+
+namespace {
+
+framework::ClassFactory g_controlFactory(CLSID_Orvanta, &OrvantaComObject::Create, "ORVANTA.OrvantaCtrl.1",
+                                   &registration::UpdateControlRegistry);
+framework::ClassFactory g_pageFactory(CLSID_OrvantaPropPage, &OrvantaPropertyPage::Create,
+                                "ORVANTA.OrvantaPropPage.1", &registration::UpdatePageRegistry);
+framework::ClassFactory* const g_factories[] = {&g_controlFactory, &g_pageFactory};
+
+// The module object: its start and end are the framework's own.
+class OrvantaModule final : public framework::ControlModule {
+public:
+    OrvantaModule() : ControlModule(g_factories, 2) {}
+    BOOL InitInstance() override { return ControlModule::InitInstance(); }
+    int ExitInstance() override { return ControlModule::ExitInstance(); }
+};
+
+OrvantaModule theApp;
+
+// The statically linked threads runtime keeps a record (a handle to the
+// thread and an event) of each foreign thread that reached it, the loading
+// thread among them: the 32-bit unwinder registers its frames through it.
+// It frees a record when the thread detaches, which never happens for a
+// thread that outlives the module. So an unload hands the unloading thread's
+// detach to the module's own thread-detach callbacks first.
+void DetachUnloadingThread(HINSTANCE instance) {
+    const auto* base = reinterpret_cast<const BYTE*>(instance);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& entry = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_TLS];
+    if (!entry.VirtualAddress || entry.Size < sizeof(IMAGE_TLS_DIRECTORY)) return;
+    const auto* tls = reinterpret_cast<const IMAGE_TLS_DIRECTORY*>(base + entry.VirtualAddress);
+    const auto* callback = reinterpret_cast<const PIMAGE_TLS_CALLBACK*>(tls->AddressOfCallBacks);
+    for (; callback && *callback; ++callback)
+        (*callback)(reinterpret_cast<PVOID>(const_cast<BYTE*>(base)), DLL_THREAD_DETACH, nullptr);
+}
+
+}  // namespace
+
+}  // namespace orvanta
+
+using orvanta::theApp;
+
+extern "C" {
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        DisableThreadLibraryCalls(instance);
+        return theApp.InitInstance();
+    }
+    if (reason == DLL_PROCESS_DETACH) {
+        theApp.ExitInstance();
+        // Only an unload: at process exit the records go with the process.
+        if (!reserved) orvanta::DetachUnloadingThread(instance);
+    }
+    return TRUE;
+}
+
+STDAPI DllCanUnloadNow() { return theApp.CanUnloadNow(); }
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
+    return framework::Guard([&] { return theApp.GetClassObject(clsid, iid, out); });
+}
+
+STDAPI DllRegisterServer() {
+    return framework::Guard([] {
+        if (!framework::registry::RegisterModuleTypeLib(framework::ModuleInstance(), LIBID_ORVANTALib))
+            return SELFREG_E_TYPELIB;
+        if (!theApp.UpdateRegistryAll(true)) return SELFREG_E_CLASS;
+        return S_OK;
+    });
+}
+
+STDAPI DllUnregisterServer() {
+    return framework::Guard([] {
+        if (!framework::registry::UnregisterTypeLib(LIBID_ORVANTALib, 1, 0, LOCALE_NEUTRAL))
+            return SELFREG_E_TYPELIB;
+        if (!theApp.UpdateRegistryAll(false)) return SELFREG_E_CLASS;
+        return S_OK;
+    });
+}
+
+// regsvr32 /n /i:user registers for the current user only (/u /n /i:user
+// removes that); an empty command line is the machine-wide registration.
+STDAPI DllInstall(BOOL install, LPCWSTR command_line) {
+    return framework::Guard([&]() -> HRESULT {
+        using orvanta::registration::InstallScope;
+        switch (orvanta::registration::ParseInstallCommand(command_line)) {
+            case InstallScope::Machine:
+                return install ? DllRegisterServer() : DllUnregisterServer();
+            case InstallScope::User:
+                return orvanta::registration::UpdatePerUser(
+                    install != FALSE, [](bool on) { return theApp.UpdateRegistryAll(on); });
+            case InstallScope::Unknown:
+                break;
+        }
+        return E_INVALIDARG;
+    });
+}
+
+}  // extern "C"

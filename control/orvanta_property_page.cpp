@@ -1,0 +1,29 @@
+#include "control/orvanta_property_page.h"
+
+#include "orvanta.h"
+#include "resource.h"
+
+namespace orvanta {
+
+OrvantaPropertyPage::OrvantaPropertyPage() : PropertyPageBase(IDD_PROPPAGE, IDS_ORVANTA_PPG_CAPTION) {}
+
+HRESULT OrvantaPropertyPage::Create(REFIID iid, void** ppv) {
+    return framework::Guard([&] {
+        auto* page = new OrvantaPropertyPage();
+        const HRESULT hr = page->QueryInterface(iid, ppv);
+        page->Release();
+        return hr;
+    });
+}
+
+const CLSID& OrvantaPropertyPage::GetClassID() { return CLSID_OrvantaPropPage; }
+
+BOOL OrvantaPropertyPage::OnInitDialog() {
+    PropertyPageBase::OnInitDialog();
+    SetWindowTextA(m_editSettings, "");
+    return TRUE;
+}
+
+void OrvantaPropertyPage::DoDataExchange(bool) { m_editSettings = GetDlgItem(Window(), IDC_PROPPAGE_SETTINGS); }
+
+}  // namespace orvanta

@@ -1,0 +1,58 @@
+// Events for an object's own apartment: posted from any thread into a queue,
+// fired in order on the thread that made the queue, from a hidden window's
+// message, so a host gets them when it pumps messages and never from a
+// worker. A firing is never nested in another: events that come while a sink
+// runs a message loop of its own wait until that sink returns.
+#pragma once
+
+#include <windows.h>
+#include <ole2.h>
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "framework/host_events.h"
+
+namespace framework {
+
+class EventQueue {
+public:
+    struct Event {
+        DISPID dispid;
+        std::vector<framework::EventArg> args;
+    };
+    using Fire = std::function<void(const Event&)>;
+
+    // `owner` is kept alive while events fire; `fire` runs on this thread.
+    EventQueue(IUnknown& owner, Fire fire);
+    ~EventQueue();
+    EventQueue(const EventQueue&) = delete;
+    EventQueue& operator=(const EventQueue&) = delete;
+
+    // False when the event cannot be queued (no window, or the queue is full
+    // because the host has not pumped for a long time).
+    bool Post(Event event);
+    // Held while frozen, fired once thawed.
+    void Freeze(bool freeze);
+
+    static constexpr std::size_t kLongest = 10000;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam);
+    void Wake();
+    void Drain();
+
+    IUnknown& owner_;
+    Fire fire_;
+    HWND window_ = nullptr;
+    DWORD thread_ = 0;
+    std::mutex mutex_;  // guards events_
+    std::deque<Event> events_;
+    bool draining_ = false;  // this thread only, as is frozen_
+    int frozen_ = 0;
+};
+
+}  // namespace framework

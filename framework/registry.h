@@ -1,0 +1,41 @@
+// Registry and type-library registration helpers for self-registration.
+// Every key is relative to HKEY_CLASSES_ROOT; every value is a REG_SZ.
+// Removing what is not there counts as success.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+
+namespace framework::registry {
+
+std::wstring GuidText(REFGUID guid);  // "{...}", 38 characters
+std::wstring ModulePath(HINSTANCE module);
+// The 8.3 form, as 16-bit-era hosts want it; the long path where the file
+// system has no short names.
+std::wstring ShortModulePath(HINSTANCE module);
+
+struct Value {
+    std::wstring key;
+    const wchar_t* name;  // null: the key's default value
+    std::wstring data;
+};
+
+// Creates each key as needed and writes its value, in order; false at the
+// first failure (what was written stays).
+bool WriteValues(const Value* values, std::size_t count);
+bool KeyExists(const std::wstring& key);
+bool DeleteTree(const std::wstring& key);
+
+// Removes a class: only its 32-bit server keys when a 16-bit server shares
+// the CLSID key, else the CLSID tree and the ProgID tree (progid may be null).
+bool UnregisterClass(REFCLSID clsid, const wchar_t* progid);
+
+// Registers the library embedded in `module` once its GUID is checked.
+bool RegisterModuleTypeLib(HINSTANCE module, REFGUID libid);
+// Removes the library's keys, keeping a 16-bit registration that shares a
+// locale key, and its interfaces' keys once it no longer loads.
+bool UnregisterTypeLib(REFGUID libid, WORD major, WORD minor, LCID lcid);
+
+}  // namespace framework::registry

@@ -1,0 +1,22 @@
+// The platform services the control works through, handed down to the
+// device channel and the scan session.
+#pragma once
+
+#include "framework/host_events.h"
+#include "interfaces/input.h"
+#include "interfaces/port.h"
+#include "interfaces/threads.h"
+#include "interfaces/user_interface.h"
+
+namespace orvanta::interfaces {
+
+struct Platform {
+    interfaces::UserInterface& ui;
+    interfaces::Ports& ports;
+    interfaces::Input& input;
+    interfaces::Threads& threads;
+    // The host's events, where the control has a host that takes them.
+    framework::HostEvents* events = nullptr;
+};
+
+}  // namespace orvanta::interfaces

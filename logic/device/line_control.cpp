@@ -1,0 +1,114 @@
+// Serial line settings, signals, the error mask, the wait for the event
+// character, and raw reads.
+#include <vector>
+
+#include "logic/settings/reporting.h"
+#include "logic/settings/texts.h"
+#include "logic/device/channel.h"
+
+namespace orvanta::logic {
+
+namespace {
+constexpr std::size_t kBoxBuffer = 256;
+}
+
+void DeviceChannel::ShowLineSettings(const interfaces::LineSettings& s, const char* caption) {
+    if (!m_settings.Debug()) return;
+    char text[kBoxBuffer];
+    FormatBounded(text, sizeof text, texts::kLineSettingsFormat, static_cast<int>(s.BaudRate),
+                  static_cast<int>(s.Parity), static_cast<int>(s.ByteSize),
+                  static_cast<int>(s.StopBits));
+    m_report.DebugBox(text, caption, interfaces::kMbIconInformation);
+}
+
+bool DeviceChannel::SetCOMSettings(const std::string& str_Params) {
+    if (!h_Lpt1) {
+        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
+        return false;
+    }
+    const std::string mode = str_Params.empty() ? m_settings.defaultComSettings : str_Params;
+    // The boxes run a message loop: a host called back from one may close or
+    // replace the device. This call then ends; it never touches another device.
+    const std::shared_ptr<interfaces::Device> device = h_Lpt1;
+    const auto still_ours = [&] { return h_Lpt1 == device; };
+    m_report.DebugBox(mode.c_str(), texts::kCaptionModeString, interfaces::kMbIconInformation);
+    if (!still_ours()) return false;
+
+    interfaces::LineSettings settings;
+    bool success = device->ReadLineSettings(settings);
+    ShowLineSettings(settings, texts::kCaptionOldSettings);
+    if (!still_ours()) return false;
+    if (success) success = device->ParseMode(mode.c_str(), settings);
+    // The suffix that ends a scanned code is the byte the port watches for.
+    settings.EvtChar = m_settings.SuffixByte();
+    if (success) success = device->ApplyLineSettings(settings);
+
+    if (m_settings.Debug()) {
+        interfaces::LineSettings now;
+        device->ReadLineSettings(now);
+        ShowLineSettings(now, texts::kCaptionNewSettings);
+    }
+    return success;
+}
+
+bool DeviceChannel::SetSignalOnCOM(std::int16_t b_Signal) {
+    if (!h_Lpt1) {
+        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
+        return false;
+    }
+    static const std::uint32_t kFunctions[] = {
+        interfaces::kSetRts,  interfaces::kClrRts, interfaces::kSetDtr,   interfaces::kClrDtr,
+        interfaces::kSetXoff, interfaces::kSetXon, interfaces::kSetBreak, interfaces::kClrBreak,
+    };
+    if (b_Signal < 1 || b_Signal > 8) return false;
+    return h_Lpt1->Escape(kFunctions[b_Signal - 1]);
+}
+
+std::int32_t DeviceChannel::ClearCOMError() {
+    if (!h_Lpt1) {
+        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
+        return -1;
+    }
+    std::uint32_t errors = 0;
+    if (!h_Lpt1->ClearErrors(errors)) return -1;
+    return static_cast<std::int32_t>(errors);
+}
+
+std::int16_t DeviceChannel::WaitCOMSignal(std::int16_t /*onsignal: not used*/,
+                                         interfaces::StopSignal* stop) {
+    if (!h_Lpt1) {
+        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
+        return 0;
+    }
+    if (m_readGate.Enter(stop) != Gate::Entry::Entered) return 0;
+    GatePass leave(m_readGate);
+    return h_Lpt1->WaitEventChar(stop) ? 1 : 0;
+}
+
+std::int32_t DeviceChannel::ReadBytes(std::string str_Buffer, std::int32_t m_bufferlen,
+                                     std::int32_t m_bytestoread) {
+    if (!h_Lpt1) {
+        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
+        return 0;
+    }
+    if (m_bytestoread > m_bufferlen) {
+        char text[kBoxBuffer];
+        FormatBounded(text, sizeof text, texts::kReadTooLarge, static_cast<int>(m_bytestoread),
+                      static_cast<int>(m_bufferlen));
+        m_report.DebugBox(text, texts::kCaptionError, interfaces::kMbIconError);
+        return 0;
+    }
+    if (m_bytestoread <= 0) return 0;
+    // The copy holds the host's characters and their terminating zero; the
+    // read never stores more than that, whatever m_bufferlen claims.
+    const std::uint32_t storage = static_cast<std::uint32_t>(str_Buffer.size()) + 1;
+    const std::uint32_t count =
+        static_cast<std::uint32_t>(m_bytestoread) < storage ? static_cast<std::uint32_t>(m_bytestoread) : storage;
+    std::vector<char> copy(str_Buffer.begin(), str_Buffer.end());
+    copy.push_back('\0');
+    if (m_readGate.Enter(nullptr) != Gate::Entry::Entered) return 0;
+    GatePass leave(m_readGate);
+    return static_cast<std::int32_t>(h_Lpt1->Read(copy.data(), count, nullptr));
+}
+
+}  // namespace orvanta::logic

@@ -1,0 +1,190 @@
+// The one write path and the output operations built on it.
+#include <cstdint>
+#include <cstring>
+
+#include "logic/settings/reporting.h"
+#include "logic/settings/texts.h"
+#include "logic/device/channel.h"
+#include "logic/device/channel_rules.h"
+
+namespace orvanta::logic {
+
+namespace {
+
+constexpr std::size_t kNoticeBuffer = 256;
+constexpr std::uint32_t kFileChunk = 4000;
+
+std::uint32_t Length(const char* text) {
+    return static_cast<std::uint32_t>(std::strlen(text));
+}
+
+std::int32_t CappedCount(std::int64_t count) {
+    return count > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(count);
+}
+
+}  // namespace
+
+std::int32_t DeviceChannel::WriteDevice(const char* text, std::int32_t m_Bytes,
+                                       interfaces::StopSignal* stop) {
+    const std::uint32_t string_length = Length(text);
+    // A positive count may name bytes past the first zero byte (SendByte(0)).
+    const std::uint32_t length = m_Bytes > 0 ? static_cast<std::uint32_t>(m_Bytes) : string_length;
+    return WriteBlock(text, length, string_length < length ? string_length : length, m_Bytes, stop);
+}
+
+std::int32_t DeviceChannel::WriteBlock(const char* data, std::uint32_t length,
+                                      std::uint32_t echo_length, std::int32_t requested,
+                                      interfaces::StopSignal* stop) {
+    if (!h_Lpt1) {
+        m_report.DebugBox(texts::kNotInitialised, texts::kCaptionError, interfaces::kMbIconError);
+        return 0;
+    }
+    WriteNotices notices;
+    std::int32_t result = 0;
+    switch (m_writeGate.Enter(stop)) {
+    case Gate::Entry::Entered: {
+        GatePass leave(m_writeGate);
+        result = WriteLocked(data, length, echo_length, requested, stop, notices);
+        break;
+    }
+    case Gate::Entry::Reentered:  // the record is in use by this thread's own write
+    case Gate::Entry::Stopped:
+        return 0;
+    }
+    // Outside the gate: a box a person has not closed yet must not hold the
+    // other thread's writes.
+    for (std::size_t i = 0; i < notices.count; ++i)
+        m_report.ShowNotice(notices.text[i].c_str(), texts::kCaptionBrisomel);
+    return result;
+}
+
+std::int32_t DeviceChannel::WriteLocked(const char* data, std::uint32_t length,
+                                       std::uint32_t echo_length, std::int32_t requested,
+                                       interfaces::StopSignal* stop, WriteNotices& notices) {
+    interfaces::Device& device = *h_Lpt1;
+    const auto stopping = [stop] { return stop && stop->IsSet(); };
+    char message[kNoticeBuffer];
+    if (m_writeBroken) {  // a write the driver never ended still holds the record
+        if (!stopping()) notices.Add(texts::kSevereWriteError);
+        return 0;
+    }
+    if (m_hProtocolFile) m_hProtocolFile->Write(data, echo_length);
+
+    const interfaces::WriteStart start = device.StartWrite(data, length);
+    if (m_settings.Debug() && !stopping()) {
+        FormatBounded(message, sizeof message, texts::kErrorNumber, static_cast<int>(start.error));
+        notices.Add(message);
+    }
+    if (start.completed) return static_cast<std::int32_t>(start.written);
+    if (start.error != interfaces::kErrorIoPending) {
+        if (!stopping()) notices.Add(texts::kSevereWriteError);
+        return 0;
+    }
+
+    std::uint32_t written = 0;
+    const interfaces::WaitOutcome outcome =
+        device.WaitWrite(WriteTimeLimit(m_settings.timeout.load(), length), written, stop);
+    if (outcome == interfaces::WaitOutcome::Completed) return static_cast<std::int32_t>(written);
+    // Ended before the record serves another write; a driver that never
+    // ends it leaves the device broken until it is closed.
+    if (!device.CancelWrite()) m_writeBroken = true;
+    if (stopping() || outcome == interfaces::WaitOutcome::Stopped) return 0;
+    switch (outcome) {
+    case interfaces::WaitOutcome::TimedOut:
+        notices.Add(texts::kTimeoutAgain);
+        FormatBounded(message, sizeof message, texts::kTimeoutLengths, static_cast<int>(requested),
+                      static_cast<int>(length));
+        notices.Add(message);
+        notices.Add(std::string(data, echo_length));  // the text, within the block
+        FormatBounded(message, sizeof message, texts::kTimeoutChar,
+                      static_cast<int>(static_cast<signed char>(length ? data[0] : 0)));
+        notices.Add(message);
+        break;
+    case interfaces::WaitOutcome::WriteFailed:
+        // No time limit passed: the device refused the write.
+        notices.Add(texts::kSevereWriteError);
+        break;
+    default:
+        notices.Add(texts::kWriteFailed);
+        break;
+    }
+    return 0;
+}
+
+std::int32_t DeviceChannel::Write(std::string str_ToWrite) {
+    if (str_ToWrite.c_str()[0] == '\0') return 0;
+    if (m_settings.chartooem.load() != 0) m_platform.ports.ToOem(&str_ToWrite[0]);
+    return WriteDevice(str_ToWrite.c_str(), 0);
+}
+
+std::int32_t DeviceChannel::Writeln(std::string str_ToWrite) {
+    std::int32_t result = 0;
+    const bool empty = str_ToWrite.c_str()[0] == '\0';
+    if (!empty) result = Write(std::move(str_ToWrite));
+    if (empty || result > 0) result += WriteDevice("\r\n", 0);
+    return result;
+}
+
+void DeviceChannel::FormFeed() {
+    WriteDevice("\x0C", 0);
+    Flush();
+}
+
+std::int32_t DeviceChannel::Flush() { return h_Lpt1 && h_Lpt1->Flush() ? 1 : 0; }
+
+std::int16_t DeviceChannel::SendByte(std::int16_t b_ToSend, interfaces::StopSignal* stop) {
+    const char byte[2] = {static_cast<char>(b_ToSend & 0xFF), '\0'};
+    return static_cast<std::int16_t>(WriteDevice(byte, 1, stop));
+}
+
+std::int16_t DeviceChannel::SendEscCommand(const std::string& c_Command, const std::string& params) {
+    // The whole command, however long.
+    std::int32_t count = Write("\x1B" + std::string(c_Command.c_str()));
+    for (const std::string& token : SplitEscParams(params)) {
+        const std::int32_t value = ReadDecimal(token);
+        m_report.DebugBox(token.c_str(), texts::kCaptionEscByte, interfaces::kMbOk);
+        SendByte(static_cast<std::int16_t>(value & 0xFFFF));
+        ++count;
+    }
+    return static_cast<std::int16_t>(count);
+}
+
+std::int32_t DeviceChannel::SendFile(const std::string& str_FileToSend, const std::u16string& wide) {
+    m_report.DbgMsg("Start", texts::kFnSendFile);
+    if (!h_Lpt1) {
+        m_report.DbgMsg("h_Lpt1 == NULL", texts::kFnSendFile);
+        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
+        return 0;
+    }
+    // Opened by the name as written; the notices show the 8-bit text.
+    std::unique_ptr<interfaces::File> file =
+        m_platform.ports.OpenFileForRead(str_FileToSend.c_str(), wide.empty() ? nullptr : wide.c_str());
+    char message[kNoticeBuffer];
+    if (!file) {
+        m_report.DbgMsg("Error OpenFile( )", texts::kFnSendFile);
+        FormatFitted(message, sizeof message, texts::kFileUnreadable, str_FileToSend.c_str());
+        m_report.ShowNotice(message, texts::kCaptionBrisomel);
+        return 0;
+    }
+    // 64 bits: a file past 2 GiB must not wrap the count; the result is capped.
+    std::int64_t total = 0;
+    char buffer[4096];
+    for (;;) {
+        const int read = file->Read(buffer, kFileChunk);
+        if (read <= 0) break;
+        const auto n = static_cast<std::uint32_t>(read);
+        // The echo covers the whole chunk: a file's zero bytes are data too.
+        const std::int32_t written = WriteBlock(buffer, n, n, read, nullptr);
+        if (written == 0) {
+            FormatFitted(message, sizeof message, texts::kFileAborted, str_FileToSend.c_str());
+            m_report.ShowNotice(message, texts::kCaptionBrisomel);
+            return CappedCount(total);
+        }
+        total += written;
+    }
+    file.reset();
+    m_report.DbgMsg("Exit", texts::kFnSendFile);
+    return CappedCount(total);
+}
+
+}  // namespace orvanta::logic

@@ -1,0 +1,129 @@
+// The scan session: the background scan task that reads code after code
+// through the code reader, hands each to an application window and answers
+// the scanner, until "ENDSCAN" or a stop; and the delivery it uses, which the
+// host may call on its own as well.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "logic/settings/reporter.h"
+#include "interfaces/services.h"
+#include "logic/settings/settings.h"
+#include "logic/device/channel.h"
+#include "interfaces/threads.h"
+#include "logic/scanner/code_reader.h"
+
+namespace orvanta::logic {
+
+// Why a scan task ended, as the host is told; the values are published.
+enum class ScanEnd : std::int32_t {
+    kEndScan = 0,       // the scanner sent "ENDSCAN"
+    kStopped = 1,       // the host stopped it (DeactivateScanTask)
+    kDeviceClosed = 2,  // the host closed the device (CloseDevice, OpenDevice)
+    kNotStarted = 3,    // its thread could not start, so it read nothing
+};
+
+// Whoever follows the scan task besides the window and the keyboard: the
+// host's events. Called from the worker and from the host's thread alike;
+// it must only queue, never call into the host.
+class ScanListener {
+public:
+    // True when the code was queued for at least one listener: then it
+    // counts as delivered.
+    virtual bool OnCodeScanned(const std::string& code) = 0;
+    virtual void OnScanEnded(ScanEnd why) = 0;
+
+protected:
+    ~ScanListener() = default;
+};
+
+// A running scan task: the number that names it, the signal that stops it,
+// and its worker thread.
+struct ScanTask {
+    std::int32_t reference = 0;
+    std::unique_ptr<interfaces::StopSignal> stop;
+    std::unique_ptr<interfaces::Worker> worker;
+    // Set once "ENDSCAN" is answered: the task reads no more and only its
+    // closing messages remain, so a new activation starts a new task.
+    std::atomic<bool> closing{false};
+    // Its end is told once, by whoever sees it first.
+    std::atomic<bool> end_told{false};
+};
+
+// What became of one code handed to an application: the count the host and
+// the debug box see (characters sent or typed; -1 when there was no window),
+// and whether the window took all of it in time. The scanner's answer
+// follows `delivered` alone.
+struct CodeDelivery {
+    std::int32_t count = 0;
+    bool delivered = false;
+};
+
+// How long a window may take to answer one character message before the
+// code is given up as not delivered; and how long the window keys were
+// typed for may take to take them. Both bound how long a stop can wait.
+constexpr std::uint32_t kCharAnswerMs = 1000;
+constexpr std::uint32_t kKeysTakenMs = 3000;
+
+// Task references: small positive numbers, unique in the process while it
+// runs for a long time (they wrap after 2^31 - 1 tasks, skipping 0).
+std::int32_t NextTaskReference();
+
+class ScanSession {
+public:
+    ScanSession(const interfaces::Platform& platform, Settings& settings, Reporter& report,
+                 DeviceChannel& channel, CodeReader& reader);
+    ~ScanSession();
+    ScanSession(const ScanSession&) = delete;
+    ScanSession& operator=(const ScanSession&) = delete;
+
+    std::int32_t ActivateScanTask();
+    // `why` is what a stopped task's listener hears.
+    std::int32_t DeactivateScanTask(std::int32_t M_Task, ScanEnd why = ScanEnd::kStopped);
+    // Set on the host's thread, before or between tasks; null for none.
+    void SetListener(ScanListener* listener) { m_listener.store(listener); }
+    std::int32_t SendStartAck();
+    // The reference of the task held (0: none), and whether its thread still
+    // runs (it has not read "ENDSCAN" and closed its messages).
+    std::int32_t ScanTaskReference() const { return m_pScanThread.load(); }
+    bool IsScanTaskRunning() const;
+
+    // Delivery. `stop`, when given, is the scan task's stop signal.
+    std::int32_t CaptureFocusWindow();
+    // The one place that decides whether a code was delivered.
+    CodeDelivery DeliverCode(std::int32_t window, std::string code, interfaces::StopSignal* stop);
+    std::int32_t SendCodeToWindow(std::int32_t window, std::string code,
+                                  interfaces::StopSignal* stop = nullptr);
+    std::int32_t TypeCodeAsKeys(const std::string& code, interfaces::StopSignal* stop = nullptr);
+
+private:
+    // The reading task's reference; else 0, with a task in its closing
+    // messages set aside and one that ended dropped.
+    std::int32_t ReadingTaskOrSetAside();
+    void ScanThreadProc(ScanTask& task);
+    std::int32_t ScanLoop(ScanTask& task);
+    void StopTask(ScanTask& task, ScanEnd why);
+    void TellEnd(ScanTask& task, ScanEnd why);
+    CodeDelivery TypeCode(const std::string& code, interfaces::StopSignal* stop);
+    // The scanner's answer to an ordinary code: whether it reached anybody.
+    void AnswerCode(bool delivered, interfaces::StopSignal& stop);
+
+    interfaces::Platform m_platform;
+    Settings& m_settings;
+    Reporter& m_report;
+    DeviceChannel& m_channel;
+    CodeReader& m_reader;
+
+    std::atomic<ScanListener*> m_listener{nullptr};
+    std::atomic<std::int32_t> m_pScanThread{0};
+    std::unique_ptr<ScanTask> m_task;  // host thread only
+    // Tasks past "ENDSCAN" whose closing messages are still open when a new
+    // task starts; stopped with the rest (host thread only).
+    std::vector<std::unique_ptr<ScanTask>> m_closingTasks;
+};
+
+}  // namespace orvanta::logic

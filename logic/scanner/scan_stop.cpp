@@ -1,0 +1,73 @@
+// Stopping the scan task, wherever it is, and resetting the fields.
+#include "logic/scanner/scan_session.h"
+
+namespace orvanta::logic {
+
+namespace {
+// The task is asked to end and its boxes are closed. Every wait of the task
+// sees the stop or has a bound of its own (a window that does not answer: one
+// character's bound; typed keys: a slice; a cancelled read or write: 2 s), so
+// it ends by itself within about a second. Only a thread held by what the
+// platform cannot interrupt (a driver call that never returns, a hook) is
+// still running after this long, and only that one is terminated.
+constexpr int kStopRounds = 100;
+constexpr std::uint32_t kStopRoundMs = 50;
+}  // namespace
+
+bool ScanSession::IsScanTaskRunning() const { return m_task && !m_task->worker->HasEnded(); }
+
+std::int32_t ScanSession::DeactivateScanTask(std::int32_t M_Task, ScanEnd why) {
+    // 0 names the stored task and every task still in its closing messages;
+    // any other value must be one task's reference. A value that names no
+    // task changes nothing: the running task keeps its window.
+    if (M_Task != 0 && !(m_task && m_task->reference == M_Task)) {
+        for (auto it = m_closingTasks.begin(); it != m_closingTasks.end(); ++it) {
+            if ((*it)->reference != M_Task) continue;
+            std::unique_ptr<ScanTask> task = std::move(*it);
+            m_closingTasks.erase(it);
+            StopTask(*task, why);
+            break;
+        }
+        return 0;
+    }
+    if (m_task) {
+        std::unique_ptr<ScanTask> task = std::move(m_task);
+        StopTask(*task, why);
+    }
+    if (M_Task == 0) {
+        std::vector<std::unique_ptr<ScanTask>> closing = std::move(m_closingTasks);
+        m_closingTasks.clear();
+        for (auto& task : closing) StopTask(*task, why);
+    }
+    m_settings.scanWindowHandle.store(0);
+    m_pScanThread.store(0);
+    return 0;
+}
+
+void ScanSession::StopTask(ScanTask& task, ScanEnd why) {
+    interfaces::Worker& worker = *task.worker;
+    // Told after the stop, so it follows every code the task queued.
+    struct Tell {
+        ScanSession& session;
+        ScanTask& task;
+        ScanEnd why;
+        ~Tell() { session.TellEnd(task, why); }
+    } tell{*this, task, why};
+    if (worker.HasEnded()) return;
+    task.stop->Set();
+    const std::uint32_t thread = worker.ThreadId();
+    bool ended = false;
+    for (int round = 0; round < kStopRounds && !ended; ++round) {
+        // Again each round: the task may have been about to show a box.
+        m_platform.ui.DismissThread(thread);
+        ended = worker.Join(kStopRoundMs);
+    }
+    if (!ended) {
+        worker.Terminate();
+        // Whatever path it was inside is free again.
+        m_channel.AbandonPaths();
+    }
+    m_platform.ui.ReleaseThread(thread);
+}
+
+}  // namespace orvanta::logic

@@ -1,0 +1,79 @@
+#include "windows/notice_dialog.h"
+
+#include <cstring>
+
+namespace orvanta::windows {
+
+namespace {
+
+void CopyField(char* dst, std::size_t size, const char* src) {
+    std::size_t n = src ? std::strlen(src) : 0;
+    if (n >= size) n = size - 1;
+    if (n) std::memcpy(dst, src, n);
+    dst[n] = '\0';
+}
+
+}  // namespace
+
+NoticeDialog::NoticeDialog(HINSTANCE instance, const char* message, const char* caption)
+    : m_instance(instance) {
+    CopyField(m_szMessage, sizeof m_szMessage, message);
+    CopyField(m_szCaption, sizeof m_szCaption, caption);
+}
+
+int NoticeDialog::DoModal() {
+    // No owner: a notice from the scan task must not disable a host window.
+    const INT_PTR result = DialogBoxParamA(m_instance, MAKEINTRESOURCEA(kTemplateId), nullptr,
+                                           &NoticeDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    return result == 0 ? -1 : static_cast<int>(result);
+}
+
+void NoticeDialog::DoDataExchange(HWND dialog, bool save) {
+    if (save) {
+        char text[kTextLimit + 1] = {};
+        GetDlgItemTextA(dialog, kMessageItem, text, sizeof text);
+        m_strText = text;
+    } else {
+        SetDlgItemTextA(dialog, kMessageItem, m_strText.c_str());
+        SendDlgItemMessageA(dialog, kMessageItem, EM_LIMITTEXT, kTextLimit, 0);
+    }
+}
+
+BOOL NoticeDialog::OnInitDialog(HWND dialog) {
+    DoDataExchange(dialog, false);
+    SetWindowTextA(dialog, m_szCaption);
+    SetDlgItemTextA(dialog, kMessageItem, m_szMessage);
+    // Topmost and in front, also where the dialog manager leaves the template's
+    // DS_SYSMODAL and DS_SETFOREGROUND to the window manager.
+    SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetForegroundWindow(dialog);
+    return TRUE;  // focus to the first tab stop, the OK button
+}
+
+INT_PTR CALLBACK NoticeDialog::DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_INITDIALOG: {
+        SetWindowLongPtrA(dialog, DWLP_USER, lparam);
+        auto* self = reinterpret_cast<NoticeDialog*>(lparam);
+        return self->OnInitDialog(dialog);
+    }
+    case WM_COMMAND: {
+        auto* self = reinterpret_cast<NoticeDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
+        const WORD id = LOWORD(wparam);
+        if (id == IDOK) {
+            if (self) self->DoDataExchange(dialog, true);
+            EndDialog(dialog, IDOK);
+            return TRUE;
+        }
+        if (id == IDCANCEL) {
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace orvanta::windows

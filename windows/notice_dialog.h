@@ -1,0 +1,41 @@
+// The notice: a small modal, topmost dialog with a warning picture and OK.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "interfaces/user_interface.h"
+
+namespace orvanta::windows {
+
+class NoticeDialog {
+public:
+    // Dialog template and item ids.
+    static constexpr int kTemplateId = 201;
+    static constexpr int kMessageItem = 203;
+    static constexpr int kPictureItem = 202;
+    static constexpr int kTextLimit = 512;
+
+    // The texts must already fit their fields (the core fits them).
+    NoticeDialog(HINSTANCE instance, const char* message, const char* caption);
+
+    // Runs the dialog on the calling thread: IDOK, IDCANCEL, or -1 when it
+    // cannot be created.
+    int DoModal();
+
+    // What the data exchange read back from the message item on OK.
+    const std::string& Text() const { return m_strText; }
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+    BOOL OnInitDialog(HWND dialog);
+    void DoDataExchange(HWND dialog, bool save);
+
+    HINSTANCE m_instance;
+    char m_szMessage[interfaces::kNoticeMessageSize];
+    char m_szCaption[interfaces::kNoticeCaptionSize];
+    std::string m_strText;
+};
+
+}  // namespace orvanta::windows

@@ -1,0 +1,448 @@
+#include "windows/ports.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <new>
+
+#include "windows/threads.h"
+
+namespace orvanta::windows {
+
+namespace {
+
+void Prepare(OVERLAPPED& ov, std::uint64_t offset) {
+    ov.Internal = 0;
+    ov.InternalHigh = 0;
+    ov.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+    ov.OffsetHigh = static_cast<DWORD>(offset >> 32);
+}
+
+constexpr DWORD kCancelRetryMs = 50;
+constexpr DWORD kEmptyReadPauseMs = 10;
+
+// A driver that never ends a cancelled write or read must not hold the caller
+// for ever.
+constexpr int kCancelRounds = 40;  // 2 s
+
+// Cancels the operation of `ov` and returns once it has ended, so the record
+// and its buffer are free; the count it moved before the cancel. After
+// `rounds` tries (0: no bound) it gives up and says so.
+DWORD CancelAndAwait(HANDLE file, OVERLAPPED& ov, int rounds = 0, bool* ended = nullptr) {
+    // The record, not CancelIoEx's answer, tells whether it has ended: Wine
+    // can miss a cancel that meets the operation mid-way (ERROR_NOT_FOUND
+    // while it still pends), so the cancel is repeated until it takes.
+    for (int round = 0; !HasOverlappedIoCompleted(&ov); ++round) {
+        if (rounds && round == rounds) {
+            *ended = false;
+            return 0;
+        }
+        CancelIoEx(file, &ov);
+        if (ov.hEvent) {
+            WaitForSingleObject(ov.hEvent, kCancelRetryMs);
+        } else {
+            // Without an event a wait on the handle could end for another operation.
+            for (DWORD waited = 0; waited < kCancelRetryMs && !HasOverlappedIoCompleted(&ov); ++waited)
+                ::Sleep(1);
+        }
+    }
+    if (ended) *ended = true;
+    DWORD count = 0;
+    GetOverlappedResult(file, &ov, &count, FALSE);
+    return count;
+}
+
+// A caller's name as written when it came in Unicode, else the 8-bit text;
+// unshared, no security attributes.
+HANDLE OpenByName(const char* name, const char16_t* wide, DWORD access, DWORD disposition, DWORD flags) {
+    static_assert(sizeof(char16_t) == sizeof(wchar_t), "UTF-16 is the wide API's text");
+    if (wide && *wide)
+        return CreateFileW(reinterpret_cast<const wchar_t*>(wide), access, 0, nullptr, disposition, flags, nullptr);
+    return CreateFileA(name, access, 0, nullptr, disposition, flags, nullptr);
+}
+
+interfaces::DcbRecord FromWin32(const DCB& d) {
+    interfaces::DcbRecord r;
+#define ORVANTA_FROM_DCB(type, name, bits) r.name = static_cast<type>(d.name);
+    ORVANTA_DCB_FIELDS(ORVANTA_FROM_DCB)
+#undef ORVANTA_FROM_DCB
+    return r;
+}
+
+// A flag field keeps only the bits it has; a whole field is taken as it is.
+template <typename T>
+T Masked(T value, unsigned bits) {
+    return bits ? static_cast<T>(value & bits) : value;
+}
+
+DCB ToWin32(const interfaces::DcbRecord& r) {
+    DCB d = {};
+#define ORVANTA_TO_DCB(type, name, bits) d.name = Masked(r.name, bits);
+    ORVANTA_DCB_FIELDS(ORVANTA_TO_DCB)
+#undef ORVANTA_TO_DCB
+    d.DCBlength = sizeof d;
+    return d;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+Win32Device::Win32Device(framework::UniqueFile file, framework::UniqueEvent read_event)
+    : file_(std::move(file)), read_event_(std::move(read_event)) {
+    read_ov_.hEvent = read_event_.get();
+    // A comm port keeps the read time-outs of whoever used it last; with,
+    // say, ReadIntervalTimeout = MAXDWORD every read would end at once with
+    // nothing. Reads here wait for their bytes (and a stop), so the control
+    // decides: no read time-outs. The write time-outs stay as they are.
+    COMMTIMEOUTS timeouts = {};
+    is_comm_ = GetCommTimeouts(file_.get(), &timeouts) != FALSE;
+    if (is_comm_) {
+        timeouts.ReadIntervalTimeout = 0;
+        timeouts.ReadTotalTimeoutMultiplier = 0;
+        timeouts.ReadTotalTimeoutConstant = 0;
+        SetCommTimeouts(file_.get(), &timeouts);
+    }
+}
+
+Win32Device::~Win32Device() { Win32Device::Close(); }
+
+void Win32Device::Close() {
+    if (closed_) return;
+    closed_ = true;
+    // Reads are awaited before Read and WaitEventChar return, unless their
+    // thread was ended inside one. What is still running is cancelled; an
+    // operation the driver never ended keeps its record, buffer and event:
+    // the driver may still write into the one and signal the other.
+    if (!Win32Device::CancelWrite()) {
+        static_cast<void>(write_record_.release());  // left to the driver
+        static_cast<void>(write_event_.release());
+    }
+    if (!Win32Device::CancelRead()) {
+        static_cast<void>(read_record_.release());  // left to the driver
+        static_cast<void>(chunk_.release());
+        static_cast<void>(read_event_.release());
+    }
+    file_.reset();  // later calls fail on the closed handle
+}
+
+bool Win32Device::CreateWriteEvent() {
+    // The record's event must not change under a running write.
+    if (!write_event_ && !write_outstanding_) {
+        write_event_.reset(CreateEventA(nullptr, FALSE, TRUE, nullptr));
+        write_ov_.hEvent = write_event_.get();
+    }
+    return static_cast<bool>(write_event_);
+}
+
+void Win32Device::FinishWrite(DWORD count) {
+    write_outstanding_ = false;
+    write_offset_ += count;
+    last_written_ = count;
+}
+
+interfaces::WriteStart Win32Device::StartWrite(const void* data, std::uint32_t length) {
+    interfaces::WriteStart start;
+    if (write_outstanding_) {
+        start.error = ERROR_BUSY;  // the record still belongs to the last write
+        return start;
+    }
+    Prepare(write_ov_, write_offset_);
+    // The count WriteFile reports for an overlapped handle is unreliable.
+    const BOOL done = WriteFile(file_.get(), data, length, nullptr, &write_ov_);
+    start.error = done ? ERROR_SUCCESS : GetLastError();
+    if (done) {
+        DWORD count = 0;
+        GetOverlappedResult(file_.get(), &write_ov_, &count, FALSE);
+        FinishWrite(count);
+        start.completed = true;
+        start.written = count;
+    } else if (start.error == ERROR_IO_PENDING) {
+        write_outstanding_ = true;
+    }
+    return start;
+}
+
+interfaces::WaitOutcome Win32Device::WaitWrite(std::uint32_t limit_ms, std::uint32_t& written,
+                                             interfaces::StopSignal* stop) {
+    // Nothing running (it ended at once, or was waited for or cancelled):
+    // the count of the write that ended last.
+    if (!write_outstanding_) {
+        written = last_written_;
+        return interfaces::WaitOutcome::Completed;
+    }
+    written = 0;
+    // Nothing would tell us when it ends; CancelWrite frees the record.
+    if (!write_event_) return interfaces::WaitOutcome::Failed;
+
+    // Wine reports a plain file's overlapped write as pending although the
+    // record says it has ended already: take the result without a wait, as
+    // GetOverlappedResult does, and save a server round trip per write. The
+    // event's signal stays; a later wait finds the record pending and waits
+    // again (the stale signal below).
+    if (HasOverlappedIoCompleted(&write_ov_)) return TakeWriteResult(written);
+
+    const HANDLE handles[2] = {write_event_.get(), StopEventOf(stop)};
+    const DWORD count = handles[1] ? 2 : 1;
+    const DWORD started = GetTickCount();
+    for (;;) {
+        DWORD wait_ms = limit_ms;
+        if (limit_ms != INFINITE) {
+            const DWORD elapsed = GetTickCount() - started;
+            wait_ms = elapsed >= limit_ms ? 0 : limit_ms - elapsed;
+        }
+        const DWORD woke = WaitForMultipleObjects(count, handles, FALSE, wait_ms);
+        if (woke == WAIT_OBJECT_0 + 1) return interfaces::WaitOutcome::Stopped;
+        if (woke == WAIT_TIMEOUT) return interfaces::WaitOutcome::TimedOut;
+        if (woke != WAIT_OBJECT_0) return interfaces::WaitOutcome::Failed;
+
+        // The event is auto-reset and the wait took its signal: ask the
+        // record without waiting on the event again.
+        if (!HasOverlappedIoCompleted(&write_ov_)) continue;  // a stale signal
+        return TakeWriteResult(written);
+    }
+}
+
+interfaces::WaitOutcome Win32Device::TakeWriteResult(std::uint32_t& written) {
+    DWORD moved = 0;
+    const BOOL ok = GetOverlappedResult(file_.get(), &write_ov_, &moved, FALSE);
+    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+    FinishWrite(moved);
+    written = moved;
+    if (ok) return interfaces::WaitOutcome::Completed;
+    SetLastError(error);
+    return interfaces::WaitOutcome::WriteFailed;
+}
+
+bool Win32Device::CancelWrite() {
+    if (!write_outstanding_) return true;
+    bool ended = false;
+    const DWORD count = CancelAndAwait(file_.get(), write_ov_, kCancelRounds, &ended);
+    if (ended) FinishWrite(count);
+    return ended;
+}
+
+bool Win32Device::Flush() { return FlushFileBuffers(file_.get()) != FALSE; }
+
+// ---------------------------------------------------------------------------
+
+bool Win32Device::ReadDcb(DCB& dcb) {
+    dcb = DCB{};
+    dcb.DCBlength = sizeof dcb;
+    return GetCommState(file_.get(), &dcb) != FALSE;
+}
+
+DCB Win32Device::BaseDcb(const interfaces::LineSettings& settings) {
+    interfaces::DcbRecord port_now;
+    if (!settings.has_record) {
+        // Never filled by ReadLineSettings: start from the port as it is.
+        DCB dcb;
+        if (ReadDcb(dcb)) {
+            port_now = FromWin32(dcb);
+        } else {
+            port_now.DCBlength = sizeof(DCB);
+            port_now.fBinary = 1;  // Windows supports no other mode
+        }
+    }
+    return ToWin32(settings.ToDcb(port_now));
+}
+
+bool Win32Device::ReadLineSettings(interfaces::LineSettings& settings) {
+    DCB dcb;
+    if (!ReadDcb(dcb)) return false;
+    const int applied = applied_event_char_.load();
+    if (applied >= 0) dcb.EvtChar = static_cast<char>(applied);
+    settings = interfaces::LineSettings::FromDcb(FromWin32(dcb));
+    return true;
+}
+
+bool Win32Device::ParseMode(const char* mode, interfaces::LineSettings& settings) {
+    if (!mode) return false;
+    DCB dcb = BaseDcb(settings);
+    if (!BuildCommDCBA(mode, &dcb)) return false;
+    settings = interfaces::LineSettings::FromDcb(FromWin32(dcb));
+    return true;
+}
+
+bool Win32Device::ApplyLineSettings(const interfaces::LineSettings& settings) {
+    DCB dcb = BaseDcb(settings);
+    if (!SetCommState(file_.get(), &dcb)) return false;
+    applied_event_char_.store(static_cast<unsigned char>(dcb.EvtChar));
+    return true;
+}
+
+bool Win32Device::Escape(std::uint32_t function) {
+    return EscapeCommFunction(file_.get(), function) != FALSE;
+}
+
+bool Win32Device::ClearErrors(std::uint32_t& errors) {
+    DWORD mask = 0;
+    if (!ClearCommError(file_.get(), &mask, nullptr)) return false;
+    errors = static_cast<std::uint32_t>(mask) | held_errors_.exchange(0);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+
+DWORD Win32Device::InputQueued() {
+    DWORD mask = 0;
+    COMSTAT stat = {};
+    if (!ClearCommError(file_.get(), &mask, &stat)) return 0;
+    // Taken from the port by us, still owed to the caller's ClearErrors.
+    if (mask) held_errors_.fetch_or(static_cast<std::uint32_t>(mask));
+    return stat.cbInQue;
+}
+
+Win32Device::ReadEnd Win32Device::ReadOnce(DWORD count, HANDLE stop_event, DWORD& got) {
+    got = 0;
+    if (read_broken_.load()) {
+        SetLastError(ERROR_BUSY);  // the record still belongs to a read that never ended
+        return ReadEnd::Failed;
+    }
+    count = std::min(count, kChunk);
+    Prepare(read_ov_, read_offset_);
+    if (ReadFile(file_.get(), chunk_.get(), count, nullptr, &read_ov_)) {
+        GetOverlappedResult(file_.get(), &read_ov_, &got, FALSE);
+        read_offset_ += got;
+        return ReadEnd::Done;
+    }
+    if (GetLastError() != ERROR_IO_PENDING) return ReadEnd::Failed;
+    read_outstanding_.store(true);
+
+    const HANDLE handles[2] = {read_event_.get(), stop_event};
+    const DWORD woke = WaitForMultipleObjects(stop_event ? 2 : 1, handles, FALSE, INFINITE);
+    if (woke == WAIT_OBJECT_0) {
+        // Manual-reset and signalled: this wait returns at once.
+        const BOOL ok = GetOverlappedResult(file_.get(), &read_ov_, &got, TRUE);
+        read_outstanding_.store(false);
+        read_offset_ += got;
+        return ok ? ReadEnd::Done : ReadEnd::Failed;
+    }
+    // Stopped, or the wait broke: the buffer must be ours again before we go.
+    const DWORD error = GetLastError();
+    const bool ended = CancelRead();
+    if (ended) {
+        GetOverlappedResult(file_.get(), &read_ov_, &got, FALSE);
+        read_offset_ += got;
+    }
+    if (ended && woke == WAIT_OBJECT_0 + 1) return ReadEnd::Stopped;
+    SetLastError(ended ? error : ERROR_BUSY);
+    return ReadEnd::Failed;
+}
+
+bool Win32Device::CancelRead() {
+    if (!read_outstanding_.load()) return true;
+    bool ended = false;
+    CancelAndAwait(file_.get(), read_ov_, kCancelRounds, &ended);
+    if (ended) read_outstanding_.store(false);
+    else read_broken_.store(true);
+    return ended;
+}
+
+bool Win32Device::WaitEventChar(interfaces::StopSignal* stop) {
+    char wanted = 0;
+    const int applied = applied_event_char_.load();
+    if (applied >= 0) {
+        wanted = static_cast<char>(applied);
+    } else {
+        DCB dcb;
+        if (!ReadDcb(dcb)) return false;
+        wanted = dcb.EvtChar;
+    }
+    const unsigned char target = static_cast<unsigned char>(wanted);
+    const HANDLE stop_event = StopEventOf(stop);
+
+    for (;;) {
+        if (look_ahead_.FindNew(target)) return true;
+        if (stop_event && WaitForSingleObject(stop_event, 0) == WAIT_OBJECT_0) return false;
+
+        // Take what has come; with nothing there, one byte pends until data arrives.
+        DWORD want = InputQueued();
+        want = std::min<DWORD>(std::max<DWORD>(want, 1), kChunk);
+        DWORD got = 0;
+        ReadEnd end = ReadOnce(want, stop_event, got);
+        // Past the bound the oldest bytes go, as on a driver's full queue;
+        // ClearErrors reports it as an overrun.
+        if (look_ahead_.Append(chunk_.get(), got)) held_errors_.fetch_or(CE_RXOVER);
+        // Windows ends a timed-out read with nothing read, Wine with ERROR_TIMEOUT.
+        if (end == ReadEnd::Failed && is_comm_ && GetLastError() == ERROR_TIMEOUT) end = ReadEnd::Done;
+        if (end != ReadEnd::Done) return false;
+        if (got == 0) {
+            if (!is_comm_) return false;  // the end of a plain file: nothing more will come
+            // A comm port whose time-outs someone changed under us: nothing
+            // yet, not the end. Paced, so such a port cannot make us spin.
+            if (stop_event ? WaitForSingleObject(stop_event, kEmptyReadPauseMs) == WAIT_OBJECT_0
+                           : (::Sleep(kEmptyReadPauseMs), false))
+                return false;
+        }
+    }
+}
+
+std::uint32_t Win32Device::Read(void* buffer, std::uint32_t count, interfaces::StopSignal* stop) {
+    if (count == 0) return 0;
+    auto* out = static_cast<unsigned char*>(buffer);
+    auto done = static_cast<std::uint32_t>(look_ahead_.Take(out, count));
+    const HANDLE stop_event = StopEventOf(stop);
+    while (done < count) {
+        DWORD got = 0;
+        const ReadEnd end = ReadOnce(count - done, stop_event, got);
+        std::memcpy(out + done, chunk_.get(), got);
+        done += got;
+        if (end != ReadEnd::Done || got == 0) break;
+    }
+    return done;
+}
+
+// ---------------------------------------------------------------------------
+
+void Win32File::Write(const void* data, std::uint32_t length) {
+    const auto* next = static_cast<const unsigned char*>(data);
+    while (length > 0) {
+        DWORD written = 0;
+        if (!WriteFile(file_.get(), next, length, &written, nullptr) || written == 0) return;
+        next += written;
+        length -= written;
+    }
+}
+
+int Win32File::Read(void* buffer, std::uint32_t length) {
+    DWORD got = 0;
+    const DWORD want = length > static_cast<std::uint32_t>(INT_MAX) ? INT_MAX : length;
+    if (!ReadFile(file_.get(), buffer, want, &got, nullptr)) return -1;
+    return static_cast<int>(got);
+}
+
+// ---------------------------------------------------------------------------
+
+std::unique_ptr<interfaces::Device> Win32Ports::OpenDevice(const char* name, const char16_t* wide) {
+    const HANDLE raw = OpenByName(name, wide, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING,
+                                  FILE_FLAG_OVERLAPPED | FILE_ATTRIBUTE_SYSTEM);
+    // The caller traces the open's error: nothing may run between it and the return.
+    if (raw == nullptr || raw == INVALID_HANDLE_VALUE) return nullptr;
+    framework::UniqueFile file(raw);
+    framework::UniqueEvent read_event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!read_event) return nullptr;  // closing the file keeps this error
+    std::unique_ptr<Win32Device> device(new (std::nothrow)
+                                            Win32Device(std::move(file), std::move(read_event)));
+    if (!device) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return device;
+}
+
+std::unique_ptr<interfaces::File> Win32Ports::CreateNewFile(const char* name) {
+    framework::UniqueFile file(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_SYSTEM, nullptr));
+    if (!file) return nullptr;
+    return std::unique_ptr<interfaces::File>(new (std::nothrow) Win32File(std::move(file)));
+}
+
+std::unique_ptr<interfaces::File> Win32Ports::OpenFileForRead(const char* name, const char16_t* wide) {
+    framework::UniqueFile file(OpenByName(name, wide, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_SYSTEM));
+    if (!file) return nullptr;
+    return std::unique_ptr<interfaces::File>(new (std::nothrow) Win32File(std::move(file)));
+}
+
+void Win32Ports::ToOem(char* text) {
+    if (text) CharToOemA(text, text);
+}
+
+}  // namespace orvanta::windows

@@ -1,0 +1,113 @@
+// Ports, devices and plain files on Windows.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+#include "interfaces/look_ahead.h"
+#include "interfaces/port.h"
+#include "framework/handle.h"
+
+namespace orvanta::windows {
+
+class Win32Device : public interfaces::Device {
+public:
+    // Takes the handle of a device opened for overlapped I/O.
+    Win32Device(framework::UniqueFile file, framework::UniqueEvent read_event);
+    ~Win32Device() override;
+    Win32Device(const Win32Device&) = delete;
+    Win32Device& operator=(const Win32Device&) = delete;
+
+    bool CreateWriteEvent() override;
+    interfaces::WriteStart StartWrite(const void* data, std::uint32_t length) override;
+    interfaces::WaitOutcome WaitWrite(std::uint32_t limit_ms, std::uint32_t& written,
+                                    interfaces::StopSignal* stop) override;
+    bool CancelWrite() override;
+    void Close() override;
+    bool Flush() override;
+
+    bool ReadLineSettings(interfaces::LineSettings& settings) override;
+    bool ParseMode(const char* mode, interfaces::LineSettings& settings) override;
+    bool ApplyLineSettings(const interfaces::LineSettings& settings) override;
+    bool Escape(std::uint32_t function) override;
+    bool ClearErrors(std::uint32_t& errors) override;
+
+    bool WaitEventChar(interfaces::StopSignal* stop) override;
+    std::uint32_t Read(void* buffer, std::uint32_t count, interfaces::StopSignal* stop) override;
+    bool CancelRead() override;
+
+private:
+    DCB BaseDcb(const interfaces::LineSettings& settings);
+    bool ReadDcb(DCB& dcb);
+    void FinishWrite(DWORD count);
+    // The ended write's count and outcome, from its record.
+    interfaces::WaitOutcome TakeWriteResult(std::uint32_t& written);
+    // One overlapped read of up to `count` bytes into `into`, awaited; the
+    // count it delivered, also when it failed or was stopped part-way.
+    enum class ReadEnd { Done, Failed, Stopped };
+    // It reads into chunk_, so a read the driver never ends writes into no
+    // caller's buffer.
+    ReadEnd ReadOnce(DWORD count, HANDLE stop_event, DWORD& got);
+    DWORD InputQueued();
+
+    framework::UniqueFile file_;
+    bool is_comm_ = false;  // a comm port, not a plain file or NUL
+    bool closed_ = false;
+
+    // Writes: their own record and event, as a write may run beside a read.
+    framework::UniqueEvent write_event_;
+    // On the heap, so a write the driver never ends can keep it (see the destructor).
+    std::unique_ptr<OVERLAPPED> write_record_{new OVERLAPPED()};
+    OVERLAPPED& write_ov_ = *write_record_;
+    bool write_outstanding_ = false;
+    std::uint64_t write_offset_ = 0;  // only a plain file opened as a device heeds it
+    std::uint32_t last_written_ = 0;
+
+    // Reads and the wait for the event character. Record and buffer on the
+    // heap, as the write's: a read the driver never ends keeps them.
+    static constexpr DWORD kChunk = 4096;
+    framework::UniqueEvent read_event_;
+    std::unique_ptr<OVERLAPPED> read_record_{new OVERLAPPED()};
+    OVERLAPPED& read_ov_ = *read_record_;
+    std::unique_ptr<unsigned char[]> chunk_{new unsigned char[kChunk]()};
+    std::atomic<bool> read_outstanding_{false};
+    std::atomic<bool> read_broken_{false};
+    std::uint64_t read_offset_ = 0;
+    interfaces::LookAhead look_ahead_;
+
+    // The wait for the event character is ours, not the driver's, and some
+    // drivers (Wine's) report it back as 0: the one applied here rules.
+    // -1 until ApplyLineSettings succeeds; set by the host's thread, read by
+    // the reader's.
+    std::atomic<int> applied_event_char_{-1};
+
+    // Errors our own ClearCommError calls took from the port, and look-ahead
+    // overflows, kept for the caller's next ClearErrors.
+    std::atomic<std::uint32_t> held_errors_{0};
+};
+
+class Win32File : public interfaces::File {
+public:
+    explicit Win32File(framework::UniqueFile file) : file_(std::move(file)) {}
+    void Write(const void* data, std::uint32_t length) override;
+    int Read(void* buffer, std::uint32_t length) override;
+
+private:
+    framework::UniqueFile file_;
+};
+
+class Win32Ports : public interfaces::Ports {
+public:
+    std::unique_ptr<interfaces::Device> OpenDevice(const char* name, const char16_t* wide = nullptr) override;
+    std::unique_ptr<interfaces::File> CreateNewFile(const char* name) override;
+    std::unique_ptr<interfaces::File> OpenFileForRead(const char* name, const char16_t* wide = nullptr) override;
+    void ToOem(char* text) override;
+    void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
+    std::vector<std::string> SerialPortNames() override;  // serial_ports.cpp
+};
+
+}  // namespace orvanta::windows
