@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     orvanta::OrvantaControl ctrl(p.Get());
     if (!ctrl.OpenDevice("COM1")) std::abort();
     const std::string command = params.substr(0, size / 3);
-    const auto count = ctrl.SendEscCommand(command, params);
+    const auto count = ctrl.channel().SendEscCommand(command, params);
     std::lock_guard<std::mutex> lock(p.port->mutex);
     // ESC and the command up to its first zero byte, then one byte per token.
     if (p.port->writes.size() != tokens.size() + 1) std::abort();
