@@ -12,11 +12,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string params(reinterpret_cast<const char*>(data), size);
     std::size_t token_bytes = 0;
-    const auto tokens = orvanta::SplitEscParams(params);
+    const auto tokens = orvanta::logic::SplitEscParams(params);
     for (const std::string& token : tokens) {
         if (token.empty() || token.find(' ') != std::string::npos) std::abort();
         token_bytes += token.size();
-        const std::int32_t value = orvanta::ReadDecimal(token);
+        const std::int32_t value = orvanta::logic::ReadDecimal(token);
         // Where strtol does not overflow, both agree.
         errno = 0;
         const long expected = std::strtol(token.c_str(), nullptr, 10);
