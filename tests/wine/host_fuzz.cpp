@@ -44,6 +44,7 @@
 
 #include "orvanta.h"
 #include "control/orvanta_ids.h"
+#include "framework/com_util.h"
 #include "tests/wine/handles.h"
 #include "testkit/peer.h"
 #include "testkit/watcher.h"
@@ -315,40 +316,38 @@ struct Member {
 // embeds: the properties, then the methods, in the order it declares them.
 std::vector<Member> ReadMembers() {
     std::vector<Member> members;
-    ITypeLib* lib = nullptr;
-    ITypeInfo* info = nullptr;
-    if (FAILED(LoadRegTypeLib(LIBID_ORVANTALib, 1, 0, 0, &lib))) return members;
+    framework::ComPtr<ITypeLib> lib;
+    framework::ComPtr<ITypeInfo> info;
     TYPEATTR* attr = nullptr;
-    if (SUCCEEDED(lib->GetTypeInfoOfGuid(DIID__DOrvanta, &info)) && SUCCEEDED(info->GetTypeAttr(&attr))) {
-        const auto name_of = [info](MEMBERID id) {
-            BSTR name = nullptr;
-            info->GetDocumentation(id, &name, nullptr, nullptr, nullptr);
-            std::wstring text = name ? name : L"";
-            SysFreeString(name);
-            return text;
-        };
-        for (UINT i = 0; i < attr->cVars; ++i) {
-            VARDESC* v = nullptr;
-            if (FAILED(info->GetVarDesc(i, &v))) continue;
-            members.push_back({v->memid, name_of(v->memid), true, v->elemdescVar.tdesc.vt, {}});
-            info->ReleaseVarDesc(v);
-        }
-        for (UINT i = 0; i < attr->cFuncs; ++i) {
-            FUNCDESC* f = nullptr;
-            if (FAILED(info->GetFuncDesc(i, &f))) continue;
-            // A result the library calls VARIANT is the port list, an array of them.
-            VARTYPE type = f->elemdescFunc.tdesc.vt;
-            if (type == VT_VOID) type = VT_EMPTY;
-            if (type == VT_VARIANT) type = VT_ARRAY | VT_VARIANT;
-            Member m{f->memid, name_of(f->memid), false, type, {}};
-            for (SHORT p = 0; p < f->cParams; ++p) m.params.push_back(f->lprgelemdescParam[p].tdesc.vt);
-            members.push_back(m);
-            info->ReleaseFuncDesc(f);
-        }
-        info->ReleaseTypeAttr(attr);
+    if (FAILED(LoadRegTypeLib(LIBID_ORVANTALib, 1, 0, 0, lib.put())) ||
+        FAILED(lib->GetTypeInfoOfGuid(DIID__DOrvanta, info.put())) || FAILED(info->GetTypeAttr(&attr)))
+        return members;
+    const auto name_of = [&info](MEMBERID id) {
+        BSTR name = nullptr;
+        info->GetDocumentation(id, &name, nullptr, nullptr, nullptr);
+        std::wstring text = name ? name : L"";
+        SysFreeString(name);
+        return text;
+    };
+    for (UINT i = 0; i < attr->cVars; ++i) {
+        VARDESC* v = nullptr;
+        if (FAILED(info->GetVarDesc(i, &v))) continue;
+        members.push_back({v->memid, name_of(v->memid), true, v->elemdescVar.tdesc.vt, {}});
+        info->ReleaseVarDesc(v);
     }
-    if (info) info->Release();
-    lib->Release();
+    for (UINT i = 0; i < attr->cFuncs; ++i) {
+        FUNCDESC* f = nullptr;
+        if (FAILED(info->GetFuncDesc(i, &f))) continue;
+        // A result the library calls VARIANT is the port list, an array of them.
+        VARTYPE type = f->elemdescFunc.tdesc.vt;
+        if (type == VT_VOID) type = VT_EMPTY;
+        if (type == VT_VARIANT) type = VT_ARRAY | VT_VARIANT;
+        Member m{f->memid, name_of(f->memid), false, type, {}};
+        for (SHORT p = 0; p < f->cParams; ++p) m.params.push_back(f->lprgelemdescParam[p].tdesc.vt);
+        members.push_back(m);
+        info->ReleaseFuncDesc(f);
+    }
+    info->ReleaseTypeAttr(attr);
     return members;
 }
 
