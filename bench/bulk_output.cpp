@@ -66,7 +66,7 @@ void BulkOutput(BenchHost& host) {
                 std::unique_ptr<OrvantaControl> ctrl;
                 if (route == 1) {
                     ctrl = std::make_unique<OrvantaControl>(host.Get());
-                    if (!ctrl->OpenDevice(device) || (sink.serial && !ctrl->SetCOMSettings(kLineMode))) {
+                    if (!ctrl->OpenDevice(device) || (sink.serial && !ctrl->channel().SetCOMSettings(kLineMode))) {
                         Problem("the control cannot open " + device);
                         return;
                     }
@@ -76,7 +76,7 @@ void BulkOutput(BenchHost& host) {
                 const LONGLONG start = Ticks();
                 bool ok;
                 if (route == 1)
-                    ok = static_cast<std::uint64_t>(ctrl->SendFile(source)) == size;
+                    ok = static_cast<std::uint64_t>(ctrl->channel().SendFile(source)) == size;
                 else
                     ok = RawSendFile(device, sink.serial, source);
                 LONGLONG end = Ticks();

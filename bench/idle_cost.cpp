@@ -68,9 +68,9 @@ void IdleCost(BenchHost& host) {
         host.ports.waits = 0;
         OrvantaControl ctrl(host.Get());
         bool ok = ctrl.OpenDevice(gone);
-        ctrl.SetonlyWorkwithCurrentWindow(true);
-        ctrl.SetscanWindowHandle(SinkHandle());
-        ok = ok && ctrl.ActivateScanTask() != 0;
+        ctrl.settings().onlyWorkwithCurrentWindow = true;
+        ctrl.settings().scanWindowHandle = SinkHandle();
+        ok = ok && ctrl.session().ActivateScanTask() != 0;
         host.ports.count_waits = false;
         if (ok) {
             Sleep(100);
@@ -79,7 +79,7 @@ void IdleCost(BenchHost& host) {
             const int waits = host.ports.waits.load() - before;
             add("control, port gone", pct, "< 1 %",
                 "every wait fails (empty file as the port); " + std::to_string(waits) + " failed waits in " + span);
-            ctrl.DeactivateScanTask(0);
+            ctrl.session().DeactivateScanTask(0);
         } else {
             Problem("idle: the back-off run did not start");
         }

@@ -37,11 +37,11 @@ void Resources(BenchHost& host) {
             ctrl.CloseDevice();
         }
         if (!ctrl.OpenDevice(g_opt.own_port)) return false;
-        ctrl.SetonlyWorkwithCurrentWindow(true);
-        ctrl.SetscanWindowHandle(SinkHandle());
+        ctrl.settings().onlyWorkwithCurrentWindow = true;
+        ctrl.settings().scanWindowHandle = SinkHandle();
         for (int i = 0; i < count; ++i) {
-            if (ctrl.ActivateScanTask() == 0) return false;
-            ctrl.DeactivateScanTask(0);
+            if (ctrl.session().ActivateScanTask() == 0) return false;
+            ctrl.session().DeactivateScanTask(0);
         }
         return true;
     };

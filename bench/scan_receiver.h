@@ -20,16 +20,16 @@ public:
         }
         host.ports.yield = route != kScanControlNoYield;
         ctrl_ = std::make_unique<OrvantaControl>(host.Get());
-        ok_ = ctrl_->OpenDevice(g_opt.own_port) && ctrl_->SetCOMSettings(kLineMode);
-        ctrl_->SetwithACKN(false);
-        ctrl_->SetdebugModus(false);
-        ctrl_->SetonlyWorkwithCurrentWindow(true);
-        ctrl_->SetscanWindowHandle(SinkHandle());
-        ok_ = ok_ && ctrl_->ActivateScanTask() != 0;
+        ok_ = ctrl_->OpenDevice(g_opt.own_port) && ctrl_->channel().SetCOMSettings(kLineMode);
+        ctrl_->settings().withACKN = false;
+        ctrl_->settings().debugModus = false;
+        ctrl_->settings().onlyWorkwithCurrentWindow = true;
+        ctrl_->settings().scanWindowHandle = SinkHandle();
+        ok_ = ok_ && ctrl_->session().ActivateScanTask() != 0;
     }
     ~ScanReceiver() {
         if (ctrl_) {
-            ctrl_->DeactivateScanTask(0);
+            ctrl_->session().DeactivateScanTask(0);
             ctrl_.reset();
         }
         raw_.reset();

@@ -72,11 +72,11 @@ void SmallWrites(BenchHost& host) {
             end = Ticks();
         } else if (route == kDirect) {
             OrvantaControl ctrl(host.Get());
-            ok = ctrl.OpenDevice(g_opt.own_port) && ctrl.SetCOMSettings(kLineMode);
+            ok = ctrl.OpenDevice(g_opt.own_port) && ctrl.channel().SetCOMSettings(kLineMode);
             const std::string one = "x";
             long total = 0;
             start = Ticks();
-            for (int i = 0; ok && i < count; ++i) total += ctrl.Write(one);
+            for (int i = 0; ok && i < count; ++i) total += ctrl.channel().Write(one);
             end = Ticks();
             ok = ok && total == count;
         } else {
@@ -136,7 +136,7 @@ void SmallWrites(BenchHost& host) {
         const std::string text = "x";
         for (int rep = 0; rep < g_opt.reps; ++rep) {
             LONGLONG start = Ticks();
-            for (int i = 0; i < calls; ++i) ctrl.Write(text);
+            for (int i = 0; i < calls; ++i) ctrl.channel().Write(text);
             direct_us.push_back(Seconds(start, Ticks()) * 1e6 / calls);
             start = Ticks();
             for (int i = 0; i < calls; ++i) automation.Call(write, one);

@@ -1,5 +1,6 @@
 // The COM object a host creates: the portable OrvantaControl on the Win32
-// platform services, behind the control framework's interfaces.
+// platform services, behind the control framework's interfaces; each
+// automation call goes straight to the call the dispatch table holds for it.
 #pragma once
 
 #include <windows.h>
@@ -27,17 +28,14 @@ private:
 
     void OnDraw(HDC dc, const RECT& bounds, const RECT& invalid) override;
     void DoPropExchange(framework::PropExchange& px) override;
-    void OnResetState() override;
     DWORD GetControlFlags() const override;
     DWORD GetMiscStatusBits() const override { return kMiscStatus; }
     // OnDraw fills all of its bounds white before the ellipse.
     DWORD GetViewStatus() const override { return VIEWSTATUS_OPAQUE | VIEWSTATUS_SOLIDBKGND; }
-    bool IsModified() const override { return m_ctrl.IsModified(); }
-    void SetModifiedFlag(bool modified) override { m_ctrl.SetModifiedFlag(modified); }
+    bool IsModified() const override { return control_.IsModified(); }
+    void SetModifiedFlag(bool modified) override { control_.SetModifiedFlag(modified); }
     void Dispatch(const framework::AutoMember& member, Action action, framework::DispatchArgs& args,
                   framework::DispatchResult& result) override;
-    void GetProperty(std::int32_t dispid, framework::DispatchResult& result) const;
-    void PutProperty(std::int32_t dispid, framework::DispatchArgs& args);
 
     struct Services {
         windows::Win32UserInterface ui;
@@ -45,8 +43,8 @@ private:
         windows::Win32Input input;
         windows::Win32Threads threads;
     };
-    Services m_services;
-    OrvantaControl m_ctrl;
+    Services services_;
+    OrvantaControl control_;
 };
 
 }  // namespace orvanta

@@ -7,28 +7,28 @@
 namespace orvanta {
 
 OrvantaControl::OrvantaControl(const interfaces::Platform& platform)
-    : m_ports(platform.ports),
-      m_events(platform.events),
-      m_report(platform.ui, s),
-      m_channel(platform, s, m_report),
-      m_reader(m_channel, s, m_report, platform.ports),
-      m_session(platform, s, m_report, m_channel, m_reader) {
-    if (m_events) m_session.SetListener(this);
+    : ports_(platform.ports),
+      events_(platform.events),
+      report_(platform.ui, settings_),
+      channel_(platform, settings_, report_),
+      reader_(channel_, settings_, report_, platform.ports),
+      session_(platform, settings_, report_, channel_, reader_) {
+    if (events_) session_.SetListener(this);
 }
 
 OrvantaControl::~OrvantaControl() {
-    m_session.SetListener(nullptr);  // no host left to tell
+    session_.SetListener(nullptr);  // no host left to tell
     CloseDevice();
 }
 
 bool OrvantaControl::OnCodeScanned(const std::string& code) {
     const framework::EventArg arg{framework::AutoType::kBstr, 0, code};
-    return m_events->Post(kDispidCodeScanned, &arg, 1);
+    return events_->Post(kDispidCodeScanned, &arg, 1);
 }
 
 void OrvantaControl::OnScanEnded(logic::ScanEnd why) {
     const framework::EventArg arg{framework::AutoType::kI4, static_cast<std::int32_t>(why), {}};
-    m_events->Post(kDispidScanEnded, &arg, 1);
+    events_->Post(kDispidScanEnded, &arg, 1);
 }
 
 void OrvantaControl::OnDraw(interfaces::Canvas& canvas, const interfaces::Rect& bounds,

@@ -20,10 +20,10 @@ const CLSID& OrvantaPropertyPage::GetClassID() { return CLSID_OrvantaPropPage; }
 
 BOOL OrvantaPropertyPage::OnInitDialog() {
     PropertyPageBase::OnInitDialog();
-    SetWindowTextA(m_editSettings, "");
+    SetWindowTextA(edit_settings_, "");
     return TRUE;
 }
 
-void OrvantaPropertyPage::DoDataExchange(bool) { m_editSettings = GetDlgItem(Window(), IDC_PROPPAGE_SETTINGS); }
+void OrvantaPropertyPage::DoDataExchange(bool) { edit_settings_ = GetDlgItem(Window(), IDC_PROPPAGE_SETTINGS); }
 
 }  // namespace orvanta

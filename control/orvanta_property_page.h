@@ -20,7 +20,7 @@ private:
     // the page writes nothing back.
     void DoDataExchange(bool save) override;
 
-    HWND m_editSettings = nullptr;
+    HWND edit_settings_ = nullptr;
 };
 
 }  // namespace orvanta

@@ -1,14 +1,36 @@
-// A dispatch table as data: each member's name, DISPID, kind and types. The
-// COM layer binds calls through it; nothing here needs Windows.
+// A dispatch table as data: each member's name, DISPID, kind, types and
+// calls. The COM layer binds calls through it; nothing here needs Windows.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace framework {
 
 // kVariant only as a result: a list of texts, as an array of VARIANTs.
 enum class AutoType : std::uint8_t { kVoid, kBool, kBstr, kI2, kI4, kVariant };
+
+// Arguments of one call, converted to the member's parameter types. String
+// arguments are the call's private ANSI copies: a handler may change them,
+// and nothing reaches the host.
+struct DispatchArgs {
+    static constexpr int kMax = 3;
+    std::int32_t number[kMax] = {};
+    std::string text[kMax];
+    std::u16string wide[kMax];  // the same texts as the host wrote them (file and device names)
+};
+
+// A handler's result; the framework converts it to the member's type.
+struct DispatchResult {
+    std::int32_t number = 0;
+    std::string text;
+    std::vector<std::string> list;  // kVariant: an array of texts
+};
+
+// Runs a member on the object its handler passes, with the converted arguments.
+using AutoCall = void (*)(void* target, DispatchArgs& args, DispatchResult& result);
 
 struct AutoMember {
     const char* name;
@@ -17,6 +39,8 @@ struct AutoMember {
     AutoType type;  // a method's result, or a property's value
     std::uint8_t param_count;
     AutoType params[3];
+    AutoCall call;  // a method's call, or a property's get
+    AutoCall put;   // a property's put; none for a method
 };
 
 struct AutoTable {

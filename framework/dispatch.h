@@ -6,30 +6,9 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
 #include "framework/automation.h"
 
 namespace framework {
-
-// Arguments of one call, converted to the member's parameter types. String
-// arguments are the call's private ANSI copies: a handler may change them,
-// and nothing reaches the host.
-struct DispatchArgs {
-    static constexpr int kMax = 3;
-    std::int32_t number[kMax] = {};
-    std::string text[kMax];
-    std::u16string wide[kMax];  // the same texts as the host wrote them (file and device names)
-};
-
-// A handler's result; the framework converts it to the member's type.
-struct DispatchResult {
-    std::int32_t number = 0;
-    std::string text;
-    std::vector<std::string> list;  // kVariant: an array of texts
-};
 
 class DispatchHandler {
 public:

@@ -12,11 +12,11 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string params(reinterpret_cast<const char*>(data), size);
     std::size_t token_bytes = 0;
-    const auto tokens = orvanta::SplitEscParams(params);
+    const auto tokens = orvanta::logic::SplitEscParams(params);
     for (const std::string& token : tokens) {
         if (token.empty() || token.find(' ') != std::string::npos) std::abort();
         token_bytes += token.size();
-        const std::int32_t value = orvanta::ReadDecimal(token);
+        const std::int32_t value = orvanta::logic::ReadDecimal(token);
         // Where strtol does not overflow, both agree.
         errno = 0;
         const long expected = std::strtol(token.c_str(), nullptr, 10);
@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     orvanta::OrvantaControl ctrl(p.Get());
     if (!ctrl.OpenDevice("COM1")) std::abort();
     const std::string command = params.substr(0, size / 3);
-    const auto count = ctrl.SendEscCommand(command, params);
+    const auto count = ctrl.channel().SendEscCommand(command, params);
     std::lock_guard<std::mutex> lock(p.port->mutex);
     // ESC and the command up to its first zero byte, then one byte per token.
     if (p.port->writes.size() != tokens.size() + 1) std::abort();

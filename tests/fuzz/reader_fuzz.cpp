@@ -67,12 +67,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     orvanta::fakes::FakeInput input;
     orvanta::fakes::FakeThreads threads;
     orvanta::OrvantaControl ctrl(orvanta::interfaces::Platform{ui, ports, input, threads});
-    ctrl.SetScannerSuffixChar(static_cast<std::int16_t>(static_cast<signed char>(suffix)));
-    if (!ctrl.OpenDevice("COM1") || !ctrl.SetCOMSettings("")) std::abort();
+    ctrl.settings().ScannerSuffixChar = static_cast<std::int16_t>(static_cast<signed char>(suffix));
+    if (!ctrl.OpenDevice("COM1") || !ctrl.channel().SetCOMSettings("")) std::abort();
 
     for (int idle = 0; idle < 64;) {
         const std::size_t before = ports.last->Consumed();
-        const std::string code = ctrl.ScanCodeFromCOM();
+        const std::string code = ctrl.reader().ScanCodeFromCOM();
         if (code.size() > 65535 || code.find('\0') != std::string::npos) std::abort();
         // (A failed wait's "ERROR" may hold the suffix letter.)
         if (code != "ERROR" && code.find(suffix) != std::string::npos) std::abort();

@@ -1,66 +1,88 @@
-// The control object's state: defaults, change notification, drawing.
+// The control object's state: defaults, change notification through the
+// properties' calls in the dispatch table, drawing.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+#include <utility>
+
 #include "control/orvanta_control.h"
+#include "control/orvanta_members.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace orvanta::logic {
 namespace {
 
+// A host's get and put of a property, through the member's calls in the dispatch table.
+framework::DispatchResult Get(OrvantaControl& ctrl, const char* name) {
+    framework::DispatchArgs args;
+    framework::DispatchResult result;
+    OrvantaMembers().FindByName(name)->call(&ctrl, args, result);
+    return result;
+}
+void Put(OrvantaControl& ctrl, const char* name, std::int32_t number, std::string text = {}) {
+    framework::DispatchArgs args;
+    framework::DispatchResult result;
+    args.number[0] = number;
+    args.text[0] = std::move(text);
+    OrvantaMembers().FindByName(name)->put(&ctrl, args, result);
+}
+
 TEST(ControlObject, NewControlHoldsTheDefaults) {
     fakes::FakePlatform p;
     OrvantaControl ctrl(p.Get());
-    EXPECT_FALSE(ctrl.GetwithACKN());
-    EXPECT_EQ(ctrl.GetdefaultComSettings(), "baud=9600 parity=N data=7 stop=2");
-    EXPECT_EQ(ctrl.GetScannerSuffixChar(), 3);
-    EXPECT_FALSE(ctrl.GetonlyWorkwithCurrentWindow());
-    EXPECT_FALSE(ctrl.GetdebugModus());
-    EXPECT_EQ(ctrl.GetThreadId(), 23456);
-    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0);
-    EXPECT_EQ(ctrl.Gettimeout(), 10);
-    EXPECT_EQ(ctrl.Getchartooem(), 0);
+    EXPECT_FALSE(Get(ctrl, "withACKN").number);
+    EXPECT_EQ(Get(ctrl, "defaultComSettings").text, "baud=9600 parity=N data=7 stop=2");
+    EXPECT_EQ(Get(ctrl, "ScannerSuffixChar").number, 3);
+    EXPECT_FALSE(Get(ctrl, "onlyWorkwithCurrentWindow").number);
+    EXPECT_FALSE(Get(ctrl, "debugModus").number);
+    EXPECT_EQ(Get(ctrl, "ThreadId").number, 23456);
+    EXPECT_EQ(Get(ctrl, "scanWindowHandle").number, 0);
+    EXPECT_EQ(Get(ctrl, "timeout").number, 10);
+    EXPECT_EQ(Get(ctrl, "chartooem").number, 0);
     EXPECT_FALSE(ctrl.IsModified());
 }
 
 TEST(ControlObject, EveryPutMarksModifiedAndChangesNothingElse) {
     // Each put, also of the value already held, marks the control modified;
     // nothing is shown and no other property moves.
-    using Put = void (*)(OrvantaControl&);
-    const Put puts[] = {
-        [](OrvantaControl& c) { c.SetwithACKN(false); },
-        [](OrvantaControl& c) { c.SetdefaultComSettings("baud=9600 parity=N data=7 stop=2"); },
-        [](OrvantaControl& c) { c.SetScannerSuffixChar(3); },
-        [](OrvantaControl& c) { c.SetonlyWorkwithCurrentWindow(false); },
-        [](OrvantaControl& c) { c.SetdebugModus(false); },
-        [](OrvantaControl& c) { c.SetThreadId(-7); },
-        [](OrvantaControl& c) { c.SetscanWindowHandle(0); },
-        [](OrvantaControl& c) { c.Settimeout(10); },
-        [](OrvantaControl& c) { c.Setchartooem(0); },
+    struct Value {
+        const char* name;
+        std::int32_t number;
+        const char* text;
     };
-    for (const Put put : puts) {
+    const Value puts[] = {
+        {"withACKN", 0, ""},          {"defaultComSettings", 0, "baud=9600 parity=N data=7 stop=2"},
+        {"ScannerSuffixChar", 3, ""}, {"onlyWorkwithCurrentWindow", 0, ""},
+        {"debugModus", 0, ""},        {"ThreadId", -7, ""},
+        {"scanWindowHandle", 0, ""},  {"timeout", 10, ""},
+        {"chartooem", 0, ""},
+    };
+    for (const Value& put : puts) {
+        SCOPED_TRACE(put.name);
         fakes::FakePlatform p;
         OrvantaControl ctrl(p.Get());
-        put(ctrl);
+        Put(ctrl, put.name, put.number, put.text);
         EXPECT_TRUE(ctrl.IsModified());
         EXPECT_TRUE(p.ui.Events().empty());
-        EXPECT_EQ(ctrl.Gettimeout(), 10);
-        EXPECT_EQ(ctrl.GetScannerSuffixChar(), 3);
+        EXPECT_EQ(Get(ctrl, "timeout").number, 10);
+        EXPECT_EQ(Get(ctrl, "ScannerSuffixChar").number, 3);
     }
 }
 
 TEST(ControlObject, PropertiesKeepAnyValueOfTheirType) {
     fakes::FakePlatform p;
     OrvantaControl ctrl(p.Get());
-    ctrl.Settimeout(-32768);
-    ctrl.SetScannerSuffixChar(255);
-    ctrl.SetscanWindowHandle(-1);
-    ctrl.SetwithACKN(true);
-    ctrl.SetdefaultComSettings("");
-    EXPECT_EQ(ctrl.Gettimeout(), -32768);
-    EXPECT_EQ(ctrl.GetScannerSuffixChar(), 255);
-    EXPECT_EQ(ctrl.GetscanWindowHandle(), -1);
-    EXPECT_TRUE(ctrl.GetwithACKN());
-    EXPECT_EQ(ctrl.GetdefaultComSettings(), "");
+    Put(ctrl, "timeout", -32768);
+    Put(ctrl, "ScannerSuffixChar", 255);
+    Put(ctrl, "scanWindowHandle", -1);
+    Put(ctrl, "withACKN", 1);
+    Put(ctrl, "defaultComSettings", 0, "");
+    EXPECT_EQ(Get(ctrl, "timeout").number, -32768);
+    EXPECT_EQ(Get(ctrl, "ScannerSuffixChar").number, 255);
+    EXPECT_EQ(Get(ctrl, "scanWindowHandle").number, -1);
+    EXPECT_TRUE(Get(ctrl, "withACKN").number);
+    EXPECT_EQ(Get(ctrl, "defaultComSettings").text, "");
     ctrl.SetModifiedFlag(false);
     EXPECT_FALSE(ctrl.IsModified());
 }
@@ -100,7 +122,7 @@ TEST(ControlObject, OnlyBoundsWithoutWidthOrHeightDrawNothing) {
 
 TEST(ControlObject, DestroyingAnUnusedControlShowsNothing) {
     fakes::FakePlatform p;
-    { OrvantaControl ctrl(p.Get()); ctrl.SetdebugModus(true); }
+    { OrvantaControl ctrl(p.Get()); ctrl.settings().debugModus = 1; }
     EXPECT_TRUE(p.ui.Events().empty());
 }
 

@@ -46,12 +46,12 @@ std::string TraceOf(const char* function, const char* message, const char* error
 // --- opening and closing --------------------------------------------------
 
 TEST_F(Channel, OpenClosesFirstPausesThenMakesProtocolFileDeviceAndEvent) {
-    ctrl.SetdebugModus(true);
+    ctrl.settings().debugModus = true;
     EXPECT_TRUE(ctrl.OpenDevice("COM1"));
     EXPECT_EQ(p.port->Calls(),
               (Calls{"sleep 200", "box " + TraceOf("OpenDevice", "Start"), "create OCXPROT.PRT",
                      "open COM1", "event", "box " + TraceOf("OpenDevice", "OK")}));
-    EXPECT_TRUE(ctrl.IsDeviceOpen());
+    EXPECT_TRUE(ctrl.channel().IsOpen());
     EXPECT_EQ(Protocol(), "");
 
     // Again with the same name: the first device goes before the pause.
@@ -68,11 +68,11 @@ TEST_F(Channel, OpenClosesFirstPausesThenMakesProtocolFileDeviceAndEvent) {
 
 TEST_F(Channel, FailedOpenTracesTheOpensErrorShowsOneNoticeAndLeavesTheControlClosed) {
     Open("COM1");
-    ctrl.Write("old");
+    ctrl.channel().Write("old");
     p.port->missing_devices = {"COM7"};
-    ctrl.SetdebugModus(true);
+    ctrl.settings().debugModus = true;
     EXPECT_FALSE(ctrl.OpenDevice("COM7"));
-    EXPECT_FALSE(ctrl.IsDeviceOpen());
+    EXPECT_FALSE(ctrl.channel().IsOpen());
     EXPECT_EQ(p.port->devices_alive, 0);
     const Calls calls = p.port->Calls();
     ASSERT_GE(calls.size(), 3u);
@@ -83,7 +83,7 @@ TEST_F(Channel, FailedOpenTracesTheOpensErrorShowsOneNoticeAndLeavesTheControlCl
     EXPECT_EQ(Protocol(), "");
     EXPECT_EQ(p.port->open_files.count(texts::kProtocolFileName), 1u);
     // Every operation now finds no device.
-    EXPECT_EQ(ctrl.Write("x"), 0);
+    EXPECT_EQ(ctrl.channel().Write("x"), 0);
 }
 
 TEST_F(Channel, ANameTooLongForTheNoticeIsShortenedSoTheTextFits) {
@@ -119,35 +119,35 @@ TEST_F(Channel, PortsFromTenUpGoToThePlatformWithTheDevicePrefix) {
 
 TEST_F(Channel, EventThatCannotBeMadeStillOpensWithItsNotice) {
     p.port->event_ok = false;
-    ctrl.SetdebugModus(true);
+    ctrl.settings().debugModus = true;
     EXPECT_TRUE(ctrl.OpenDevice("COM1"));
-    EXPECT_TRUE(ctrl.IsDeviceOpen());
+    EXPECT_TRUE(ctrl.channel().IsOpen());
     const Calls calls = p.port->Calls();
     EXPECT_EQ(calls[calls.size() - 2], "box " + TraceOf("OpenDevice", "hEvent == NULL."));
     EXPECT_EQ(calls.back(), std::string("notice ") + texts::kNoEventContext);
 }
 
 TEST_F(Channel, CloseWithNothingOpenOrTwiceDoesNothingAndShowsNothing) {
-    ctrl.SetdebugModus(true);
-    ctrl.SetscanWindowHandle(77);
+    ctrl.settings().debugModus = true;
+    ctrl.settings().scanWindowHandle = 77;
     ctrl.CloseDevice();
     ctrl.CloseDevice();
     EXPECT_TRUE(p.port->Calls().empty());
     EXPECT_TRUE(p.ui.Events().empty());
-    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0);
+    EXPECT_EQ(ctrl.settings().scanWindowHandle.load(), 0);
 
     Open();
     ctrl.CloseDevice();
     ctrl.CloseDevice();
     EXPECT_EQ(p.port->Calls(), (Calls{"close COM1", "box " + TraceOf("CloseDevice", "h_Lpt1 closed"),
                                       "close file OCXPROT.PRT"}));
-    EXPECT_FALSE(ctrl.IsDeviceOpen());
+    EXPECT_FALSE(ctrl.channel().IsOpen());
 }
 
 TEST_F(Channel, AProtocolFileThatCannotBeMadeLeavesWritesWorking) {
     p.port->locked_files = {texts::kProtocolFileName};
     Open();
-    EXPECT_EQ(ctrl.Writeln("abc"), 5);
+    EXPECT_EQ(ctrl.channel().Writeln("abc"), 5);
     EXPECT_EQ(p.port->device_bytes, "abc\r\n");
     EXPECT_EQ(Protocol(), "");
 }
@@ -157,7 +157,7 @@ TEST_F(Channel, AProtocolFileThatCannotBeMadeLeavesWritesWorking) {
 TEST_F(Channel, WritelnSendsTextThenLineEndAndEchoesBoth) {
     Open();
     p.port->write_mode = WriteMode::Pending;
-    EXPECT_EQ(ctrl.Writeln("abc"), 5);
+    EXPECT_EQ(ctrl.channel().Writeln("abc"), 5);
     EXPECT_EQ(p.port->writes, (std::vector<std::string>{"abc", "\r\n"}));
     EXPECT_EQ(Protocol(), "abc\r\n");
     // timeout x length + 9000 for each write.
@@ -165,16 +165,16 @@ TEST_F(Channel, WritelnSendsTextThenLineEndAndEchoesBoth) {
     EXPECT_EQ(p.port->Calls(), (Calls{"write 3", "wait 9030", "write 2", "wait 9020"}));
     EXPECT_TRUE(p.ui.Events().empty());
 
-    EXPECT_EQ(ctrl.Writeln(""), 2);
+    EXPECT_EQ(ctrl.channel().Writeln(""), 2);
     EXPECT_EQ(p.port->writes.back(), "\r\n");
-    EXPECT_EQ(ctrl.Write(""), 0);
+    EXPECT_EQ(ctrl.channel().Write(""), 0);
     EXPECT_EQ(p.port->writes.size(), 3u);
 }
 
 TEST_F(Channel, ATextWhoseWriteFailedGetsNoLineEnd) {
     Open();
     p.port->write_mode = WriteMode::FailAtOnce;
-    EXPECT_EQ(ctrl.Writeln("abc"), 0);
+    EXPECT_EQ(ctrl.channel().Writeln("abc"), 0);
     EXPECT_EQ(p.port->Calls(), (Calls{"write 3", std::string("notice ") + texts::kSevereWriteError}));
     // The echo is made before the write is tried.
     EXPECT_EQ(Protocol(), "abc");
@@ -184,16 +184,16 @@ TEST_F(Channel, SuccessCountsWhatThePlatformReportsWritten) {
     Open();
     p.port->write_mode = WriteMode::Pending;
     p.port->short_count = 2;
-    EXPECT_EQ(ctrl.Write("abcdef"), 2);
+    EXPECT_EQ(ctrl.channel().Write("abcdef"), 2);
     p.port->write_mode = WriteMode::AtOnce;
-    EXPECT_EQ(ctrl.Write("abcdef"), 6);
+    EXPECT_EQ(ctrl.channel().Write("abcdef"), 6);
 }
 
 TEST_F(Channel, DebugModeShowsTheErrorNumberOnceTheWriteHasLeftThePath) {
     Open();
-    ctrl.SetdebugModus(true);
+    ctrl.settings().debugModus = true;
     p.port->write_mode = WriteMode::Pending;
-    EXPECT_EQ(ctrl.Write("a"), 1);
+    EXPECT_EQ(ctrl.channel().Write("a"), 1);
     EXPECT_EQ(p.port->Calls(), (Calls{"write 1", "wait 9010", "notice Fehler-Nr.: 997"}));
     EXPECT_EQ(p.ui.Events()[0].caption, "Brisomel");
 }
@@ -207,11 +207,11 @@ TEST_F(Channel, AWritesNoticesDoNotHoldTheWritePath) {
     std::thread::id first_id;
     std::thread first([&] {
         first_id = std::this_thread::get_id();
-        ctrl.Write("late");
+        ctrl.channel().Write("late");
     });
     while (p.ui.Events().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     std::atomic<std::int32_t> second{-1};
-    std::thread other([&] { second = ctrl.Write("ok"); });
+    std::thread other([&] { second = ctrl.channel().Write("ok"); });
     for (int i = 0; i < 500 && second < 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     EXPECT_EQ(second.load(), 2) << "the write waited for the other thread's box";
     p.ui.DismissThread(static_cast<std::uint32_t>(std::hash<std::thread::id>{}(first_id)));
@@ -223,21 +223,21 @@ TEST_F(Channel, TimedOutWriteIsCancelledShowsFourNoticesAndTheNextWriteWorks) {
     Open();
     p.port->next_writes = {WriteMode::PendingTimeout};
     p.port->write_mode = WriteMode::Pending;
-    EXPECT_EQ(ctrl.Write("\xE9xyz"), 0);
+    EXPECT_EQ(ctrl.channel().Write("\xE9xyz"), 0);
     EXPECT_EQ(p.port->Calls(), (Calls{"write 4", "wait 9040", "cancel",
                                       "notice schon wieder waitstate==WAIT_TIMEOUT",
                                       "notice m_Bytes: 0   L\xE4" "nge: 4", "notice \xE9xyz",
                                       "notice Char: -23"}));
     for (const auto& e : p.ui.Events()) EXPECT_EQ(e.caption, "Brisomel");
     EXPECT_EQ(p.port->outstanding, false);
-    EXPECT_EQ(ctrl.Write("ok"), 2);
+    EXPECT_EQ(ctrl.channel().Write("ok"), 2);
     EXPECT_EQ(p.port->overlaps, 0);
 }
 
 TEST_F(Channel, TimeOutNoticesOfAByteShowTheCountAsGiven) {
     Open();
     p.port->write_mode = WriteMode::PendingTimeout;
-    EXPECT_EQ(ctrl.SendByte(0x41), 0);
+    EXPECT_EQ(ctrl.channel().SendByte(0x41), 0);
     const auto shown = Shown();
     ASSERT_EQ(shown.size(), 4u);
     EXPECT_EQ(shown[1], "m_Bytes: 1   L\xE4" "nge: 1");
@@ -247,14 +247,14 @@ TEST_F(Channel, TimeOutNoticesOfAByteShowTheCountAsGiven) {
 TEST_F(Channel, FailedWaitCancelsAndShowsTheAbortNotice) {
     Open();
     p.port->write_mode = WriteMode::PendingFail;
-    EXPECT_EQ(ctrl.Write("abc"), 0);
+    EXPECT_EQ(ctrl.channel().Write("abc"), 0);
     EXPECT_EQ(p.port->Calls(),
               (Calls{"write 3", "wait 9030", "cancel", std::string("notice ") + texts::kWriteFailed}));
     // A write the device ended with an error passed no time limit: the
     // failed-write notice, not the time-out's.
     p.port->ClearCalls();
     p.port->write_mode = WriteMode::PendingError;
-    EXPECT_EQ(ctrl.Write("abc"), 0);
+    EXPECT_EQ(ctrl.channel().Write("abc"), 0);
     EXPECT_EQ(p.port->Calls(),
               (Calls{"write 3", "wait 9030", "cancel", std::string("notice ") + texts::kSevereWriteError}));
 }
@@ -263,16 +263,16 @@ TEST_F(Channel, AWriteTheDriverNeverEndsBreaksTheDeviceUntilItIsReopened) {
     Open();
     p.port->cancel_ends = false;
     p.port->write_mode = WriteMode::PendingTimeout;
-    EXPECT_EQ(ctrl.Write("abc"), 0);
+    EXPECT_EQ(ctrl.channel().Write("abc"), 0);
     EXPECT_EQ(Shown().size(), 4u);  // the time-out's notices
     p.port->ClearCalls();
     p.port->write_mode = WriteMode::Pending;
-    EXPECT_EQ(ctrl.Write("x"), 0);  // at once, without touching the record
+    EXPECT_EQ(ctrl.channel().Write("x"), 0);  // at once, without touching the record
     EXPECT_EQ(p.port->Calls(), (Calls{std::string("notice ") + texts::kSevereWriteError}));
     p.port->cancel_ends = true;
     ctrl.CloseDevice();
     Open();
-    EXPECT_EQ(ctrl.Write("x"), 1);
+    EXPECT_EQ(ctrl.channel().Write("x"), 1);
 }
 
 TEST(WriteTimeLimit, GrowsWithLengthStaysFiniteAndNeverNegative) {
@@ -290,59 +290,59 @@ TEST(WriteTimeLimit, GrowsWithLengthStaysFiniteAndNeverNegative) {
 TEST_F(Channel, NegativeTimeoutWaitsTheFixedPartOnly) {
     Open();
     p.port->write_mode = WriteMode::Pending;
-    ctrl.Settimeout(-5);
-    ctrl.Write(std::string(1000, 'x'));
+    ctrl.settings().timeout = -5;
+    ctrl.channel().Write(std::string(1000, 'x'));
     EXPECT_EQ(p.port->limits.back(), 9000u);
 }
 
 TEST_F(Channel, OemConversionOnlyOnTheControlsCopyAndNeverOnTheLineEnd) {
     Open();
-    ctrl.Setchartooem(1);
+    ctrl.settings().chartooem = 1;
     const std::string host_text = "\xE4\xF6\xFC";
-    EXPECT_EQ(ctrl.Writeln(host_text), 5);
+    EXPECT_EQ(ctrl.channel().Writeln(host_text), 5);
     EXPECT_EQ(host_text, "\xE4\xF6\xFC");
     EXPECT_EQ(p.port->device_bytes, "\x84\x94\x81\r\n");
     EXPECT_EQ(Protocol(), "\x84\x94\x81\r\n");
 
-    ctrl.Setchartooem(0);
-    ctrl.Write("\xE4");
+    ctrl.settings().chartooem = 0;
+    ctrl.channel().Write("\xE4");
     EXPECT_EQ(p.port->writes.back(), "\xE4");
 }
 
 TEST_F(Channel, SendByteSendsTheLowByteAndAZeroByteIsNotEchoed) {
     Open();
-    EXPECT_EQ(ctrl.SendByte(321), 1);
-    EXPECT_EQ(ctrl.SendByte(0), 1);
-    EXPECT_EQ(ctrl.SendByte(-1), 1);
+    EXPECT_EQ(ctrl.channel().SendByte(321), 1);
+    EXPECT_EQ(ctrl.channel().SendByte(0), 1);
+    EXPECT_EQ(ctrl.channel().SendByte(-1), 1);
     EXPECT_EQ(p.port->writes, (std::vector<std::string>{"A", std::string(1, '\0'), "\xFF"}));
     EXPECT_EQ(Protocol(), "A\xFF");
 }
 
 TEST_F(Channel, EscCommandSendsEscAndCommandThenEachParameterByte) {
     Open();
-    EXPECT_EQ(ctrl.SendEscCommand("E", "27 10"), 4);
+    EXPECT_EQ(ctrl.channel().SendEscCommand("E", "27 10"), 4);
     EXPECT_EQ(p.port->writes, (std::vector<std::string>{"\x1B" "E", "\x1B", "\n"}));
 
     p.port->writes.clear();
-    EXPECT_EQ(ctrl.SendEscCommand("(s", "  5   7 "), 5);
+    EXPECT_EQ(ctrl.channel().SendEscCommand("(s", "  5   7 "), 5);
     EXPECT_EQ(p.port->writes, (std::vector<std::string>{"\x1B(s", "\x05", "\x07"}));
 
     p.port->writes.clear();
-    EXPECT_EQ(ctrl.SendEscCommand("", "0x41 -191 +66 12abc x"), 6);
+    EXPECT_EQ(ctrl.channel().SendEscCommand("", "0x41 -191 +66 12abc x"), 6);
     EXPECT_EQ(p.port->writes, (std::vector<std::string>{"\x1B", std::string(1, '\0'), "A", "B", "\x0C",
                                                        std::string(1, '\0')}));
 
     // A command of any length goes whole.
     const std::string command(5000, 'c');
     p.port->writes.clear();
-    EXPECT_EQ(ctrl.SendEscCommand(command, ""), 5001);
+    EXPECT_EQ(ctrl.channel().SendEscCommand(command, ""), 5001);
     EXPECT_EQ(p.port->writes, (std::vector<std::string>{"\x1B" + command}));
 }
 
 TEST_F(Channel, EscCommandInDebugModeShowsEachTokenBeforeItsByte) {
     Open();
-    ctrl.SetdebugModus(true);
-    EXPECT_EQ(ctrl.SendEscCommand("E", "27"), 3);
+    ctrl.settings().debugModus = true;
+    EXPECT_EQ(ctrl.channel().SendEscCommand("E", "27"), 3);
     const auto events = p.ui.Events();
     // The error-number notice of each write, and the token's box between them.
     ASSERT_EQ(events.size(), 3u);
@@ -370,7 +370,7 @@ TEST_F(Channel, SendFileGoesInChunksOf4000AndEchoesEveryByte) {
     for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7);
     p.port->files["job.prn"] = content;
     p.port->write_mode = WriteMode::Pending;
-    EXPECT_EQ(ctrl.SendFile("job.prn"), 9000);
+    EXPECT_EQ(ctrl.channel().SendFile("job.prn"), 9000);
     ASSERT_EQ(p.port->writes.size(), 3u);
     EXPECT_EQ(p.port->writes[0].size(), 4000u);
     EXPECT_EQ(p.port->writes[1].size(), 4000u);
@@ -416,14 +416,14 @@ TEST_F(Channel, SendFileCountsPast2GiBWithoutWrapping) {
     p.port->files["big.prn"] = std::string(12000, 'b');
     p.port->write_mode = WriteMode::Pending;
     p.port->short_count = 1u << 30;  // each chunk reported as 1 GiB
-    EXPECT_EQ(ctrl.SendFile("big.prn"), INT32_MAX);
+    EXPECT_EQ(ctrl.channel().SendFile("big.prn"), INT32_MAX);
 }
 
 TEST_F(Channel, SendFileOfAnEmptyFileTracesStartAndExitAndSendsNothing) {
     Open();
-    ctrl.SetdebugModus(true);
+    ctrl.settings().debugModus = true;
     p.port->files["empty.prn"] = "";
-    EXPECT_EQ(ctrl.SendFile("empty.prn"), 0);
+    EXPECT_EQ(ctrl.channel().SendFile("empty.prn"), 0);
     EXPECT_EQ(Shown(), (std::vector<std::string>{TraceOf("SendFile", "Start"), TraceOf("SendFile", "Exit")}));
     EXPECT_TRUE(p.port->writes.empty());
 }
@@ -432,43 +432,43 @@ TEST_F(Channel, SendFileThatCannotBeOpenedOrFailsMidwayReportsIt) {
     Open();
     p.port->files["locked.prn"] = "data";
     p.port->locked_files = {"locked.prn"};
-    EXPECT_EQ(ctrl.SendFile("missing.prn"), 0);
-    EXPECT_EQ(ctrl.SendFile("locked.prn"), 0);
+    EXPECT_EQ(ctrl.channel().SendFile("missing.prn"), 0);
+    EXPECT_EQ(ctrl.channel().SendFile("locked.prn"), 0);
     EXPECT_EQ(Shown(), (std::vector<std::string>{"Die Datei: missing.prn konnte nicht gelesen werden !",
                                                  "Die Datei: locked.prn konnte nicht gelesen werden !"}));
 
     p.port->files["big.prn"] = std::string(10000, 'b');
     p.port->next_writes = {WriteMode::AtOnce, WriteMode::FailAtOnce};
-    EXPECT_EQ(ctrl.SendFile("big.prn"), 4000);
+    EXPECT_EQ(ctrl.channel().SendFile("big.prn"), 4000);
     EXPECT_EQ(Shown().back(),
               "Die Ausgabe der  Datei: big.prn wurde abbgebrochen, da das Ausgabeger\xE4"
               "t einen Fehler meldete !");
     EXPECT_EQ(p.port->open_files.count("big.prn"), 0u);
 
     const std::string long_name(1000, 'n');
-    EXPECT_EQ(ctrl.SendFile(long_name), 0);
+    EXPECT_EQ(ctrl.channel().SendFile(long_name), 0);
     EXPECT_LT(Shown().back().size(), 256u);
 }
 
 TEST_F(Channel, FormFeedSendsOneByteThenFlushes) {
     Open();
-    ctrl.FormFeed();
+    ctrl.channel().FormFeed();
     EXPECT_EQ(p.port->Calls(), (Calls{"write 1", "flush"}));
     EXPECT_EQ(p.port->device_bytes, "\x0C");
     p.port->flush_ok = false;
-    EXPECT_EQ(ctrl.Flush(), 0);
+    EXPECT_EQ(ctrl.channel().Flush(), 0);
     p.port->flush_ok = true;
-    EXPECT_NE(ctrl.Flush(), 0);
+    EXPECT_NE(ctrl.channel().Flush(), 0);
 }
 
 TEST_F(Channel, HugeAndBinaryTextsGoWholeUpToTheirFirstZeroByte) {
     Open();
     const std::string huge(1 << 20, 'h');
-    EXPECT_EQ(ctrl.Write(huge), 1 << 20);
+    EXPECT_EQ(ctrl.channel().Write(huge), 1 << 20);
     EXPECT_EQ(p.port->writes.back().size(), huge.size());
     std::string binary;
     for (int c = 1; c < 256; ++c) binary += static_cast<char>(c);
-    EXPECT_EQ(ctrl.Write(binary + std::string(1, '\0') + "after"), 255);
+    EXPECT_EQ(ctrl.channel().Write(binary + std::string(1, '\0') + "after"), 255);
     EXPECT_EQ(p.port->writes.back(), binary);
 }
 
@@ -484,26 +484,26 @@ TEST_F(Channel, EveryOperationWithoutADeviceReportsOnlyInDebugMode) {
     const std::string init = std::string(texts::kCaptionError) + ": " + texts::kNotInitialised;
     const std::string inactive = std::string(texts::kCaptionError) + ": " + texts::kNotActivated;
     const Case cases[] = {
-        {"Write", [](OrvantaControl& c) { return c.Write("x"); }, 0, {init}},
-        {"Write empty", [](OrvantaControl& c) { return c.Write(""); }, 0, {}},
-        {"Writeln", [](OrvantaControl& c) { return c.Writeln("x"); }, 0, {init}},
-        {"Writeln empty", [](OrvantaControl& c) { return c.Writeln(""); }, 0, {init}},
-        {"FormFeed", [](OrvantaControl& c) { c.FormFeed(); return 0; }, 0, {init}},
-        {"SendByte", [](OrvantaControl& c) { return c.SendByte(1); }, 0, {init}},
-        {"SendEscCommand", [](OrvantaControl& c) { return c.SendEscCommand("E", "1 2"); }, 2,
+        {"Write", [](OrvantaControl& c) { return c.channel().Write("x"); }, 0, {init}},
+        {"Write empty", [](OrvantaControl& c) { return c.channel().Write(""); }, 0, {}},
+        {"Writeln", [](OrvantaControl& c) { return c.channel().Writeln("x"); }, 0, {init}},
+        {"Writeln empty", [](OrvantaControl& c) { return c.channel().Writeln(""); }, 0, {init}},
+        {"FormFeed", [](OrvantaControl& c) { c.channel().FormFeed(); return 0; }, 0, {init}},
+        {"SendByte", [](OrvantaControl& c) { return c.channel().SendByte(1); }, 0, {init}},
+        {"SendEscCommand", [](OrvantaControl& c) { return c.channel().SendEscCommand("E", "1 2"); }, 2,
          {init, "gesendetes Zeichen: 1", init, "gesendetes Zeichen: 2", init}},
-        {"Flush", [](OrvantaControl& c) { return c.Flush(); }, 0, {}},
-        {"SetCOMSettings", [](OrvantaControl& c) { return c.SetCOMSettings("") ? 1 : 0; }, 0, {inactive}},
-        {"SetSignalOnCOM", [](OrvantaControl& c) { return c.SetSignalOnCOM(1) ? 1 : 0; }, 0, {inactive}},
-        {"ClearCOMError", [](OrvantaControl& c) { return c.ClearCOMError(); }, -1, {inactive}},
-        {"WaitCOMSignal", [](OrvantaControl& c) { return c.WaitCOMSignal(0); }, 0, {inactive}},
-        {"ReadBytes", [](OrvantaControl& c) { return c.ReadBytes("abc", 3, 3); }, 0, {inactive}},
+        {"Flush", [](OrvantaControl& c) { return c.channel().Flush(); }, 0, {}},
+        {"SetCOMSettings", [](OrvantaControl& c) { return c.channel().SetCOMSettings("") ? 1 : 0; }, 0, {inactive}},
+        {"SetSignalOnCOM", [](OrvantaControl& c) { return c.channel().SetSignalOnCOM(1) ? 1 : 0; }, 0, {inactive}},
+        {"ClearCOMError", [](OrvantaControl& c) { return c.channel().ClearCOMError(); }, -1, {inactive}},
+        {"WaitCOMSignal", [](OrvantaControl& c) { return c.channel().WaitCOMSignal(0); }, 0, {inactive}},
+        {"ReadBytes", [](OrvantaControl& c) { return c.channel().ReadBytes("abc", 3, 3); }, 0, {inactive}},
     };
     for (const bool debug : {false, true}) {
         for (const Case& c : cases) {
             fakes::DevicePlatform q;
             OrvantaControl control(q.Get());
-            control.SetdebugModus(debug);
+            control.settings().debugModus = debug;
             EXPECT_EQ(c.run(control), c.result) << c.name;
             std::vector<std::string> boxes;
             for (const auto& e : q.ui.Events()) {
@@ -517,8 +517,8 @@ TEST_F(Channel, EveryOperationWithoutADeviceReportsOnlyInDebugMode) {
     }
     fakes::DevicePlatform q;
     OrvantaControl control(q.Get());
-    control.SetdebugModus(true);
-    EXPECT_EQ(control.SendFile("x"), 0);
+    control.settings().debugModus = true;
+    EXPECT_EQ(control.channel().SendFile("x"), 0);
     EXPECT_EQ(q.ui.Events()[1].text, TraceOf("SendFile", "h_Lpt1 == NULL"));
     EXPECT_EQ(q.ui.Events()[2].text, texts::kNotActivated);
     EXPECT_EQ(q.ui.Events()[2].style, interfaces::kMbIconInformation);
@@ -532,9 +532,9 @@ TEST_F(Channel, WritesFromTwoThreadsNeverShareTheRecordOrInterleave) {
     p.port->pending_ms = 1;
     const std::string a(50, 'a'), b(70, 'b');
     std::thread other([&] {
-        for (int i = 0; i < 40; ++i) ctrl.Write(b);
+        for (int i = 0; i < 40; ++i) ctrl.channel().Write(b);
     });
-    for (int i = 0; i < 40; ++i) ctrl.Write(a);
+    for (int i = 0; i < 40; ++i) ctrl.channel().Write(a);
     other.join();
     EXPECT_EQ(p.port->overlaps, 0);
     ASSERT_EQ(p.port->writes.size(), 80u);
@@ -552,14 +552,14 @@ TEST_F(Channel, AStoppedWriteGivesUpWithoutNoticesAndFreesTheRecord) {
     p.port->next_writes = {WriteMode::PendingUntilStop};
     fakes::FakeStopSignal stop;
     std::int16_t result = -1;
-    std::thread task([&] { result = ctrl.SendByte(6, &stop); });
+    std::thread task([&] { result = ctrl.channel().SendByte(6, &stop); });
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     stop.Set();
     task.join();
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(p.ui.Events().empty());
     EXPECT_EQ(p.port->Calls().back(), "cancel");
-    EXPECT_EQ(ctrl.Write("next"), 4);
+    EXPECT_EQ(ctrl.channel().Write("next"), 4);
 }
 
 // --- line control and raw reads ------------------------------------------
@@ -570,8 +570,8 @@ TEST_F(Channel, EmptyModeAppliesTheDefaultsWithTheSuffixAsEventCharacter) {
     p.port->line.Parity = 2;
     p.port->line.ByteSize = 8;
     p.port->line.StopBits = 0;
-    ctrl.SetdebugModus(true);
-    EXPECT_TRUE(ctrl.SetCOMSettings(""));
+    ctrl.settings().debugModus = true;
+    EXPECT_TRUE(ctrl.channel().SetCOMSettings(""));
     EXPECT_EQ(p.port->line.BaudRate, 9600u);
     EXPECT_EQ(p.port->line.ByteSize, 7);
     EXPECT_EQ(p.port->line.Parity, 0);
@@ -590,20 +590,20 @@ TEST_F(Channel, EmptyModeAppliesTheDefaultsWithTheSuffixAsEventCharacter) {
 
 TEST_F(Channel, ModeThatCannotBeReadOrParsedAppliesNothing) {
     Open();
-    ctrl.SetScannerSuffixChar(0x10D);
-    EXPECT_FALSE(ctrl.SetCOMSettings("baud=9600 bogus"));
+    ctrl.settings().ScannerSuffixChar = 0x10D;
+    EXPECT_FALSE(ctrl.channel().SetCOMSettings("baud=9600 bogus"));
     EXPECT_EQ(p.port->Calls(), (Calls{"get state", "parse baud=9600 bogus"}));
     p.port->ClearCalls();
     p.port->read_ok = false;
-    EXPECT_FALSE(ctrl.SetCOMSettings("baud=1200"));
+    EXPECT_FALSE(ctrl.channel().SetCOMSettings("baud=1200"));
     EXPECT_EQ(p.port->Calls(), (Calls{"get state"}));
     p.port->read_ok = true;
     p.port->apply_ok = false;
-    EXPECT_FALSE(ctrl.SetCOMSettings("baud=1200"));
+    EXPECT_FALSE(ctrl.channel().SetCOMSettings("baud=1200"));
     p.port->apply_ok = true;
     p.port->ClearCalls();
     // The low byte of the suffix; a mode string's own fields for the rest.
-    EXPECT_TRUE(ctrl.SetCOMSettings("baud=19200"));
+    EXPECT_TRUE(ctrl.channel().SetCOMSettings("baud=19200"));
     EXPECT_EQ(p.port->Calls().back(), "apply evt=13");
     EXPECT_EQ(p.port->line.BaudRate, 19200u);
 }
@@ -611,56 +611,56 @@ TEST_F(Channel, ModeThatCannotBeReadOrParsedAppliesNothing) {
 TEST_F(Channel, SignalsOneToEightMapToTheirEscapeFunctions) {
     Open();
     const std::uint32_t expected[] = {3, 4, 5, 6, 1, 2, 8, 9};
-    for (std::int16_t s = 1; s <= 8; ++s) EXPECT_TRUE(ctrl.SetSignalOnCOM(s));
-    for (std::int16_t s : {0, 9, -1, 32767}) EXPECT_FALSE(ctrl.SetSignalOnCOM(s));
+    for (std::int16_t s = 1; s <= 8; ++s) EXPECT_TRUE(ctrl.channel().SetSignalOnCOM(s));
+    for (std::int16_t s : {0, 9, -1, 32767}) EXPECT_FALSE(ctrl.channel().SetSignalOnCOM(s));
     const Calls calls = p.port->Calls();
     ASSERT_EQ(calls.size(), 8u);
     for (int i = 0; i < 8; ++i) EXPECT_EQ(calls[i], "escape " + std::to_string(expected[i]));
     p.port->escape_ok = false;
-    EXPECT_FALSE(ctrl.SetSignalOnCOM(7));
+    EXPECT_FALSE(ctrl.channel().SetSignalOnCOM(7));
 }
 
 TEST_F(Channel, ClearCOMErrorGivesTheMaskOrMinusOne) {
     Open();
-    EXPECT_EQ(ctrl.ClearCOMError(), 0);
+    EXPECT_EQ(ctrl.channel().ClearCOMError(), 0);
     p.port->error_mask = 0x0A;
-    EXPECT_EQ(ctrl.ClearCOMError(), 0x0A);
+    EXPECT_EQ(ctrl.channel().ClearCOMError(), 0x0A);
     p.port->clear_ok = false;
-    EXPECT_EQ(ctrl.ClearCOMError(), -1);
+    EXPECT_EQ(ctrl.channel().ClearCOMError(), -1);
 }
 
 TEST_F(Channel, WaitCOMSignalReturnsOnceTheEventCharacterIsInAndLeavesTheBytes) {
     Open();
-    ctrl.SetCOMSettings("");
+    ctrl.channel().SetCOMSettings("");
     std::thread scanner([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         p.port->Feed("47");
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         p.port->Feed("11\x03");
     });
-    EXPECT_NE(ctrl.WaitCOMSignal(0), 0);
+    EXPECT_NE(ctrl.channel().WaitCOMSignal(0), 0);
     scanner.join();
-    EXPECT_EQ(ctrl.ReadBytes("xxxxx", 5, 5), 5);
+    EXPECT_EQ(ctrl.channel().ReadBytes("xxxxx", 5, 5), 5);
     EXPECT_TRUE(p.port->input.empty());
     p.port->wait_ok = false;
-    EXPECT_EQ(ctrl.WaitCOMSignal(0), 0);
+    EXPECT_EQ(ctrl.channel().WaitCOMSignal(0), 0);
 }
 
 TEST_F(Channel, ReadBytesNeverReadsPastTheCopyOfTheBuffer) {
     Open();
     p.port->Feed(std::string(100, 'r'));
-    EXPECT_EQ(ctrl.ReadBytes("abc", 3, 3), 3);
-    EXPECT_EQ(ctrl.ReadBytes("abc", 3, 4), 0);  // more than the buffer: nothing
-    EXPECT_EQ(ctrl.ReadBytes("ab", 100, 50), 3);  // the copy holds two letters and the zero
-    EXPECT_EQ(ctrl.ReadBytes("abc", 3, -1), 0);
-    EXPECT_EQ(ctrl.ReadBytes("abc", -5, -10), 0);
-    EXPECT_EQ(ctrl.ReadBytes("abc", 3, 0), 0);
+    EXPECT_EQ(ctrl.channel().ReadBytes("abc", 3, 3), 3);
+    EXPECT_EQ(ctrl.channel().ReadBytes("abc", 3, 4), 0);  // more than the buffer: nothing
+    EXPECT_EQ(ctrl.channel().ReadBytes("ab", 100, 50), 3);  // the copy holds two letters and the zero
+    EXPECT_EQ(ctrl.channel().ReadBytes("abc", 3, -1), 0);
+    EXPECT_EQ(ctrl.channel().ReadBytes("abc", -5, -10), 0);
+    EXPECT_EQ(ctrl.channel().ReadBytes("abc", 3, 0), 0);
     EXPECT_EQ(p.port->input.size(), 94u);
     const Calls calls = p.port->Calls();
     EXPECT_EQ(calls, (Calls{"read 3", "read 3"}));
 
-    ctrl.SetdebugModus(true);
-    EXPECT_EQ(ctrl.ReadBytes("abc", 3, 4), 0);
+    ctrl.settings().debugModus = true;
+    EXPECT_EQ(ctrl.channel().ReadBytes("abc", 3, 4), 0);
     const auto box = p.ui.Events().back();
     EXPECT_EQ(box.text, "Die Anzahl der zu lesenden Bytes (4) darf nicht gr\xF6\xDF"
                         "er sein als die Puffergr\xF6\xDF" "e (3) !");
@@ -669,9 +669,9 @@ TEST_F(Channel, ReadBytesNeverReadsPastTheCopyOfTheBuffer) {
 }
 
 TEST_F(Channel, DeactivateResetsTheWindowAndTaskFields) {
-    ctrl.SetscanWindowHandle(1234);
-    EXPECT_EQ(ctrl.DeactivateScanTask(0), 0);
-    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0);
+    ctrl.settings().scanWindowHandle = 1234;
+    EXPECT_EQ(ctrl.session().DeactivateScanTask(0), 0);
+    EXPECT_EQ(ctrl.settings().scanWindowHandle.load(), 0);
 }
 
 }  // namespace

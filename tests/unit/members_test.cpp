@@ -1,7 +1,7 @@
 // The dispatch table made from the member list: checked against
 // control/orvanta.idl, the description the type library is built from (every
-// DISPID, name, kind, result and parameter type the same, and nothing on one
-// side only), and looked up as GetIDsOfNames does.
+// DISPID, name, kind, result, parameter type and parameter name the same, and
+// nothing on one side only), and looked up as GetIDsOfNames does.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -38,8 +38,9 @@ std::string Describe(const framework::AutoMember& m) {
     return line + ")";
 }
 
-// The members of one dispinterface of control/orvanta.idl, described as above.
-std::multiset<std::string> FromIdl(const std::string& interface_name) {
+// The members of one dispinterface of control/orvanta.idl, described as above;
+// or only its methods with their parameter names, as "Name(a, b)".
+std::multiset<std::string> FromIdl(const std::string& interface_name, bool names = false) {
     std::ifstream idl(ORVANTA_SOURCE_DIR "/control/orvanta.idl");
     std::stringstream text;
     text << idl.rdbuf();
@@ -49,17 +50,19 @@ std::multiset<std::string> FromIdl(const std::string& interface_name) {
     const std::string body = all.substr(begin, all.find("};", begin) - begin);
 
     const std::regex member(R"(\[id\((-?\d+)\)\]\s+(\w+)\s+(\w+)\s*(\(([^)]*)\))?\s*;)");
-    const std::regex param(R"((\w+)\s+\w+\s*(,|$))");
+    const std::regex param(R"((\w+)\s+(\w+)\s*(,|$))");
     std::multiset<std::string> from_idl;
     for (std::sregex_iterator it(body.begin(), body.end(), member), end; it != end; ++it) {
         const std::smatch& m = *it;
-        std::string line = m[1].str() + (m[4].matched ? " method " : " property ") + m[2].str() + " " + m[3].str();
+        if (names && !m[4].matched) continue;
+        std::string line = names ? m[3].str()
+                                 : m[1].str() + (m[4].matched ? " method " : " property ") + m[2].str() + " " + m[3].str();
         if (m[4].matched) {
             const std::string params = m[5].str();
             line += "(";
             int i = 0;
             for (std::sregex_iterator p(params.begin(), params.end(), param), pend; p != pend; ++p)
-                line += (i++ ? "," : "") + (*p)[1].str();
+                line += (i++ ? (names ? ", " : ",") : "") + (*p)[names ? 2 : 1].str();
             line += ")";
         }
         from_idl.insert(line);
@@ -82,6 +85,16 @@ TEST(DispatchTable, MatchesTheInterfaceDescription) {
 #undef ORVANTA_EVENT
     for (const std::string& line : FromIdl("_DOrvantaEvents")) idl_events.insert(line.substr(0, line.find('(')));
     EXPECT_EQ(events, idl_events);
+}
+
+TEST(DispatchTable, ParameterNamesAreTheInterfaceDescriptions) {
+    std::multiset<std::string> from_list;
+#define ORVANTA_NAMES(name, dispid, result, part, types, names) from_list.insert(#name #names);
+#define ORVANTA_NONE(...)
+    ORVANTA_MEMBERS(ORVANTA_NAMES, ORVANTA_NONE)
+#undef ORVANTA_NONE
+#undef ORVANTA_NAMES
+    EXPECT_EQ(from_list, FromIdl("_DOrvanta", true));
 }
 
 // Member lookup by name, as GetIDsOfNames uses it.

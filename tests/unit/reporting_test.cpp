@@ -21,7 +21,7 @@ struct Reporting : ::testing::Test {
 
 TEST_F(Reporting, NoticeTakesMessagesUpTo511AndCaptionsUpTo254Whole) {
     const std::string msg511(511, 'm'), cap254(254, 'c');
-    EXPECT_EQ(ctrl.ShowNotice(msg511.c_str(), cap254.c_str()), interfaces::kIdOk);
+    EXPECT_EQ(ctrl.reporter().ShowNotice(msg511.c_str(), cap254.c_str()), interfaces::kIdOk);
     const auto e = p.ui.Events();
     ASSERT_EQ(e.size(), 1u);
     EXPECT_EQ(e[0].kind, UiEvent::Notice);
@@ -31,10 +31,10 @@ TEST_F(Reporting, NoticeTakesMessagesUpTo511AndCaptionsUpTo254Whole) {
 
 TEST_F(Reporting, TooLongTextsAreReplacedEachOnItsOwn) {
     const std::string msg512(512, 'm'), cap255(255, 'c');
-    ctrl.ShowNotice(msg512.c_str(), "Brisomel");
-    ctrl.ShowNotice("kurz", cap255.c_str());
-    ctrl.ShowNotice(msg512.c_str(), cap255.c_str());
-    ctrl.ShowNotice("", "");
+    ctrl.reporter().ShowNotice(msg512.c_str(), "Brisomel");
+    ctrl.reporter().ShowNotice("kurz", cap255.c_str());
+    ctrl.reporter().ShowNotice(msg512.c_str(), cap255.c_str());
+    ctrl.reporter().ShowNotice("", "");
     const auto e = p.ui.Events();
     ASSERT_EQ(e.size(), 4u);
     EXPECT_EQ(e[0].text, "Fehlermeldung zu lang !");
@@ -49,22 +49,22 @@ TEST_F(Reporting, TooLongTextsAreReplacedEachOnItsOwn) {
 
 TEST_F(Reporting, NoticeReturnsTheDialogsEndCode) {
     p.ui.notice_result = interfaces::kIdCancel;
-    EXPECT_EQ(ctrl.ShowNotice("a", "b"), interfaces::kIdCancel);
+    EXPECT_EQ(ctrl.reporter().ShowNotice("a", "b"), interfaces::kIdCancel);
     p.ui.notice_result = interfaces::kDialogFailed;
-    EXPECT_EQ(ctrl.ShowNotice("a", "b"), interfaces::kDialogFailed);
+    EXPECT_EQ(ctrl.reporter().ShowNotice("a", "b"), interfaces::kDialogFailed);
 }
 
 TEST_F(Reporting, NoticeShowsWhateverTheDebugSwitch) {
-    ctrl.SetdebugModus(false);
-    ctrl.ShowNotice("x", "y");
+    ctrl.settings().debugModus = false;
+    ctrl.reporter().ShowNotice("x", "y");
     EXPECT_EQ(p.ui.Events().size(), 1u);
 }
 
 TEST_F(Reporting, TraceHasThreeCrLfLinesAndTheErrorTwice) {
-    ctrl.SetdebugModus(true);
+    ctrl.settings().debugModus = true;
     p.ui.foreground = 0x1234;
     p.ui.last_error = 0x80070005u;
-    ctrl.DbgMsg("nicht offen.", "OpenDevice");
+    ctrl.reporter().DbgMsg("nicht offen.", "OpenDevice");
     const auto e = p.ui.Events();
     ASSERT_EQ(e.size(), 1u);
     EXPECT_EQ(e[0].kind, UiEvent::Box);
@@ -79,11 +79,11 @@ TEST_F(Reporting, TraceHasThreeCrLfLinesAndTheErrorTwice) {
 }
 
 TEST_F(Reporting, TraceOfErrorZeroAndOfSmallErrors) {
-    ctrl.SetdebugModus(true);
+    ctrl.settings().debugModus = true;
     p.ui.last_error = 0;
-    ctrl.DbgMsg("OK", "OpenDevice");
+    ctrl.reporter().DbgMsg("OK", "OpenDevice");
     p.ui.last_error = 183;
-    ctrl.DbgMsg("OK", "OpenDevice");
+    ctrl.reporter().DbgMsg("OK", "OpenDevice");
     const auto e = p.ui.Events();
     ASSERT_EQ(e.size(), 2u);
     EXPECT_NE(e[0].text.find("GetLastError == 00000000 (0)\r\n"), std::string::npos);
@@ -92,17 +92,17 @@ TEST_F(Reporting, TraceOfErrorZeroAndOfSmallErrors) {
 
 TEST_F(Reporting, TraceAndDebugBoxesStayHiddenOutsideDebugMode) {
     p.ui.last_error = 5;
-    ctrl.DbgMsg("Start", "SendFile");
-    ctrl.DebugBox("Schnittstelle nicht aktiviert !", texts::kCaptionError,
+    ctrl.reporter().DbgMsg("Start", "SendFile");
+    ctrl.reporter().DebugBox("Schnittstelle nicht aktiviert !", texts::kCaptionError,
                   interfaces::kMbIconInformation);
     EXPECT_TRUE(p.ui.Events().empty());
     EXPECT_EQ(p.ui.last_error_reads, 1);  // still read first, nothing else
 }
 
 TEST_F(Reporting, DebugBoxHasNoOwnerAndKeepsItsStyle) {
-    ctrl.SetdebugModus(true);
+    ctrl.settings().debugModus = true;
     p.ui.foreground = 99;
-    ctrl.DebugBox(texts::kNotInitialised, texts::kCaptionError, interfaces::kMbIconError);
+    ctrl.reporter().DebugBox(texts::kNotInitialised, texts::kCaptionError, interfaces::kMbIconError);
     const auto e = p.ui.Events();
     ASSERT_EQ(e.size(), 1u);
     EXPECT_EQ(e[0].owner, 0u);

@@ -35,7 +35,7 @@ struct Scanner : ::testing::Test {
 
     void SetUp() override {
         ASSERT_TRUE(ctrl.OpenDevice("COM5"));
-        ctrl.SetCOMSettings("");
+        ctrl.channel().SetCOMSettings("");
         p.port->ClearCalls();
     }
     std::string Sent() {
@@ -54,7 +54,7 @@ struct Scanner : ::testing::Test {
 
 TEST_F(Scanner, ReadsTheBytesBeforeTheSuffixOneAtATime) {
     p.port->Feed("4711\x03" "rest");
-    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "4711");
+    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "4711");
     EXPECT_EQ(p.port->Calls(), (Calls{"wait char", "read 1", "read 1", "sleep 0", "read 1", "sleep 0",
                                       "read 1", "sleep 0", "read 1", "sleep 0", "read 0", "sleep 0"}));
     // What follows the suffix waits for the next call.
@@ -62,9 +62,9 @@ TEST_F(Scanner, ReadsTheBytesBeforeTheSuffixOneAtATime) {
 }
 
 TEST_F(Scanner, DebugModeShowsEveryByteTheSuffixIncluded) {
-    ctrl.SetdebugModus(true);
+    ctrl.settings().debugModus = true;
     p.port->Feed("47\x03");
-    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "47");
+    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "47");
     const auto boxes = Shown();
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[0].text, "4");
@@ -78,15 +78,15 @@ TEST_F(Scanner, DebugModeShowsEveryByteTheSuffixIncluded) {
 
 TEST_F(Scanner, ReaderEdgeCases) {
     p.port->Feed("\x03" "ab\x03");
-    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "");
-    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "ab");
+    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "");
+    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "ab");
     p.port->Feed(std::string("x\0y\x03", 4));
-    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "x");  // the text ends at a zero byte
+    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "x");  // the text ends at a zero byte
     EXPECT_TRUE(p.port->input.empty());
 
     p.port->ClearCalls();
     p.port->wait_ok = false;
-    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "ERROR");
+    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "ERROR");
     EXPECT_EQ(p.port->Calls(), Calls{"wait char"});  // no byte taken
 }
 
@@ -94,29 +94,29 @@ TEST_F(Scanner, LongCodesComeWholeUpTo65535BytesAndTheNextStaysInStep) {
     std::string symbol(70000, 'q');
     for (std::size_t i = 0; i < symbol.size(); ++i) symbol[i] = static_cast<char>('a' + i % 26);
     p.port->Feed(symbol + "\x03" "next\x03");
-    const std::string code = ctrl.ScanCodeFromCOM();
+    const std::string code = ctrl.reader().ScanCodeFromCOM();
     EXPECT_EQ(code, symbol.substr(0, 65535));
-    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "next");
+    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "next");
 }
 
 TEST_F(Scanner, SuffixComparesTheLowByteLikeTheEventCharacter) {
     for (const std::int16_t suffix : {std::int16_t{0x83}, std::int16_t{-125}, std::int16_t{0x183}}) {
-        ctrl.SetScannerSuffixChar(suffix);
-        ctrl.SetCOMSettings("");
+        ctrl.settings().ScannerSuffixChar = suffix;
+        ctrl.channel().SetCOMSettings("");
         p.port->Feed("\xE4\x83");
-        EXPECT_EQ(ctrl.ScanCodeFromCOM(), "\xE4") << suffix;
+        EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "\xE4") << suffix;
     }
 }
 
 TEST(ScannerNoDevice, ReaderAndTaskWithoutADevice) {
     fakes::DevicePlatform p;
     OrvantaControl ctrl(p.Get());
-    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "");
-    EXPECT_EQ(ctrl.ActivateScanTask(), 0);
+    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "");
+    EXPECT_EQ(ctrl.session().ActivateScanTask(), 0);
     EXPECT_TRUE(p.ui.Events().empty());
-    ctrl.SetdebugModus(true);
-    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "");
-    EXPECT_EQ(ctrl.ActivateScanTask(), 0);
+    ctrl.settings().debugModus = true;
+    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "");
+    EXPECT_EQ(ctrl.session().ActivateScanTask(), 0);
     const auto shown = p.ui.Events();
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0].kind, fakes::UiEvent::Box);
@@ -130,33 +130,33 @@ TEST(ScannerNoDevice, ReaderAndTaskWithoutADevice) {
 // --- delivery -----------------------------------------------------------------
 
 TEST_F(Scanner, MessageModeSendsEachByteZeroExtendedToTheWindow) {
-    ctrl.SetonlyWorkwithCurrentWindow(true);
-    ctrl.SetscanWindowHandle(0x1234);
-    EXPECT_EQ(ctrl.SendCodeToWindow(0x1234, "a\xE4"), 2);
+    ctrl.settings().onlyWorkwithCurrentWindow = true;
+    ctrl.settings().scanWindowHandle = 0x1234;
+    EXPECT_EQ(ctrl.session().SendCodeToWindow(0x1234, "a\xE4"), 2);
     ASSERT_EQ(p.input.chars.size(), 2u);
     EXPECT_EQ(p.input.chars[0].wparam, 0x61u);
     EXPECT_EQ(p.input.chars[1].wparam, 0xE4u);
     EXPECT_EQ(p.input.chars[1].lparam, 1);
     EXPECT_EQ(p.input.chars[1].window, 0x1234u);
-    EXPECT_EQ(ctrl.SendCodeToWindow(0x1234, ""), 0);
+    EXPECT_EQ(ctrl.session().SendCodeToWindow(0x1234, ""), 0);
 
     // The field decides whether there is a target, the argument which it is.
-    ctrl.SetscanWindowHandle(0);
-    EXPECT_EQ(ctrl.SendCodeToWindow(0x1234, "abc"), -1);
+    ctrl.settings().scanWindowHandle = 0;
+    EXPECT_EQ(ctrl.session().SendCodeToWindow(0x1234, "abc"), -1);
     EXPECT_EQ(p.input.chars.size(), 2u);
     EXPECT_TRUE(p.input.typed.empty());
 }
 
 TEST_F(Scanner, KeystrokeModeTypesTheCodeAndIgnoresTheWindow) {
-    ctrl.SetscanWindowHandle(0x1234);
-    EXPECT_EQ(ctrl.SendCodeToWindow(0x1234, "Hello, World! \xC4"), 15);
+    ctrl.settings().scanWindowHandle = 0x1234;
+    EXPECT_EQ(ctrl.session().SendCodeToWindow(0x1234, "Hello, World! \xC4"), 15);
     EXPECT_EQ(p.input.typed, "Hello, World! \xC4");
     EXPECT_TRUE(p.input.chars.empty());
 }
 
 TEST_F(Scanner, DeliveryDebugBoxesInOrderAndCutToTheirBuffer) {
-    ctrl.SetdebugModus(true);
-    EXPECT_EQ(ctrl.SendCodeToWindow(0, "ab"), 2);
+    ctrl.settings().debugModus = true;
+    EXPECT_EQ(ctrl.session().SendCodeToWindow(0, "ab"), 2);
     auto boxes = Shown();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].text, "Code wurde direkt \xFC" "ber Tastaturpuffer gesendet !");
@@ -164,9 +164,9 @@ TEST_F(Scanner, DeliveryDebugBoxesInOrderAndCutToTheirBuffer) {
     EXPECT_EQ(boxes[1].text, "Code zum senden: ab . Anzahl gesendeter Zeichen: 2");
     EXPECT_EQ(boxes[1].caption, "COrvantaCtrl Debugmodus: Gesendeter Code");
 
-    ctrl.SetonlyWorkwithCurrentWindow(true);
+    ctrl.settings().onlyWorkwithCurrentWindow = true;
     const std::string long_code(1000, 'L');
-    EXPECT_EQ(ctrl.SendCodeToWindow(0, long_code), -1);
+    EXPECT_EQ(ctrl.session().SendCodeToWindow(0, long_code), -1);
     const std::string text = Shown().back().text;
     EXPECT_EQ(text.size(), 255u);
     const std::string tail = " . Anzahl gesendeter Zeichen: -1";
@@ -176,21 +176,21 @@ TEST_F(Scanner, DeliveryDebugBoxesInOrderAndCutToTheirBuffer) {
 
 TEST_F(Scanner, FocusIsCapturedOnlyInMessageMode) {
     p.input.focus = 0x777;
-    EXPECT_EQ(ctrl.CaptureFocusWindow(), 0);
-    ctrl.SetonlyWorkwithCurrentWindow(true);
-    EXPECT_EQ(ctrl.CaptureFocusWindow(), 0x777);
+    EXPECT_EQ(ctrl.session().CaptureFocusWindow(), 0);
+    ctrl.settings().onlyWorkwithCurrentWindow = true;
+    EXPECT_EQ(ctrl.session().CaptureFocusWindow(), 0x777);
 }
 
 // --- the task -----------------------------------------------------------------
 
 TEST_F(Scanner, ASessionAnswersEachCodeDeliversAndEndsWithItsTwoMessages) {
-    ctrl.SetwithACKN(true);
-    ctrl.SetonlyWorkwithCurrentWindow(true);
+    ctrl.settings().withACKN = true;
+    ctrl.settings().onlyWorkwithCurrentWindow = true;
     p.input.focus = 0x42;
-    const std::int32_t task = ctrl.ActivateScanTask();
+    const std::int32_t task = ctrl.session().ActivateScanTask();
     EXPECT_GT(task, 0);
-    EXPECT_EQ(ctrl.ScanTaskReference(), task);
-    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0x42);
+    EXPECT_EQ(ctrl.session().ScanTaskReference(), task);
+    EXPECT_EQ(ctrl.settings().scanWindowHandle.load(), 0x42);
     p.port->Feed("A1\x03" "ERROR\x03" "B2\x03" "ENDSCAN\x03");
     ASSERT_TRUE(WaitUntil([&] { return Saw(texts::kScanTaskEnded); }));
     EXPECT_EQ(Sent(), "\x06\x06\x0F\x06\x06");
@@ -209,22 +209,22 @@ TEST_F(Scanner, ASessionAnswersEachCodeDeliversAndEndsWithItsTwoMessages) {
     EXPECT_EQ(std::count(calls.begin(), notice, "write 1"), 5);
 
     // The ended task keeps its reference and window; the next one uses it.
-    EXPECT_EQ(ctrl.ScanTaskReference(), task);
+    EXPECT_EQ(ctrl.session().ScanTaskReference(), task);
     p.input.focus = 0x99;
-    const std::int32_t again = ctrl.ActivateScanTask();
+    const std::int32_t again = ctrl.session().ActivateScanTask();
     EXPECT_NE(again, 0);
     EXPECT_NE(again, task);
-    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0x42);
-    EXPECT_EQ(ctrl.DeactivateScanTask(again), 0);
+    EXPECT_EQ(ctrl.settings().scanWindowHandle.load(), 0x42);
+    EXPECT_EQ(ctrl.session().DeactivateScanTask(again), 0);
 }
 
 TEST_F(Scanner, ACodeThatReachedNoWindowIsAnsweredAsAFailedRead) {
-    ctrl.SetwithACKN(true);
-    ctrl.SetonlyWorkwithCurrentWindow(true);
-    ctrl.ActivateScanTask();  // no focus to capture: no target
+    ctrl.settings().withACKN = true;
+    ctrl.settings().onlyWorkwithCurrentWindow = true;
+    ctrl.session().ActivateScanTask();  // no focus to capture: no target
     p.port->Feed("A\x03");
     ASSERT_TRUE(WaitUntil([&] { return Sent().size() == 2; }));
-    ctrl.SetscanWindowHandle(0x10);
+    ctrl.settings().scanWindowHandle = 0x10;
     p.input.window_gone = true;
     p.port->Feed("B\x03");
     ASSERT_TRUE(WaitUntil([&] { return Sent().size() == 3; }));
@@ -237,30 +237,30 @@ TEST_F(Scanner, ACodeThatReachedNoWindowIsAnsweredAsAFailedRead) {
     p.port->Feed("D\x03");
     ASSERT_TRUE(WaitUntil([&] { return Sent().size() == 5; }));
     p.input.not_answering = false;
-    ctrl.SetonlyWorkwithCurrentWindow(false);
+    ctrl.settings().onlyWorkwithCurrentWindow = false;
     p.input.keys_taken = false;
     p.port->Feed("E\x03");
     ASSERT_TRUE(WaitUntil([&] { return Sent().size() == 6; }));
     EXPECT_EQ(Sent(), "\x06\x0F\x0F\x06\x0F\x0F");
     EXPECT_EQ(p.input.Delivered(), "C");
     EXPECT_EQ(p.input.last_bound_ms, kCharAnswerMs);
-    ctrl.DeactivateScanTask(0);
+    ctrl.session().DeactivateScanTask(0);
 }
 
 TEST_F(Scanner, AnActivationDuringTheClosingMessagesStartsANewTask) {
     p.ui.hold_boxes = true;
-    ctrl.SetwithACKN(true);
-    const std::int32_t first = ctrl.ActivateScanTask();
+    ctrl.settings().withACKN = true;
+    const std::int32_t first = ctrl.session().ActivateScanTask();
     p.port->Feed("ENDSCAN\x03");
     ASSERT_TRUE(WaitUntil([&] { return Saw(texts::kScanEnded); }));
-    const std::int32_t second = ctrl.ActivateScanTask();
+    const std::int32_t second = ctrl.session().ActivateScanTask();
     EXPECT_NE(second, 0);
     EXPECT_NE(second, first);
     EXPECT_EQ(p.threads.started, 2);
     EXPECT_EQ(Sent(), "\x06\x06\x06");  // start, ENDSCAN, the new start
     p.port->Feed("x\x03");
     EXPECT_TRUE(WaitUntil([&] { return p.input.Typed() == "x"; }));
-    EXPECT_EQ(ctrl.DeactivateScanTask(0), 0);  // both go, the open box with them
+    EXPECT_EQ(ctrl.session().DeactivateScanTask(0), 0);  // both go, the open box with them
     EXPECT_EQ(p.ui.dismissed.size(), 2u);
     EXPECT_FALSE(Saw(texts::kScanTaskEnded));
 }
@@ -268,15 +268,15 @@ TEST_F(Scanner, AnActivationDuringTheClosingMessagesStartsANewTask) {
 // A box on the host's thread runs a message loop, so the host can call back
 // into the control from inside it.
 TEST_F(Scanner, AHostCallingInFromABoxClosesTheDeviceOrFindsItsTaskSafely) {
-    ctrl.SetdebugModus(true);
+    ctrl.settings().debugModus = true;
     p.port->Feed("ab\x03");
     p.ui.on_event = [&](const fakes::UiEvent&) {
         p.ui.on_event = nullptr;
         ctrl.CloseDevice();
     };
-    ctrl.ScanCodeFromCOM();  // the reader stops at the box that closed the device
+    ctrl.reader().ScanCodeFromCOM();  // the reader stops at the box that closed the device
     EXPECT_EQ(p.port->input.size(), 2u);  // "b" and the suffix stay unread
-    EXPECT_FALSE(ctrl.IsDeviceOpen());
+    EXPECT_FALSE(ctrl.channel().IsOpen());
 
     ASSERT_TRUE(ctrl.OpenDevice("COM5"));
     p.port->ClearCalls();
@@ -284,29 +284,29 @@ TEST_F(Scanner, AHostCallingInFromABoxClosesTheDeviceOrFindsItsTaskSafely) {
         p.ui.on_event = nullptr;
         ctrl.CloseDevice();
     };
-    EXPECT_FALSE(ctrl.SetCOMSettings("baud=9600"));  // closed from the mode string's box
+    EXPECT_FALSE(ctrl.channel().SetCOMSettings("baud=9600"));  // closed from the mode string's box
     EXPECT_EQ(p.port->Calls().size(), 2u);  // that box and the close, nothing on the device
 
     // Activation re-entered from its own start answer's notice starts one task.
-    ctrl.SetdebugModus(false);
+    ctrl.settings().debugModus = false;
     ASSERT_TRUE(ctrl.OpenDevice("COM5"));
-    ctrl.SetwithACKN(true);
+    ctrl.settings().withACKN = true;
     p.port->write_mode = fakes::WriteMode::PendingTimeout;
     std::int32_t inner = -1;
     p.ui.on_event = [&](const fakes::UiEvent&) {
         p.ui.on_event = nullptr;
-        inner = ctrl.ActivateScanTask();
+        inner = ctrl.session().ActivateScanTask();
     };
-    const std::int32_t outer = ctrl.ActivateScanTask();
+    const std::int32_t outer = ctrl.session().ActivateScanTask();
     EXPECT_NE(inner, 0);
     EXPECT_EQ(outer, inner);
     EXPECT_EQ(p.threads.started, 1);
-    ctrl.DeactivateScanTask(0);
+    ctrl.session().DeactivateScanTask(0);
 }
 
 TEST_F(Scanner, ReservedCodesCompareExactly) {
-    ctrl.SetwithACKN(true);
-    ctrl.ActivateScanTask();
+    ctrl.settings().withACKN = true;
+    ctrl.session().ActivateScanTask();
     p.port->Feed("endscan\x03" "ENDSCAN \x03" "\x03" "ENDSCAN\x03");
     ASSERT_TRUE(WaitUntil([&] { return Saw(texts::kScanTaskEnded); }));
     EXPECT_EQ(p.input.Typed(), "endscanENDSCAN ");
@@ -314,62 +314,62 @@ TEST_F(Scanner, ReservedCodesCompareExactly) {
 }
 
 TEST_F(Scanner, StartAnswerGoesFirstAndAFailedStartIsReported) {
-    ctrl.SetwithACKN(true);
-    ctrl.SetonlyWorkwithCurrentWindow(true);
+    ctrl.settings().withACKN = true;
+    ctrl.settings().onlyWorkwithCurrentWindow = true;
     p.input.focus = 0x55;
     p.threads.fail_start = true;
-    EXPECT_EQ(ctrl.ActivateScanTask(), 0);
+    EXPECT_EQ(ctrl.session().ActivateScanTask(), 0);
     EXPECT_EQ(Sent(), "\x06");
-    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0x55);
+    EXPECT_EQ(ctrl.settings().scanWindowHandle.load(), 0x55);
     ASSERT_EQ(Shown().size(), 1u);
     EXPECT_EQ(Shown()[0].text, "Scan-Thread konnte nicht gestartet werden !");
     EXPECT_EQ(Shown()[0].caption, "Brisomel");
-    EXPECT_EQ(ctrl.ScanTaskReference(), 0);
+    EXPECT_EQ(ctrl.session().ScanTaskReference(), 0);
 }
 
 TEST_F(Scanner, ASecondActivationNamesTheRunningTaskAndDoesNothingElse) {
-    ctrl.SetwithACKN(true);
-    ctrl.SetonlyWorkwithCurrentWindow(true);
-    ctrl.SetscanWindowHandle(0x10);
-    const std::int32_t task = ctrl.ActivateScanTask();
-    ctrl.SetscanWindowHandle(0);
+    ctrl.settings().withACKN = true;
+    ctrl.settings().onlyWorkwithCurrentWindow = true;
+    ctrl.settings().scanWindowHandle = 0x10;
+    const std::int32_t task = ctrl.session().ActivateScanTask();
+    ctrl.settings().scanWindowHandle = 0;
     p.input.focus = 0x20;
-    EXPECT_EQ(ctrl.ActivateScanTask(), task);
+    EXPECT_EQ(ctrl.session().ActivateScanTask(), task);
     EXPECT_EQ(p.threads.started, 1);
     EXPECT_EQ(Sent(), "\x06");
-    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0);
-    ctrl.DeactivateScanTask(0);
+    EXPECT_EQ(ctrl.settings().scanWindowHandle.load(), 0);
+    ctrl.session().DeactivateScanTask(0);
 }
 
 TEST_F(Scanner, StopWhileWaitingIsPromptSilentAndResetsTheFields) {
-    ctrl.SetwithACKN(true);
-    ctrl.SetscanWindowHandle(0x10);
-    const std::int32_t task = ctrl.ActivateScanTask();
+    ctrl.settings().withACKN = true;
+    ctrl.settings().scanWindowHandle = 0x10;
+    const std::int32_t task = ctrl.session().ActivateScanTask();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const auto before = Clock::now();
-    EXPECT_EQ(ctrl.DeactivateScanTask(task), 0);
+    EXPECT_EQ(ctrl.session().DeactivateScanTask(task), 0);
     EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(3000));  // the last resort waits 5 s
     p.port->Feed("late\x03");
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(Sent(), "\x06");
     EXPECT_TRUE(Shown().empty());
-    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0);
-    EXPECT_EQ(ctrl.ScanTaskReference(), 0);
+    EXPECT_EQ(ctrl.settings().scanWindowHandle.load(), 0);
+    EXPECT_EQ(ctrl.session().ScanTaskReference(), 0);
     EXPECT_EQ(p.port->input.size(), 5u);  // nobody read it
-    EXPECT_NE(ctrl.ActivateScanTask(), 0);
+    EXPECT_NE(ctrl.session().ActivateScanTask(), 0);
     ctrl.CloseDevice();
-    EXPECT_EQ(ctrl.ScanTaskReference(), 0);
+    EXPECT_EQ(ctrl.session().ScanTaskReference(), 0);
 }
 
 TEST_F(Scanner, StopClosesTheBoxTheTaskShowsAndNothingFollows) {
-    ctrl.SetwithACKN(true);
-    ctrl.SetdebugModus(true);
+    ctrl.settings().withACKN = true;
+    ctrl.settings().debugModus = true;
     p.ui.hold_boxes = true;
-    ctrl.ActivateScanTask();
+    ctrl.session().ActivateScanTask();
     p.port->ClearCalls();
     p.port->Feed("C3\x03");
     ASSERT_TRUE(WaitUntil([&] { return !Shown().empty(); }));  // the first byte's box is up
-    EXPECT_EQ(ctrl.DeactivateScanTask(0), 0);
+    EXPECT_EQ(ctrl.session().DeactivateScanTask(0), 0);
     const auto shown = Shown().size();
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(Shown().size(), shown);
@@ -378,13 +378,13 @@ TEST_F(Scanner, StopClosesTheBoxTheTaskShowsAndNothingFollows) {
 }
 
 TEST_F(Scanner, StopDuringABurstLeavesNothingBehind) {
-    ctrl.SetwithACKN(true);
+    ctrl.settings().withACKN = true;
     std::string burst;
     for (int i = 0; i < 1000; ++i) burst += std::to_string(i) + "\x03";
-    ctrl.ActivateScanTask();
+    ctrl.session().ActivateScanTask();
     p.port->Feed(burst);
     ASSERT_TRUE(WaitUntil([&] { return Sent().size() > 50; }));
-    ctrl.DeactivateScanTask(0);
+    ctrl.session().DeactivateScanTask(0);
     const std::string sent = Sent();
     const std::string typed = p.input.Typed();
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
@@ -394,33 +394,33 @@ TEST_F(Scanner, StopDuringABurstLeavesNothingBehind) {
     // The host's own reader takes the rest in step (a last code in case the
     // task had read them all).
     p.port->Feed("999\x03");
-    const std::string next = ctrl.ScanCodeFromCOM();
+    const std::string next = ctrl.reader().ScanCodeFromCOM();
     EXPECT_FALSE(next.empty());
     EXPECT_EQ(next.find_first_not_of("0123456789"), std::string::npos);
 }
 
 TEST_F(Scanner, EndedOrUnknownReferencesStopNothing) {
-    ctrl.SetscanWindowHandle(0x10);
-    const std::int32_t task = ctrl.ActivateScanTask();
-    EXPECT_EQ(ctrl.DeactivateScanTask(task + 1000), 0);
+    ctrl.settings().scanWindowHandle = 0x10;
+    const std::int32_t task = ctrl.session().ActivateScanTask();
+    EXPECT_EQ(ctrl.session().DeactivateScanTask(task + 1000), 0);
     // The running task was not touched: it keeps its reference and its window.
-    EXPECT_EQ(ctrl.ScanTaskReference(), task);
-    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0x10);
+    EXPECT_EQ(ctrl.session().ScanTaskReference(), task);
+    EXPECT_EQ(ctrl.settings().scanWindowHandle.load(), 0x10);
     p.port->Feed("x\x03");
     ASSERT_TRUE(WaitUntil([&] { return p.input.Typed() == "x"; }));
     p.port->Feed("ENDSCAN\x03");
     ASSERT_TRUE(WaitUntil([&] { return Saw(texts::kScanTaskEnded); }));
-    ctrl.SetscanWindowHandle(5);
-    EXPECT_EQ(ctrl.DeactivateScanTask(0), 0);  // ended: only the fields
-    EXPECT_EQ(ctrl.GetscanWindowHandle(), 0);
-    EXPECT_EQ(ctrl.ScanTaskReference(), 0);
+    ctrl.settings().scanWindowHandle = 5;
+    EXPECT_EQ(ctrl.session().DeactivateScanTask(0), 0);  // ended: only the fields
+    EXPECT_EQ(ctrl.settings().scanWindowHandle.load(), 0);
+    EXPECT_EQ(ctrl.session().ScanTaskReference(), 0);
     EXPECT_TRUE(p.ui.dismissed.empty());
 }
 
 TEST_F(Scanner, ADeadPortIsAnsweredWithoutSpinningAndStillStops) {
-    ctrl.SetwithACKN(true);
+    ctrl.settings().withACKN = true;
     p.port->wait_ok = false;
-    ctrl.ActivateScanTask();
+    ctrl.session().ActivateScanTask();
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     const auto waits = [&] {
         const Calls calls = p.port->Calls();
@@ -430,7 +430,7 @@ TEST_F(Scanner, ADeadPortIsAnsweredWithoutSpinningAndStillStops) {
     EXPECT_GE(waits(), 3);
     EXPECT_LE(waits(), 8);
     const auto before = Clock::now();
-    ctrl.DeactivateScanTask(0);
+    ctrl.session().DeactivateScanTask(0);
     EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(3000));  // the last resort waits 5 s
     const std::string sent = Sent();
     EXPECT_EQ(sent.substr(0, 2), "\x06\x0F");
@@ -438,9 +438,9 @@ TEST_F(Scanner, ADeadPortIsAnsweredWithoutSpinningAndStillStops) {
 }
 
 TEST_F(Scanner, AHostReaderBesideTheTaskNeverSplitsACode) {
-    ctrl.SetonlyWorkwithCurrentWindow(true);
-    ctrl.SetscanWindowHandle(0x42);
-    ctrl.ActivateScanTask();
+    ctrl.settings().onlyWorkwithCurrentWindow = true;
+    ctrl.settings().scanWindowHandle = 0x42;
+    ctrl.session().ActivateScanTask();
     // Codes keep coming until the host has read its share, so neither
     // reader can starve the other into waiting for ever.
     std::atomic<bool> host_done{false};
@@ -452,10 +452,10 @@ TEST_F(Scanner, AHostReaderBesideTheTaskNeverSplitsACode) {
         }
     });
     std::vector<std::string> host_codes;
-    for (int i = 0; i < 20; ++i) host_codes.push_back(ctrl.ScanCodeFromCOM());
+    for (int i = 0; i < 20; ++i) host_codes.push_back(ctrl.reader().ScanCodeFromCOM());
     host_done = true;
     scanner.join();
-    ctrl.DeactivateScanTask(0);
+    ctrl.session().DeactivateScanTask(0);
     // Each reader got whole codes; together they got each code once.
     std::set<std::string> seen(host_codes.begin(), host_codes.end());
     std::string task_chars = p.input.Delivered();
@@ -476,10 +476,10 @@ TEST(ScannerLifetime, DestroyingOrReopeningStopsTheTask) {
     {
         OrvantaControl ctrl(p.Get());
         ASSERT_TRUE(ctrl.OpenDevice("COM5"));
-        ASSERT_NE(ctrl.ActivateScanTask(), 0);
+        ASSERT_NE(ctrl.session().ActivateScanTask(), 0);
         ASSERT_TRUE(ctrl.OpenDevice("COM5"));  // closes first, task included
-        EXPECT_EQ(ctrl.ScanTaskReference(), 0);
-        ASSERT_NE(ctrl.ActivateScanTask(), 0);
+        EXPECT_EQ(ctrl.session().ScanTaskReference(), 0);
+        ASSERT_NE(ctrl.session().ActivateScanTask(), 0);
     }
     EXPECT_EQ(p.port->devices_alive, 0);
     EXPECT_TRUE(p.ui.Events().empty());

@@ -65,11 +65,11 @@ TEST_F(Channel, APrintJobArrivesByteForByteAndIsEchoedIntoTheProtocolFile) {
     for (size_t i = 0; i < file.size(); ++i) file[i] = static_cast<char>(i * 13 % 256);
     WriteWholeFile("job.bin", file);
 
-    EXPECT_EQ(ctrl->Writeln("abc"), 5);
-    EXPECT_EQ(ctrl->SendEscCommand("E", "27 10"), 4);
-    ctrl->FormFeed();
-    EXPECT_EQ(ctrl->SendByte(0), 1);
-    EXPECT_EQ(ctrl->SendFile("job.bin"), 9000);
+    EXPECT_EQ(ctrl->channel().Writeln("abc"), 5);
+    EXPECT_EQ(ctrl->channel().SendEscCommand("E", "27 10"), 4);
+    ctrl->channel().FormFeed();
+    EXPECT_EQ(ctrl->channel().SendByte(0), 1);
+    EXPECT_EQ(ctrl->channel().SendFile("job.bin"), 9000);
     const std::string expected = std::string("abc\r\n\x1B" "E\x1B\n\x0C", 10) + std::string(1, '\0') + file;
     EXPECT_EQ(peer->ReceiveAll(expected.size()), expected);
 
@@ -109,19 +109,19 @@ TEST_F(Channel, AHostThatReopensThePortFromInsideABoxGetsItAndTheBoxsCallEnds) {
         if (!posted.exchange(true)) PostMessageA(window, WM_APP, 0, 0);
         return g_reentry != 0 ? IDOK : 0;  // up until the host has called in
     });
-    ctrl->SetdebugModus(true);
-    EXPECT_FALSE(ctrl->SetCOMSettings("baud=9600 parity=N data=8 stop=1"));  // its device went
-    ctrl->SetdebugModus(false);
+    ctrl->settings().debugModus = true;
+    EXPECT_FALSE(ctrl->channel().SetCOMSettings("baud=9600 parity=N data=8 stop=1"));  // its device went
+    ctrl->settings().debugModus = false;
     EXPECT_EQ(g_reentry.load(), 1);
-    EXPECT_EQ(ctrl->Writeln("after"), 7);
+    EXPECT_EQ(ctrl->channel().Writeln("after"), 7);
     EXPECT_EQ(peer->ReceiveAll(7), "after\r\n");
     DestroyWindow(window);
 }
 
 TEST_F(Channel, EmptyModeStringAppliesTheDefaultsReadBackFromThePort) {
     ASSERT_TRUE(ctrl->OpenDevice(own));
-    ctrl->SetdebugModus(true);
-    EXPECT_TRUE(ctrl->SetCOMSettings(""));
+    ctrl->settings().debugModus = true;
+    EXPECT_TRUE(ctrl->channel().SetCOMSettings(""));
     // A pty keeps 8 data bits whatever it is told; a real port keeps 7.
     const int data_bits = OnWine() ? 8 : 7;
     interfaces::LineSettings line;
@@ -147,11 +147,11 @@ TEST_F(Channel, EmptyModeStringAppliesTheDefaultsReadBackFromThePort) {
     }
 
     watcher.Clear();
-    ctrl->SetdebugModus(false);
-    EXPECT_FALSE(ctrl->SetCOMSettings("baud=fast"));
+    ctrl->settings().debugModus = false;
+    EXPECT_FALSE(ctrl->channel().SetCOMSettings("baud=fast"));
     ASSERT_TRUE(host.ports.last->ReadLineSettings(line));
     EXPECT_EQ(line.BaudRate, 9600u);  // unchanged
-    EXPECT_TRUE(ctrl->SetCOMSettings("baud=19200 parity=E data=8 stop=1"));
+    EXPECT_TRUE(ctrl->channel().SetCOMSettings("baud=19200 parity=E data=8 stop=1"));
     ASSERT_TRUE(host.ports.last->ReadLineSettings(line));
     EXPECT_EQ(line.BaudRate, 19200u);
     EXPECT_EQ(line.Parity, OnWine() ? NOPARITY : EVENPARITY);  // a pty has no parity either
@@ -161,34 +161,34 @@ TEST_F(Channel, EmptyModeStringAppliesTheDefaultsReadBackFromThePort) {
 
 TEST_F(Channel, SignalsAndTheErrorMask) {
     ASSERT_TRUE(ctrl->OpenDevice(own));
-    EXPECT_FALSE(ctrl->SetSignalOnCOM(0));
-    EXPECT_FALSE(ctrl->SetSignalOnCOM(9));
+    EXPECT_FALSE(ctrl->channel().SetSignalOnCOM(0));
+    EXPECT_FALSE(ctrl->channel().SetSignalOnCOM(9));
     // XOFF, XON and break work on any line; RTS and DTR need modem lines,
     // which a pty has not: the answer is the port's own.
-    for (std::int16_t s = 5; s <= 8; ++s) EXPECT_TRUE(ctrl->SetSignalOnCOM(s)) << s;
-    for (std::int16_t s = 1; s <= 4; ++s) ctrl->SetSignalOnCOM(s);
-    EXPECT_EQ(ctrl->ClearCOMError(), 0);
+    for (std::int16_t s = 5; s <= 8; ++s) EXPECT_TRUE(ctrl->channel().SetSignalOnCOM(s)) << s;
+    for (std::int16_t s = 1; s <= 4; ++s) ctrl->channel().SetSignalOnCOM(s);
+    EXPECT_EQ(ctrl->channel().ClearCOMError(), 0);
     EXPECT_TRUE(watcher.Boxes().empty());
 }
 
 TEST_F(Channel, WaitAndRawReadTakeWhatThePeerSent) {
     ASSERT_TRUE(ctrl->OpenDevice(own));
-    ASSERT_TRUE(ctrl->SetCOMSettings(""));
+    ASSERT_TRUE(ctrl->channel().SetCOMSettings(""));
     ASSERT_TRUE(peer->Send("12"));
     std::thread later([&] { Sleep(100); peer->Send(std::string("34\x03" "56", 5)); });
-    EXPECT_NE(ctrl->WaitCOMSignal(0), 0);
+    EXPECT_NE(ctrl->channel().WaitCOMSignal(0), 0);
     later.join();
-    EXPECT_EQ(ctrl->ReadBytes("xxxxx", 5, 5), 5);
-    EXPECT_EQ(ctrl->ReadBytes("xx", 2, 3), 0);
-    EXPECT_EQ(ctrl->ReadBytes("x", 100, 50), 2);  // the copy holds one letter and its zero
+    EXPECT_EQ(ctrl->channel().ReadBytes("xxxxx", 5, 5), 5);
+    EXPECT_EQ(ctrl->channel().ReadBytes("xx", 2, 3), 0);
+    EXPECT_EQ(ctrl->channel().ReadBytes("x", 100, 50), 2);  // the copy holds one letter and its zero
 }
 
 TEST_F(Channel, APeerThatStopsReadingTimesOutWithFourNoticesAndTheNextWriteWorks) {
     ASSERT_TRUE(ctrl->OpenDevice(own));
-    ctrl->Settimeout(0);  // 9 s for any length
+    ctrl->settings().timeout = 0;  // 9 s for any length
     const std::string big(4 << 20, 'x');
     Elapsed elapsed;
-    EXPECT_EQ(ctrl->Write(big), 0);
+    EXPECT_EQ(ctrl->channel().Write(big), 0);
     EXPECT_GE(elapsed.ms(), 8500u);
     EXPECT_LT(elapsed.ms(), 20000u);
     ASSERT_TRUE(watcher.WaitUntilNoneOpen(kBound));
@@ -204,22 +204,22 @@ TEST_F(Channel, APeerThatStopsReadingTimesOutWithFourNoticesAndTheNextWriteWorks
     const std::string drained = peer->Drain(300);
     EXPECT_LT(drained.size(), big.size());
     EXPECT_EQ(drained.find_first_not_of('x'), std::string::npos);
-    EXPECT_EQ(ctrl->Write("after"), 5);
+    EXPECT_EQ(ctrl->channel().Write("after"), 5);
     EXPECT_EQ(peer->ReceiveAll(5), "after");
 }
 
 TEST_F(Channel, AFileOrNulServesAsTheDevice) {
     WriteWholeFile("lpt.out", "");
     ASSERT_TRUE(ctrl->OpenDevice("lpt.out"));
-    EXPECT_EQ(ctrl->Writeln("Zeile 1"), 9);
-    EXPECT_EQ(ctrl->SendEscCommand("@", ""), 2);
-    EXPECT_FALSE(ctrl->SetCOMSettings(""));  // a file has no line
+    EXPECT_EQ(ctrl->channel().Writeln("Zeile 1"), 9);
+    EXPECT_EQ(ctrl->channel().SendEscCommand("@", ""), 2);
+    EXPECT_FALSE(ctrl->channel().SetCOMSettings(""));  // a file has no line
     ctrl->CloseDevice();
     EXPECT_EQ(ReadWholeFile("lpt.out"), "Zeile 1\r\n\x1B@");
     DeleteFileA("lpt.out");
 
     ASSERT_TRUE(ctrl->OpenDevice("NUL"));
-    EXPECT_EQ(ctrl->Write(std::string(1 << 20, 'n')), 1 << 20);
+    EXPECT_EQ(ctrl->channel().Write(std::string(1 << 20, 'n')), 1 << 20);
 }
 
 TEST_F(Channel, DevicesThatCannotBeOpenedAreNamedInTheNotice) {
@@ -228,10 +228,10 @@ TEST_F(Channel, DevicesThatCannotBeOpenedAreNamedInTheNotice) {
     EXPECT_FALSE(ctrl->OpenDevice(long_name));
     ASSERT_TRUE(ctrl->OpenDevice(own));
     EXPECT_FALSE(ctrl->OpenDevice("\\\\.\\NOSUCHDEVICE"));
-    EXPECT_FALSE(ctrl->IsDeviceOpen());  // the open one was closed first
-    EXPECT_EQ(ctrl->SendFile("no such file.prn"), 0);  // no device: nothing shown
+    EXPECT_FALSE(ctrl->channel().IsOpen());  // the open one was closed first
+    EXPECT_EQ(ctrl->channel().SendFile("no such file.prn"), 0);  // no device: nothing shown
     ASSERT_TRUE(ctrl->OpenDevice(own));
-    EXPECT_EQ(ctrl->SendFile("no such file.prn"), 0);
+    EXPECT_EQ(ctrl->channel().SendFile("no such file.prn"), 0);
     ASSERT_TRUE(watcher.WaitUntilNoneOpen(kBound));
     const auto boxes = watcher.Boxes();
     ASSERT_EQ(boxes.size(), 4u);
@@ -247,7 +247,7 @@ TEST_F(Channel, AThousandOpenWriteCloseCyclesLeaveNoHandle) {
     host.ports.pause = false;
     auto cycle = [&] {
         ASSERT_TRUE(ctrl->OpenDevice(own));
-        ASSERT_EQ(ctrl->Write("c"), 1);
+        ASSERT_EQ(ctrl->channel().Write("c"), 1);
         ctrl->CloseDevice();
     };
     for (int i = 0; i < 5; ++i) cycle();  // first-use allocations

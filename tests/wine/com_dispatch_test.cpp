@@ -411,7 +411,8 @@ struct FixedResult final : framework::DispatchHandler {
 
 TEST(ComDispatchResult, AnyNonZeroBoolIsTrueAndAShortKeepsItsLow16Bits) {
     using T = framework::AutoType;
-    const framework::AutoMember members[] = {{"Yes", 1, false, T::kBool, 0, {}}, {"Small", 2, false, T::kI2, 0, {}}};
+    const framework::AutoMember members[] = {{"Yes", 1, false, T::kBool, 0, {}, nullptr, nullptr},
+                                                {"Small", 2, false, T::kI2, 0, {}, nullptr, nullptr}};
     const framework::AutoTable table{members, 2};
     FixedResult handler;
     DISPPARAMS none = {nullptr, nullptr, 0, 0};

@@ -43,6 +43,8 @@
 #include <vector>
 
 #include "orvanta.h"
+#include "control/orvanta_ids.h"
+#include "framework/com_util.h"
 #include "tests/wine/handles.h"
 #include "testkit/peer.h"
 #include "testkit/watcher.h"
@@ -304,43 +306,53 @@ private:
 
 struct Member {
     DISPID id;
-    const wchar_t* name;
+    std::wstring name;
     bool property;
     VARTYPE type;  // the result (property: its type); VT_EMPTY for void
     std::vector<VARTYPE> params;
 };
 
-const std::vector<Member>& Members() {
-    static const std::vector<Member> members = {
-        {18, L"withACKN", true, VT_BOOL, {}},
-        {19, L"defaultComSettings", true, VT_BSTR, {}},
-        {20, L"ScannerSuffixChar", true, VT_I2, {}},
-        {21, L"onlyWorkwithCurrentWindow", true, VT_BOOL, {}},
-        {22, L"debugModus", true, VT_BOOL, {}},
-        {23, L"ThreadId", true, VT_I4, {}},
-        {24, L"scanWindowHandle", true, VT_I4, {}},
-        {25, L"timeout", true, VT_I2, {}},
-        {26, L"chartooem", true, VT_I2, {}},
-        {1, L"Write", false, VT_I4, {VT_BSTR}},
-        {2, L"CloseDevice", false, VT_EMPTY, {}},
-        {3, L"Writeln", false, VT_I4, {VT_BSTR}},
-        {4, L"FormFeed", false, VT_EMPTY, {}},
-        {5, L"OpenDevice", false, VT_BOOL, {VT_BSTR}},
-        {6, L"Flush", false, VT_I4, {}},
-        {7, L"SendByte", false, VT_I2, {VT_I2}},
-        {8, L"SendEscCommand", false, VT_I2, {VT_BSTR, VT_BSTR}},
-        {9, L"SendFile", false, VT_I4, {VT_BSTR}},
-        {10, L"SetSignalOnCOM", false, VT_BOOL, {VT_I2}},
-        {11, L"ClearCOMError", false, VT_I4, {}},
-        {12, L"SetCOMSettings", false, VT_BOOL, {VT_BSTR}},
-        {13, L"WaitCOMSignal", false, VT_I2, {VT_I2}},
-        {14, L"ScanCodeFromCOM", false, VT_BSTR, {}},
-        {15, L"DeactivateScanTask", false, VT_I4, {VT_I4}},
-        {16, L"ActivateScanTask", false, VT_I4, {}},
-        {17, L"ReadBytes", false, VT_I4, {VT_BSTR, VT_I4, VT_I4}},
-        {27, L"GetCOMPorts", false, VT_ARRAY | VT_VARIANT, {}},
-        {-552, L"AboutBox", false, VT_EMPTY, {}},
+// Read once from the registered type library, which is the one the OCX
+// embeds: the properties, then the methods, in the order it declares them.
+std::vector<Member> ReadMembers() {
+    std::vector<Member> members;
+    framework::ComPtr<ITypeLib> lib;
+    framework::ComPtr<ITypeInfo> info;
+    TYPEATTR* attr = nullptr;
+    if (FAILED(LoadRegTypeLib(LIBID_ORVANTALib, 1, 0, 0, lib.put())) ||
+        FAILED(lib->GetTypeInfoOfGuid(DIID__DOrvanta, info.put())) || FAILED(info->GetTypeAttr(&attr)))
+        return members;
+    const auto name_of = [&info](MEMBERID id) {
+        BSTR name = nullptr;
+        info->GetDocumentation(id, &name, nullptr, nullptr, nullptr);
+        std::wstring text = name ? name : L"";
+        SysFreeString(name);
+        return text;
     };
+    for (UINT i = 0; i < attr->cVars; ++i) {
+        VARDESC* v = nullptr;
+        if (FAILED(info->GetVarDesc(i, &v))) continue;
+        members.push_back({v->memid, name_of(v->memid), true, v->elemdescVar.tdesc.vt, {}});
+        info->ReleaseVarDesc(v);
+    }
+    for (UINT i = 0; i < attr->cFuncs; ++i) {
+        FUNCDESC* f = nullptr;
+        if (FAILED(info->GetFuncDesc(i, &f))) continue;
+        // A result the library calls VARIANT is the port list, an array of them.
+        VARTYPE type = f->elemdescFunc.tdesc.vt;
+        if (type == VT_VOID) type = VT_EMPTY;
+        if (type == VT_VARIANT) type = VT_ARRAY | VT_VARIANT;
+        Member m{f->memid, name_of(f->memid), false, type, {}};
+        for (SHORT p = 0; p < f->cParams; ++p) m.params.push_back(f->lprgelemdescParam[p].tdesc.vt);
+        members.push_back(m);
+        info->ReleaseFuncDesc(f);
+    }
+    info->ReleaseTypeAttr(attr);
+    return members;
+}
+
+const std::vector<Member>& Members() {
+    static const std::vector<Member> members = ReadMembers();
     return members;
 }
 
@@ -350,7 +362,9 @@ const Member* FindMember(DISPID id) {
     return nullptr;
 }
 
-bool IsBlockingRead(DISPID id) { return id == 13 || id == 14 || id == 17; }
+bool IsBlockingRead(DISPID id) {
+    return id == kDispidWaitCOMSignal || id == kDispidScanCodeFromCOM || id == kDispidReadBytes;
+}
 
 // What Invoke may answer besides S_OK: the rejections of the dispatch layer.
 bool Documented(HRESULT hr) {
@@ -757,21 +771,21 @@ void Host::Track(DISPID id, WORD flags, HRESULT hr, const VARIANT* result) {
     const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
     if (put) return;
     switch (id) {
-    case 2:
+    case kDispidCloseDevice:
         device_ = Device::None;
         task_ = false;
         break;
-    case 5:
+    case kDispidOpenDevice:
         // The caller knows which device it named; a random name opened is unknown.
         task_ = false;
         evt_char_ = -1;
         if (!result || V_VT(result) != VT_BOOL || !V_BOOL(result)) device_ = Device::None;
         else device_ = Device::Unknown;
         break;
-    case 12:
+    case kDispidSetCOMSettings:
         evt_char_ = -1;  // whatever the mode applied; the caller may know better
         break;
-    case 16:
+    case kDispidActivateScanTask:
         if (result && V_VT(result) == VT_I4 && V_I4(result) != 0) task_ = true;
         break;
     default:
@@ -841,10 +855,10 @@ void Host::Create() {
     VariantInit(&v);
     V_VT(&v) = VT_I4;
     V_I4(&v) = static_cast<LONG>(reinterpret_cast<LONG_PTR>(window_));
-    Put(24, v);
+    Put(kDispidscanWindowHandle, v);
     V_VT(&v) = VT_BOOL;
     V_BOOL(&v) = VARIANT_TRUE;
-    Put(21, v);
+    Put(kDispidonlyWorkwithCurrentWindow, v);
 }
 
 void Host::Release() {
@@ -920,7 +934,7 @@ void Host::RandomInvoke() {
     // No hostile value may reach a member that would wait on the cable.
     if (m && IsBlockingRead(id) && device_ == Device::Unknown) return;
     // XOFF and break hold the line until undone; they go through LineStep in pairs.
-    if (id == 10) return;
+    if (id == kDispidSetSignalOnCOM) return;
     UINT named = 0;
     DISPID named_ids[1] = {DISPID_PROPERTYPUT};
     if (count > 0 && (put ? gen_.Chance(80) : gen_.Chance(10))) {
@@ -985,7 +999,7 @@ void Host::OpenSomething() {
     }
     VARIANT result;
     VariantInit(&result);
-    const HRESULT hr = CallText(5, name, &result);
+    const HRESULT hr = CallText(kDispidOpenDevice, name, &result);
     const bool opened = hr == S_OK && V_VT(&result) == VT_BOOL && V_BOOL(&result);
     device_ = opened ? kind : Device::None;
     if (opened && kind == Device::Real) ++opens_real;
@@ -1002,10 +1016,10 @@ void Host::BlockingRead() {
     // A running task holds the line: the host's read would wait for the gate.
     if (cable && task_) {
         if (gen_.Chance(50)) return;
-        CallNumber(15, 0);
+        CallNumber(kDispidDeactivateScanTask, 0);
         task_ = false;
     }
-    const int suffix = GetNumber(20) & 0xFF;
+    const int suffix = GetNumber(kDispidScannerSuffixChar) & 0xFF;
     if (peer_) peer_->SetSuffix(suffix);
     // A port with "xon=on" never hands these two to a reader.
     if (cable && (suffix == 0x11 || suffix == 0x13 || evt_char_ == 0x11 || evt_char_ == 0x13)) return;
@@ -1041,7 +1055,7 @@ void Host::BlockingRead() {
             peer_->Feed(bytes);
             ++fed;
         }
-        Call(17, a, &result);
+        Call(kDispidReadBytes, a, &result);
     } else {
         if (cable) {
             peer_->Feed(code + ending);
@@ -1049,9 +1063,9 @@ void Host::BlockingRead() {
         }
         if (which == 0) {
             Args none;
-            Call(14, none, &result);
+            Call(kDispidScanCodeFromCOM, none, &result);
         } else {
-            CallNumber(13, gen_.Number(), &result);
+            CallNumber(kDispidWaitCOMSignal, gen_.Number(), &result);
         }
     }
     VariantClear(&result);
@@ -1093,7 +1107,7 @@ void Host::FromSink(FuzzSink& sink) {
         sink.cookie = 0;
     } else if (reent_.Chance(50)) {
         Args a;
-        Call(reent_.Chance(50) ? 2 : 16, a);  // CloseDevice, or a new task
+        Call(reent_.Chance(50) ? kDispidCloseDevice : kDispidActivateScanTask, a);  // CloseDevice, or a new task
     } else {
         Reenter();  // any call, or the control released and made anew
     }
@@ -1105,12 +1119,12 @@ void Host::ScanTaskStep() {
     VariantInit(&result);
     if (gen_.Chance(55)) {
         Args a;
-        if (Call(16, a, &result) == S_OK && V_VT(&result) == VT_I4 && V_I4(&result)) ++tasks;
+        if (Call(kDispidActivateScanTask, a, &result) == S_OK && V_VT(&result) == VT_I4 && V_I4(&result)) ++tasks;
     } else {
         // The running task's reference (0), a stale one, or any number.
         LONG n = 0;
         if (gen_.Chance(30)) n = gen_.Number();
-        CallNumber(15, n, &result);
+        CallNumber(kDispidDeactivateScanTask, n, &result);
         if (n == 0) task_ = false;
     }
     VariantClear(&result);
@@ -1125,28 +1139,28 @@ void Host::LineStep() {
                                                L"9600,n,8,1", L"baud=0", L"parity=Q", L"data=8 baud=110 xon=on",
                                                L"junk junk junk"};
         std::wstring mode = gen_.Chance(70) ? modes[gen_.Next(sizeof modes / sizeof modes[0])] : gen_.Text();
-        const int suffix = GetNumber(20) & 0xFF;
-        if (CallText(12, mode, &result) == S_OK && V_VT(&result) == VT_BOOL && V_BOOL(&result))
+        const int suffix = GetNumber(kDispidScannerSuffixChar) & 0xFF;
+        if (CallText(kDispidSetCOMSettings, mode, &result) == S_OK && V_VT(&result) == VT_BOOL && V_BOOL(&result))
             evt_char_ = suffix;
         break;
     }
     case 1: {
         // Signals in pairs: XOFF and break hold the line until undone.
         const LONG signal = static_cast<LONG>(gen_.Next(10));
-        CallNumber(10, signal, &result);
+        CallNumber(kDispidSetSignalOnCOM, signal, &result);
         VariantClear(&result);
-        if (signal == 5) CallNumber(10, 6, &result);
-        if (signal == 7) CallNumber(10, 8, &result);
+        if (signal == 5) CallNumber(kDispidSetSignalOnCOM, 6, &result);
+        if (signal == 7) CallNumber(kDispidSetSignalOnCOM, 8, &result);
         break;
     }
     case 2: {
         Args a;
-        Call(11, a, &result);
+        Call(kDispidClearCOMError, a, &result);
         break;
     }
     default: {
         Args a;
-        Call(gen_.Chance(50) ? 6 : 4, a, &result);
+        Call(gen_.Chance(50) ? kDispidFlush : kDispidFormFeed, a, &result);
         break;
     }
     }
@@ -1158,9 +1172,9 @@ void Host::FileStep() {
     VariantInit(&result);
     const unsigned pick = gen_.Next(4);
     if (pick == 0) {
-        CallText(9, std::wstring(sendable_.begin(), sendable_.end()), &result);
+        CallText(kDispidSendFile, std::wstring(sendable_.begin(), sendable_.end()), &result);
     } else if (pick == 1) {
-        CallText(9, gen_.Text().substr(0, 400), &result);
+        CallText(kDispidSendFile, gen_.Text().substr(0, 400), &result);
     } else {
         Args a;
         a.v.resize(2);
@@ -1170,20 +1184,20 @@ void Host::FileStep() {
         for (unsigned n = gen_.Next(8); n > 0; --n) params += std::to_wstring(gen_.Number()) + L" ";
         V_VT(&a.v[1]) = VT_BSTR;
         V_BSTR(&a.v[1]) = gen_.Bstr(gen_.Chance(80) ? params : gen_.Text());
-        Call(8, a, &result);
+        Call(kDispidSendEscCommand, a, &result);
     }
     VariantClear(&result);
 }
 
 void Host::PropertyStep() {
-    const Member& m = Members()[gen_.Next(9)];
+    const Member& m = Members()[gen_.Next(kPropertyCount)];  // the properties come first
     VARIANT v;
     VariantInit(&v);
     Args keep;
-    if (m.id == 22) {  // debug mode: on now and then, off more often, boxes come either way
+    if (m.id == kDispiddebugModus) {  // debug mode: on now and then, off more often, boxes come either way
         V_VT(&v) = VT_BOOL;
         V_BOOL(&v) = gen_.Chance(35) ? VARIANT_TRUE : VARIANT_FALSE;
-    } else if (m.id == 24) {
+    } else if (m.id == kDispidscanWindowHandle) {
         // Our window, a window gone, none, or any number.
         V_VT(&v) = VT_I4;
         static HWND gone = [] {
@@ -1196,22 +1210,22 @@ void Host::PropertyStep() {
         const HWND pick[] = {window_, gone, nullptr, window_, hung_.Window()};
         const unsigned n = gen_.Chance(4) ? 4 : gen_.Next(4);
         V_I4(&v) = gen_.Chance(85) ? static_cast<LONG>(reinterpret_cast<LONG_PTR>(pick[n])) : gen_.Number();
-    } else if (m.id == 21) {
+    } else if (m.id == kDispidonlyWorkwithCurrentWindow) {
         // Keystrokes go to whatever has the focus: rarely.
         V_VT(&v) = VT_BOOL;
         V_BOOL(&v) = gen_.Chance(85) ? VARIANT_TRUE : VARIANT_FALSE;
-    } else if (m.id == 20) {
+    } else if (m.id == kDispidScannerSuffixChar) {
         static const SHORT suffixes[] = {3, 13, 10, 0, 'A', -1, 255, 256};
         V_VT(&v) = VT_I2;
         V_I2(&v) = suffixes[gen_.Next(sizeof suffixes / sizeof suffixes[0])];
-    } else if (m.id == 25 && gen_.Chance(70)) {
+    } else if (m.id == kDispidtimeout && gen_.Chance(70)) {
         V_VT(&v) = VT_I2;
         V_I2(&v) = static_cast<SHORT>(gen_.Next(30)) - 5;
     } else {
         gen_.Typed(m.type, v, keep);
     }
     Put(m.id, v);
-    if (m.id == 20 && peer_) peer_->SetSuffix(GetNumber(20) & 0xFF);
+    if (m.id == kDispidScannerSuffixChar && peer_) peer_->SetSuffix(GetNumber(kDispidScannerSuffixChar) & 0xFF);
 }
 
 // Called from inside a box of the control on this thread, as a host button
@@ -1228,13 +1242,18 @@ void Host::Reenter() {
         ++recreated;
         return;
     }
-    static const DISPID any[] = {1, 2, 3, 4, 5, 6, 7, 8, 11, 12, 15, 16, 18, 19, 20, 22, 23, 24, 25, 26, -552};
+    static const DISPID any[] = {kDispidWrite, kDispidCloseDevice, kDispidWriteln, kDispidFormFeed, kDispidOpenDevice,
+                                 kDispidFlush, kDispidSendByte, kDispidSendEscCommand, kDispidClearCOMError,
+                                 kDispidSetCOMSettings, kDispidDeactivateScanTask, kDispidActivateScanTask,
+                                 kDispidwithACKN, kDispiddefaultComSettings, kDispidScannerSuffixChar,
+                                 kDispiddebugModus, kDispidThreadId, kDispidscanWindowHandle, kDispidtimeout,
+                                 kDispidchartooem, kDispidAboutBox};
     const DISPID id = any[reent_.Next(sizeof any / sizeof any[0])];
     const Member* m = FindMember(id);
     Args a;
     a.v.resize(m->property ? reent_.Next(2) : m->params.size());
     for (size_t i = 0; i < a.v.size(); ++i) reent_.Typed(m->property ? m->type : m->params[i], a.v[i], a);
-    if (id == 5) {
+    if (id == kDispidOpenDevice) {
         VariantClear(&a.v[0]);
         V_VT(&a.v[0]) = VT_BSTR;
         V_BSTR(&a.v[0]) = reent_.Bstr(L"COM99");
@@ -1248,7 +1267,7 @@ void Host::Reenter() {
     } else {
         Invoke(id, m->property ? DISPATCH_PROPERTYGET : DISPATCH_METHOD, a, 0, nullptr, &result, kNoIid, "re-entered");
     }
-    if (id == 15 && V_VT(&a.v[0]) == VT_I4 && V_I4(&a.v[0]) == 0) task_ = false;
+    if (id == kDispidDeactivateScanTask && V_VT(&a.v[0]) == VT_I4 && V_I4(&a.v[0]) == 0) task_ = false;
     VariantClear(&result);
 }
 
@@ -1320,6 +1339,11 @@ void Host::Run() {
     }
     framework::UniqueFile(CreateFileA(scratch_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
 
+    // Read before the handles are counted; the library is let go again.
+    if (Members().size() != static_cast<size_t>(kMethodCount + kPropertyCount)) {
+        Fail("the registered type library does not declare the members");
+        return;
+    }
     DialogWatcher watcher;
     watcher.SetAnswer([this](const BoxRecord& box) { return Answer(box); });
     // Every step counts for the watchdog from here to the end.
@@ -1330,20 +1354,20 @@ void Host::Run() {
     // loads and starts what it needs on first use and keeps it.
     Create();
     if (!g_settings.own_port.empty()) {
-        CallText(5, std::wstring(g_settings.own_port.begin(), g_settings.own_port.end()));
+        CallText(kDispidOpenDevice, std::wstring(g_settings.own_port.begin(), g_settings.own_port.end()));
         VARIANT v;
         VariantInit(&v);
         V_VT(&v) = VT_BOOL;
         V_BOOL(&v) = VARIANT_TRUE;
-        Put(22, v);
-        CallText(1, L"warm");
+        Put(kDispiddebugModus, v);
+        CallText(kDispidWrite, L"warm");
         V_BOOL(&v) = VARIANT_FALSE;
-        Put(22, v);
+        Put(kDispiddebugModus, v);
         Args a;
-        Call(16, a);
-        CallNumber(15, 0);
+        Call(kDispidActivateScanTask, a);
+        CallNumber(kDispidDeactivateScanTask, 0);
     }
-    CallText(5, L"COM99");
+    CallText(kDispidOpenDevice, L"COM99");
     Release();
     for (Elapsed e; e.ms() < 500;) {
         Pump();
@@ -1367,7 +1391,7 @@ void Host::Run() {
         const unsigned roll = gen_.Next(100);
         if (roll < 40) RandomInvoke();
         else if (roll < 46) OpenSomething();
-        else if (roll < 49) { Args a; Call(2, a); }
+        else if (roll < 49) { Args a; Call(kDispidCloseDevice, a); }
         else if (roll < 56) ScanTaskStep();
         else if (roll < 64) BlockingRead();
         else if (roll < 72) LineStep();
@@ -1386,8 +1410,8 @@ void Host::Run() {
             Create();
             ++recreated;
         }
-        else if (roll < 94 && gen_.Chance(20)) { Args a; Call(-552, a); }
-        else { CallText(gen_.Chance(50) ? 1 : 3, gen_.Text()); }
+        else if (roll < 94 && gen_.Chance(20)) { Args a; Call(kDispidAboutBox, a); }
+        else { CallText(gen_.Chance(50) ? kDispidWrite : kDispidWriteln, gen_.Text()); }
         Step("pump");
         Pump();
     }

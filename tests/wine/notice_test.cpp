@@ -36,7 +36,7 @@ std::string Words(size_t length) {
 
 TEST_F(RealBoxes, NoticeShowsA511CharacterMessageWholeInATopmostDialog) {
     const std::string message = Words(511);
-    EXPECT_EQ(ctrl.ShowNotice(message.c_str(), texts::kCaptionBrisomel), IDOK);
+    EXPECT_EQ(ctrl.reporter().ShowNotice(message.c_str(), texts::kCaptionBrisomel), IDOK);
     const BoxRecord box = OnlyBox();
     EXPECT_EQ(box.caption, "Brisomel");
     ASSERT_NE(box.Child(windows::NoticeDialog::kMessageItem), nullptr);
@@ -57,12 +57,12 @@ TEST_F(RealBoxes, NoticeShowsA511CharacterMessageWholeInATopmostDialog) {
 
 TEST_F(RealBoxes, NoticeReplacesTooLongTexts) {
     const std::string long_message = Words(512), long_caption = Words(255);
-    ctrl.ShowNotice(long_message.c_str(), "Brisomel");
+    ctrl.reporter().ShowNotice(long_message.c_str(), "Brisomel");
     ASSERT_TRUE(watcher.WaitUntilNoneOpen(kWait));
-    ctrl.ShowNotice("Kurz und gut", long_caption.c_str());
+    ctrl.reporter().ShowNotice("Kurz und gut", long_caption.c_str());
     ASSERT_TRUE(watcher.WaitUntilNoneOpen(kWait));
     const std::string caption254 = Words(254);
-    ctrl.ShowNotice("", caption254.c_str());
+    ctrl.reporter().ShowNotice("", caption254.c_str());
     ASSERT_TRUE(watcher.WaitForBoxes(3, kWait));
     ASSERT_TRUE(watcher.WaitUntilNoneOpen(kWait));
     const auto boxes = watcher.Boxes();
@@ -77,10 +77,10 @@ TEST_F(RealBoxes, NoticeReplacesTooLongTexts) {
 
 TEST_F(RealBoxes, NoticeEndCodes) {
     watcher.SetAnswer([](const BoxRecord&) { return IDCANCEL; });
-    EXPECT_EQ(ctrl.ShowNotice("Abbrechen", "Brisomel"), IDCANCEL);
+    EXPECT_EQ(ctrl.reporter().ShowNotice("Abbrechen", "Brisomel"), IDCANCEL);
     // Windows-1252 text reaches the window as the same bytes.
     watcher.SetAnswer(nullptr);
-    EXPECT_EQ(ctrl.ShowNotice(texts::kNoEventContext, "Brisomel"), IDOK);
+    EXPECT_EQ(ctrl.reporter().ShowNotice(texts::kNoEventContext, "Brisomel"), IDOK);
     ASSERT_TRUE(watcher.WaitUntilNoneOpen(kWait));
     const auto boxes = watcher.Boxes();
     ASSERT_EQ(boxes.size(), 2u);
@@ -89,7 +89,7 @@ TEST_F(RealBoxes, NoticeEndCodes) {
 }
 
 TEST_F(RealBoxes, TraceShowsThreeLinesWithTheErrorInHexAndDecimal) {
-    ctrl.SetdebugModus(true);
+    ctrl.settings().debugModus = true;
     // The trace names the foreground window as its owner.
     HWND owner = CreateWindowExA(0, "STATIC", "Besitzer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
                                  200, 100, nullptr, nullptr, nullptr, nullptr);
@@ -97,7 +97,7 @@ TEST_F(RealBoxes, TraceShowsThreeLinesWithTheErrorInHexAndDecimal) {
     SetForegroundWindow(owner);
     const HWND foreground = GetForegroundWindow();
     SetLastError(0x80070005u);
-    ctrl.DbgMsg("Zugriff verweigert", "OpenDevice");
+    ctrl.reporter().DbgMsg("Zugriff verweigert", "OpenDevice");
     const BoxRecord box = OnlyBox();
     DestroyWindow(owner);
     EXPECT_EQ(box.caption, "OrvantaCtrl::DbgMsg");
@@ -110,14 +110,14 @@ TEST_F(RealBoxes, TraceShowsThreeLinesWithTheErrorInHexAndDecimal) {
 
 TEST_F(RealBoxes, DebugBoxesShowOnlyInDebugMode) {
     SetLastError(5);
-    ctrl.DbgMsg("Start", "SendFile");
-    ctrl.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
+    ctrl.reporter().DbgMsg("Start", "SendFile");
+    ctrl.reporter().DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
     Sleep(300);
     EXPECT_TRUE(watcher.Boxes().empty());
 
-    ctrl.SetdebugModus(true);
-    ctrl.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
-    ctrl.DebugBox(texts::kNotInitialised, texts::kCaptionError, interfaces::kMbIconError);
+    ctrl.settings().debugModus = true;
+    ctrl.reporter().DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
+    ctrl.reporter().DebugBox(texts::kNotInitialised, texts::kCaptionError, interfaces::kMbIconError);
     ASSERT_TRUE(watcher.WaitUntilNoneOpen(kWait));
     const auto boxes = watcher.Boxes();
     ASSERT_EQ(boxes.size(), 2u);
@@ -138,10 +138,10 @@ TEST_F(RealBoxes, NoticeOnASecondThreadDoesNotBlockTheFirst) {
         return IDOK;
     });
     std::atomic<int> worker_result{0};
-    std::thread worker([&] { worker_result = ctrl.ShowNotice("vom Arbeiter", "Brisomel"); });
+    std::thread worker([&] { worker_result = ctrl.reporter().ShowNotice("vom Arbeiter", "Brisomel"); });
     ASSERT_TRUE(watcher.WaitForBoxes(1, kWait));
     // The worker's notice stays up while this thread shows and closes its own.
-    EXPECT_EQ(ctrl.ShowNotice("vom Gastgeber", "Brisomel"), IDOK);
+    EXPECT_EQ(ctrl.reporter().ShowNotice("vom Gastgeber", "Brisomel"), IDOK);
     EXPECT_EQ(worker_result.load(), 0);
     EXPECT_TRUE(watcher.WaitForOpenCount(1, kWait));
     release = true;
@@ -161,8 +161,8 @@ TEST_F(RealBoxes, DismissingAThreadClosesItsBoxAndRefusesTheNext) {
     std::atomic<int> result{0};
     std::thread worker([&] {
         worker_id = GetCurrentThreadId();
-        result = ctrl.ShowNotice("wartet", "Brisomel");
-        ctrl.ShowNotice("danach", "Brisomel");
+        result = ctrl.reporter().ShowNotice("wartet", "Brisomel");
+        ctrl.reporter().ShowNotice("danach", "Brisomel");
     });
     ASSERT_TRUE(watcher.WaitForBoxes(1, kWait));
     host.ui.DismissThread(worker_id);

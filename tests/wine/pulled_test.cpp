@@ -25,13 +25,13 @@ TEST(CablePulled, APendingWriteAndAWaitingTaskEndWhenThePeerGoes) {
     auto ctrl = std::make_unique<OrvantaControl>(host.Get());
     DialogWatcher watcher;
     ASSERT_TRUE(ctrl->OpenDevice(own));
-    ASSERT_TRUE(ctrl->SetCOMSettings("baud=9600 parity=N data=8 stop=1"));
-    ctrl->Settimeout(0);  // 9 s for any write
-    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ASSERT_TRUE(ctrl->channel().SetCOMSettings("baud=9600 parity=N data=8 stop=1"));
+    ctrl->settings().timeout = 0;  // 9 s for any write
+    ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
 
     std::int32_t written = -1;
     Elapsed elapsed;
-    std::thread writer([&] { written = ctrl->Write(std::string(4 << 20, 'p')); });
+    std::thread writer([&] { written = ctrl->channel().Write(std::string(4 << 20, 'p')); });
     Sleep(300);  // the write pends: nobody reads the far end
     std::ofstream("cable.ready") << "pull\n";
     writer.join();
@@ -41,12 +41,12 @@ TEST(CablePulled, APendingWriteAndAWaitingTaskEndWhenThePeerGoes) {
     EXPECT_FALSE(watcher.Boxes().empty());  // the write's failure was told
 
     Elapsed stopping;
-    ctrl->DeactivateScanTask(0);
+    ctrl->session().DeactivateScanTask(0);
     EXPECT_LT(stopping.ms(), 2000u);
     ctrl->CloseDevice();
     EXPECT_FALSE(ctrl->OpenDevice(own));  // the port is gone now
     ASSERT_TRUE(ctrl->OpenDevice("NUL"));
-    EXPECT_EQ(ctrl->Write("after"), 5);
+    EXPECT_EQ(ctrl->channel().Write("after"), 5);
     ctrl.reset();
     EXPECT_TRUE(watcher.WaitUntilNoneOpen(kBound));
     DeleteFileA("cable.ready");

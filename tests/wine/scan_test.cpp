@@ -58,7 +58,7 @@ struct Scan : ::testing::Test {
         ASSERT_TRUE(scanner->IsOpen()) << "cannot open " << peer_name << ", error " << GetLastError();
         scanner->Drain(100);
         ASSERT_TRUE(ctrl->OpenDevice(own));
-        ASSERT_TRUE(ctrl->SetCOMSettings("baud=9600 parity=N data=8 stop=1"));
+        ASSERT_TRUE(ctrl->channel().SetCOMSettings("baud=9600 parity=N data=8 stop=1"));
     }
     void TearDown() override {
         if (ctrl) Bounded("destroying the control", [&] { ctrl.reset(); return 0; });
@@ -69,10 +69,10 @@ struct Scan : ::testing::Test {
 
 TEST_F(Scan, ASessionIsAnsweredDeliveredAndClosedWithItsTwoMessages) {
     Form form;
-    ctrl->SetwithACKN(true);
-    ctrl->SetonlyWorkwithCurrentWindow(true);
-    ctrl->SetscanWindowHandle(form.handle());
-    const std::int32_t task = ctrl->ActivateScanTask();
+    ctrl->settings().withACKN = true;
+    ctrl->settings().onlyWorkwithCurrentWindow = true;
+    ctrl->settings().scanWindowHandle = form.handle();
+    const std::int32_t task = ctrl->session().ActivateScanTask();
     EXPECT_GT(task, 0);
     EXPECT_EQ(scanner->ReceiveAll(1), "\x06");  // before any code
     ASSERT_TRUE(scanner->Send("A1\x03" "ERROR\x03" "B2\x03" "ENDSCAN\x03"));
@@ -88,8 +88,8 @@ TEST_F(Scan, ASessionIsAnsweredDeliveredAndClosedWithItsTwoMessages) {
     EXPECT_EQ(boxes[1].Text(), "Scannner-Task wurde durch 'Ende' Befehl beendet !");
     EXPECT_EQ(boxes[1].icon, "information");
     // The ended task kept its window: the next session delivers there again.
-    EXPECT_EQ(ctrl->GetscanWindowHandle(), form.handle());
-    EXPECT_NE(ctrl->ActivateScanTask(), 0);
+    EXPECT_EQ(ctrl->settings().scanWindowHandle.load(), form.handle());
+    EXPECT_NE(ctrl->session().ActivateScanTask(), 0);
     ASSERT_TRUE(scanner->Send("C3\x03"));
     EXPECT_TRUE(PumpUntil([&] { return WindowText(form.edit()) == "A1B2C3"; }));
 }
@@ -107,7 +107,7 @@ void SetCapsLock(bool on) {
 TEST_F(Scan, KeystrokesTypeTheCodeAsScannedWhateverCapsLockSays) {
     Form form;
     const std::string code = "Hello, World! 4711 \xC4\xD6\xDC";
-    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
     for (const bool caps : {false, true}) {
         SetCapsLock(caps);
         SetWindowTextA(form.edit(), "");
@@ -140,7 +140,7 @@ TEST_F(Scan, KeystrokesReachAFormAsTheKeysAPersonWouldPress) {
     SetCapsLock(false);
     PumpUntil([] { return false; }, 100);
     g_keys_seen.clear();
-    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
     ASSERT_TRUE(scanner->Send("a1\tB\r\x03"));
     EXPECT_TRUE(PumpUntil([&] { return g_keys_seen.find(" 13 ") != std::string::npos; }))
         << "keys seen: " << g_keys_seen;
@@ -151,38 +151,38 @@ TEST_F(Scan, KeystrokesReachAFormAsTheKeysAPersonWouldPress) {
 }
 
 TEST_F(Scan, AStopWhileWaitingIsPromptAndSilent) {
-    ctrl->SetwithACKN(true);
-    const std::int32_t task = ctrl->ActivateScanTask();
+    ctrl->settings().withACKN = true;
+    const std::int32_t task = ctrl->session().ActivateScanTask();
     ASSERT_EQ(Answers(1), "\x06");
     Sleep(100);
     Elapsed elapsed;
-    EXPECT_EQ(ctrl->DeactivateScanTask(task), 0);
+    EXPECT_EQ(ctrl->session().DeactivateScanTask(task), 0);
     EXPECT_LT(elapsed.ms(), kBound);
     ASSERT_TRUE(scanner->Send("late\x03"));
     EXPECT_EQ(scanner->Receive(16, 300), "");
     EXPECT_TRUE(watcher.Boxes().empty());
-    EXPECT_EQ(ctrl->GetscanWindowHandle(), 0);
+    EXPECT_EQ(ctrl->settings().scanWindowHandle.load(), 0);
     // The code stayed in the port for the next reader.
-    EXPECT_EQ(Bounded("reading the code left", [&] { return ctrl->ScanCodeFromCOM(); }), "late");
-    EXPECT_NE(ctrl->ActivateScanTask(), 0);
+    EXPECT_EQ(Bounded("reading the code left", [&] { return ctrl->reader().ScanCodeFromCOM(); }), "late");
+    EXPECT_NE(ctrl->session().ActivateScanTask(), 0);
 }
 
 TEST_F(Scan, AStopClosesTheTasksBoxAndNothingFollows) {
-    ctrl->SetwithACKN(true);
-    ctrl->SetdebugModus(true);
+    ctrl->settings().withACKN = true;
+    ctrl->settings().debugModus = true;
     // Nobody answers the task's box; the start answer's error-number notice
     // (debug mode) on the host's thread is pressed.
     watcher.SetAnswer([](const BoxRecord& box) {
         return box.caption == texts::kCaptionScanBuffer ? 0 : IDOK;
     });
-    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
     ASSERT_EQ(Answers(1), "\x06");
     ASSERT_TRUE(scanner->Send("X\x03"));
     ASSERT_TRUE(watcher.WaitForBoxes(2, kBound));
     EXPECT_EQ(watcher.Boxes()[1].caption, "Quenlet Debugmodus: Inhalt des Scanbuffers");
     EXPECT_EQ(watcher.Boxes()[1].Text(), "X");
     Elapsed elapsed;
-    ctrl->DeactivateScanTask(0);
+    ctrl->session().DeactivateScanTask(0);
     EXPECT_LT(elapsed.ms(), kBound);
     EXPECT_TRUE(watcher.WaitUntilNoneOpen(kBound));
     Sleep(300);
@@ -191,30 +191,30 @@ TEST_F(Scan, AStopClosesTheTasksBoxAndNothingFollows) {
 }
 
 TEST_F(Scan, AStopDuringABurstLeavesTheNextTaskWorking) {
-    ctrl->SetwithACKN(true);
-    ctrl->SetonlyWorkwithCurrentWindow(true);  // with no window: nothing delivered, 0x0F
+    ctrl->settings().withACKN = true;
+    ctrl->settings().onlyWorkwithCurrentWindow = true;  // with no window: nothing delivered, 0x0F
     std::string burst;
     for (int i = 0; i < 1000; ++i) burst += "N" + std::to_string(i) + "\x03";
-    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
     std::thread send([&] { scanner->Send(burst); });
     // Answers come while the codes go in; stop in the middle.
     EXPECT_EQ(scanner->ReceiveAll(50).size(), 50u);
     Elapsed elapsed;
-    ctrl->DeactivateScanTask(0);
+    ctrl->session().DeactivateScanTask(0);
     EXPECT_LT(elapsed.ms(), kBound);
     send.join();
     const std::string tail = scanner->Drain(300);
     EXPECT_EQ(tail.find_first_not_of('\x0F'), std::string::npos);
     EXPECT_TRUE(scanner->Drain(300).empty());  // nothing after the stop
     EXPECT_TRUE(watcher.Boxes().empty());
-    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
     EXPECT_EQ(scanner->ReceiveAll(1), "\x06");
 }
 
 TEST_F(Scan, AThousandStartsAndStopsLeaveNoThreadOrHandle) {
     auto cycle = [&] {
-        ASSERT_NE(ctrl->ActivateScanTask(), 0);
-        ctrl->DeactivateScanTask(0);
+        ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
+        ctrl->session().DeactivateScanTask(0);
     };
     for (int i = 0; i < 5; ++i) cycle();
     const int threads_before = ThreadCount();
@@ -226,9 +226,9 @@ TEST_F(Scan, AThousandStartsAndStopsLeaveNoThreadOrHandle) {
 }
 
 TEST_F(Scan, HostWritesAndTheTasksAnswersNeverInterleave) {
-    ctrl->SetwithACKN(true);
-    ctrl->SetonlyWorkwithCurrentWindow(true);  // with no window: nothing delivered, 0x0F
-    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ctrl->settings().withACKN = true;
+    ctrl->settings().onlyWorkwithCurrentWindow = true;  // with no window: nothing delivered, 0x0F
+    ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
     std::string received;
     std::thread reader([&] { received = scanner->ReceiveAll(1 + 200 + 200 * 14, 20000); });
     std::thread codes([&] {
@@ -237,7 +237,7 @@ TEST_F(Scan, HostWritesAndTheTasksAnswersNeverInterleave) {
     for (int i = 0; i < 200; ++i) {
         char line[32];
         std::snprintf(line, sizeof line, "hostline-%03d", i);
-        ASSERT_EQ(ctrl->Writeln(line), 14);
+        ASSERT_EQ(ctrl->channel().Writeln(line), 14);
     }
     codes.join();
     reader.join();
@@ -272,15 +272,15 @@ TEST_F(Scan, FloodsBinaryAndZeroBytesLeaveTheNextCodeIntact) {
     // Sent while the reader takes it, as a scanner would: the cable holds little.
     bool sent = false;
     std::thread send([&] { sent = scanner->Send(flood + "\x03"); });
-    const std::string first = Bounded("reading the flood", [&] { return ctrl->ScanCodeFromCOM(); });
+    const std::string first = Bounded("reading the flood", [&] { return ctrl->reader().ScanCodeFromCOM(); });
     send.join();
     EXPECT_TRUE(sent);
     EXPECT_LE(first.size(), 65535u);
     ASSERT_TRUE(scanner->Send(std::string("NEXT\x03" "ab\0cd\x03" "\x03" "\x80\xFF\x03", 15)));
-    EXPECT_EQ(Bounded("a code", [&] { return ctrl->ScanCodeFromCOM(); }), "NEXT");
-    EXPECT_EQ(Bounded("a code", [&] { return ctrl->ScanCodeFromCOM(); }), "ab");
-    EXPECT_EQ(Bounded("a code", [&] { return ctrl->ScanCodeFromCOM(); }), "");
-    EXPECT_EQ(Bounded("a code", [&] { return ctrl->ScanCodeFromCOM(); }), "\x80\xFF");
+    EXPECT_EQ(Bounded("a code", [&] { return ctrl->reader().ScanCodeFromCOM(); }), "NEXT");
+    EXPECT_EQ(Bounded("a code", [&] { return ctrl->reader().ScanCodeFromCOM(); }), "ab");
+    EXPECT_EQ(Bounded("a code", [&] { return ctrl->reader().ScanCodeFromCOM(); }), "");
+    EXPECT_EQ(Bounded("a code", [&] { return ctrl->reader().ScanCodeFromCOM(); }), "\x80\xFF");
 }
 
 // A window whose thread never takes its messages until released.
@@ -311,13 +311,13 @@ private:
 TEST_F(Scan, AHungWindowCostsABoundedWaitPerCodeAndAStopEndsNoThreadByForce) {
     HungWindow hung;
     ASSERT_NE(hung.handle(), 0);
-    ctrl->SetwithACKN(true);
-    ctrl->SetonlyWorkwithCurrentWindow(true);
-    ctrl->SetscanWindowHandle(hung.handle());
+    ctrl->settings().withACKN = true;
+    ctrl->settings().onlyWorkwithCurrentWindow = true;
+    ctrl->settings().scanWindowHandle = hung.handle();
     const int threads_before = ThreadCount();
     const ULONG handles_before = HandleCount();
     const std::vector<HandleEntry> table = OwnHandles();
-    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
     ASSERT_EQ(Answers(1), "\x06");
     // Each code waits its bound, is given up and answered as not delivered.
     Elapsed codes;
@@ -327,7 +327,7 @@ TEST_F(Scan, AHungWindowCostsABoundedWaitPerCodeAndAStopEndsNoThreadByForce) {
     ASSERT_TRUE(scanner->Send("H3\x03"));
     Sleep(300);  // the task waits for the window now
     Elapsed elapsed;
-    ctrl->DeactivateScanTask(0);
+    ctrl->session().DeactivateScanTask(0);
     EXPECT_LT(elapsed.ms(), logic::kCharAnswerMs + 2000);  // not the 5 s of the last resort
     // The task ended by itself: no thread, no handle, not even the queue
     // Wine keeps of a thread ended by force.
@@ -335,11 +335,11 @@ TEST_F(Scan, AHungWindowCostsABoundedWaitPerCodeAndAStopEndsNoThreadByForce) {
         << ThreadStarts() << "; handles left: " << Describe(NewHandles(table));
     // Nothing it held is left held: the next task reads, answers and writes.
     Form form;
-    ctrl->SetscanWindowHandle(form.handle());
-    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ctrl->settings().scanWindowHandle = form.handle();
+    ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
     ASSERT_TRUE(scanner->Send("OK\x03"));
     EXPECT_TRUE(PumpUntil([&] { return WindowText(form.edit()) == "OK"; }));
-    EXPECT_EQ(ctrl->Write("w"), 1);
+    EXPECT_EQ(ctrl->channel().Write("w"), 1);
 }
 
 // A busy application: every key costs it tens of milliseconds.
@@ -353,8 +353,8 @@ TEST_F(Scan, KeysTypedForACodeReachItsWindowBeforeTheClosingBoxesAndOnlyTakenCod
     g_edit_proc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(form.edit(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SlowKeys)));
     SetCapsLock(false);
-    ctrl->SetwithACKN(true);
-    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ctrl->settings().withACKN = true;
+    ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
     ASSERT_EQ(Answers(1), "\x06");
     // Scanners end codes with CR LF: the LF is the next code's first byte.
     ASSERT_TRUE(scanner->Send("4006381333931\r\x03" "\n77\x03" "ENDSCAN\x03"));
@@ -366,24 +366,24 @@ TEST_F(Scan, KeysTypedForACodeReachItsWindowBeforeTheClosingBoxesAndOnlyTakenCod
     // Keys the window in front never takes are not acknowledged.
     HungWindow hung;
     SetForegroundWindow(reinterpret_cast<HWND>(static_cast<std::intptr_t>(hung.handle())));
-    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
     ASSERT_EQ(Answers(1), "\x06");
     ASSERT_TRUE(scanner->Send("LOST\x03"));
     EXPECT_EQ(scanner->ReceiveAll(1, logic::kKeysTakenMs + kBound), "\x0F");
-    ctrl->DeactivateScanTask(0);
+    ctrl->session().DeactivateScanTask(0);
 }
 
 TEST_F(Scan, ClosingThePortUnderTheReaderStopsTheTask) {
-    ctrl->SetwithACKN(true);
-    ASSERT_NE(ctrl->ActivateScanTask(), 0);
+    ctrl->settings().withACKN = true;
+    ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
     ASSERT_EQ(Answers(1), "\x06");
     ASSERT_TRUE(scanner->Send("PART"));  // a code without its end
     Sleep(100);
     Elapsed elapsed;
     ctrl->CloseDevice();
     EXPECT_LT(elapsed.ms(), kBound);
-    EXPECT_FALSE(ctrl->IsDeviceOpen());
-    EXPECT_EQ(ctrl->ActivateScanTask(), 0);
+    EXPECT_FALSE(ctrl->channel().IsOpen());
+    EXPECT_EQ(ctrl->session().ActivateScanTask(), 0);
     EXPECT_EQ(scanner->Receive(16, 200), "");
     EXPECT_TRUE(watcher.Boxes().empty());
 }

@@ -56,19 +56,19 @@ TEST(Soak, CodesWritesReopensAndStopsAtRandom) {
     far_end.Drain(100);
 
     auto start = [&] {
-        if (!ctrl->IsDeviceOpen()) {
+        if (!ctrl->channel().IsOpen()) {
             ASSERT_TRUE(ctrl->OpenDevice(own));
-            ASSERT_TRUE(ctrl->SetCOMSettings("baud=9600 parity=N data=8 stop=1"));
+            ASSERT_TRUE(ctrl->channel().SetCOMSettings("baud=9600 parity=N data=8 stop=1"));
         }
-        ctrl->SetwithACKN(true);
-        ctrl->SetonlyWorkwithCurrentWindow(true);
-        ctrl->SetscanWindowHandle(static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(target)));
-        ASSERT_NE(ctrl->ActivateScanTask(), 0);
+        ctrl->settings().withACKN = true;
+        ctrl->settings().onlyWorkwithCurrentWindow = true;
+        ctrl->settings().scanWindowHandle = static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(target));
+        ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
     };
     // Once round first, so what the platform makes on first use is counted
     // before and after alike.
     start();
-    ctrl->Writeln("H");
+    ctrl->channel().Writeln("H");
     ctrl->CloseDevice();
     far_end.Drain(100);
     const ULONG handles_before = HandleCount();
@@ -101,13 +101,13 @@ TEST(Soak, CodesWritesReopensAndStopsAtRandom) {
         if (action < 14) {
             char line[32];
             std::snprintf(line, sizeof line, "H%06d", lines++);
-            if (ctrl->IsDeviceOpen()) ctrl->Writeln(line);
+            if (ctrl->channel().IsOpen()) ctrl->channel().Writeln(line);
         } else if (action < 16) {
             ctrl->CloseDevice();
             ++reopens;
             start();
         } else if (action < 18) {
-            ctrl->DeactivateScanTask(0);
+            ctrl->session().DeactivateScanTask(0);
             ++restarts;
             start();
         }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "control/orvanta_ids.h"
+#include "control/orvanta_member_list.h"
 #include "tests/wine/host.h"
 
 namespace orvanta::testing {
@@ -201,7 +202,7 @@ TEST_F(TypeLibrary, CoclassDefaultInterfaceAndDefaultSource) {
 
 struct Param {
     VARTYPE vt;
-    const char* name;
+    std::string name;
 };
 struct Member {
     Dispid id;
@@ -211,38 +212,32 @@ struct Member {
     std::vector<Param> params;
 };
 
+// A method as the member list declares it; its parameter names come as the
+// list writes them, "(a, b)".
+Member Method(Dispid id, const char* name, VARTYPE result, std::vector<VARTYPE> types, std::string names) {
+    Member m{id, name, false, result, {}};
+    names = names.substr(1, names.size() - 2);
+    for (VARTYPE vt : types) {
+        const std::size_t comma = names.find(',');
+        m.params.push_back({vt, names.substr(0, comma)});
+        names = comma == std::string::npos ? "" : names.substr(names.find_first_not_of(' ', comma + 1));
+    }
+    return m;
+}
+
+// The type names as the member list writes them.
+constexpr VARTYPE kVoid = VT_VOID, kBool = VT_BOOL, kBstr = VT_BSTR, kI2 = VT_I2, kI4 = VT_I4,
+                  kVariant = VT_VARIANT;
+
+#define ORVANTA_LIST(...) __VA_ARGS__
+#define ORVANTA_METHOD(name, dispid, result, part, types, names) \
+    Method(kDispid##name, #name, result, {ORVANTA_LIST types}, #names),
+#define ORVANTA_PROPERTY(name, dispid, type) Member{kDispid##name, #name, true, type, {}},
 // Dispatch-table order: the methods, the nine properties, then AboutBox.
-const std::vector<Member> kMembers = {
-    {kDispidWrite, "Write", false, VT_I4, {{VT_BSTR, "str_ToWrite"}}},
-    {kDispidCloseDevice, "CloseDevice", false, VT_VOID, {}},
-    {kDispidWriteln, "Writeln", false, VT_I4, {{VT_BSTR, "str_ToWrite"}}},
-    {kDispidFormFeed, "FormFeed", false, VT_VOID, {}},
-    {kDispidOpenDevice, "OpenDevice", false, VT_BOOL, {{VT_BSTR, "str_Name"}}},
-    {kDispidFlush, "Flush", false, VT_I4, {}},
-    {kDispidSendByte, "SendByte", false, VT_I2, {{VT_I2, "b_ToSend"}}},
-    {kDispidSendEscCommand, "SendEscCommand", false, VT_I2, {{VT_BSTR, "c_Command"}, {VT_BSTR, "params"}}},
-    {kDispidSendFile, "SendFile", false, VT_I4, {{VT_BSTR, "str_FileToSend"}}},
-    {kDispidSetSignalOnCOM, "SetSignalOnCOM", false, VT_BOOL, {{VT_I2, "b_Signal"}}},
-    {kDispidClearCOMError, "ClearCOMError", false, VT_I4, {}},
-    {kDispidSetCOMSettings, "SetCOMSettings", false, VT_BOOL, {{VT_BSTR, "str_Params"}}},
-    {kDispidWaitCOMSignal, "WaitCOMSignal", false, VT_I2, {{VT_I2, "onsignal"}}},
-    {kDispidScanCodeFromCOM, "ScanCodeFromCOM", false, VT_BSTR, {}},
-    {kDispidDeactivateScanTask, "DeactivateScanTask", false, VT_I4, {{VT_I4, "M_Task"}}},
-    {kDispidActivateScanTask, "ActivateScanTask", false, VT_I4, {}},
-    {kDispidReadBytes, "ReadBytes", false, VT_I4,
-     {{VT_BSTR, "str_Buffer"}, {VT_I4, "m_bufferlen"}, {VT_I4, "m_bytestoread"}}},
-    {kDispidwithACKN, "withACKN", true, VT_BOOL, {}},
-    {kDispiddefaultComSettings, "defaultComSettings", true, VT_BSTR, {}},
-    {kDispidScannerSuffixChar, "ScannerSuffixChar", true, VT_I2, {}},
-    {kDispidonlyWorkwithCurrentWindow, "onlyWorkwithCurrentWindow", true, VT_BOOL, {}},
-    {kDispiddebugModus, "debugModus", true, VT_BOOL, {}},
-    {kDispidThreadId, "ThreadId", true, VT_I4, {}},
-    {kDispidscanWindowHandle, "scanWindowHandle", true, VT_I4, {}},
-    {kDispidtimeout, "timeout", true, VT_I2, {}},
-    {kDispidchartooem, "chartooem", true, VT_I2, {}},
-    {kDispidGetCOMPorts, "GetCOMPorts", false, VT_VARIANT, {}},
-    {kDispidAboutBox, "AboutBox", false, VT_VOID, {}},
-};
+const std::vector<Member> kMembers = {ORVANTA_MEMBERS(ORVANTA_METHOD, ORVANTA_PROPERTY)};
+#undef ORVANTA_PROPERTY
+#undef ORVANTA_METHOD
+#undef ORVANTA_LIST
 
 TEST_F(TypeLibrary, EveryMemberOfTheDispatchInterface) {
     ITypeInfo* disp = Info(0);
