@@ -52,11 +52,10 @@ struct Scanner : ::testing::Test {
 
 // --- the reader --------------------------------------------------------------
 
-TEST_F(Scanner, ReadsTheBytesBeforeTheSuffixOneAtATime) {
+TEST_F(Scanner, ReadsTheBytesUpToTheSuffixInOneRead) {
     p.port->Feed("4711\x03" "rest");
     EXPECT_EQ(ctrl.ScanCodeFromCOM(), "4711");
-    EXPECT_EQ(p.port->Calls(), (Calls{"wait char", "read 1", "read 1", "sleep 0", "read 1", "sleep 0",
-                                      "read 1", "sleep 0", "read 1", "sleep 0", "read 0", "sleep 0"}));
+    EXPECT_EQ(p.port->Calls(), (Calls{"wait char", "read 5", "sleep 0"}));
     // What follows the suffix waits for the next call.
     EXPECT_EQ(p.port->input.size(), 4u);
 }
