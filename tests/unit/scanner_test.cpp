@@ -107,6 +107,18 @@ TEST_F(Scanner, SuffixComparesTheLowByteLikeTheEventCharacter) {
     }
 }
 
+TEST_F(Scanner, ASuffixTheLineDoesNotWatchForYetIsReadUpToAsItComes) {
+    ctrl.SetScannerSuffixChar('#');  // the line still watches for 0x03
+    p.port->Feed("ab\x03");
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        p.port->Feed("cd#ef");
+    });
+    EXPECT_EQ(ctrl.ScanCodeFromCOM(), "ab\x03" "cd");
+    late.join();
+    EXPECT_EQ(p.port->input.size(), 2u);
+}
+
 TEST(ScannerNoDevice, ReaderAndTaskWithoutADevice) {
     fakes::DevicePlatform p;
     OrvantaControl ctrl(p.Get());
