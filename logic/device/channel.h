@@ -56,7 +56,7 @@ public:
 
     // The read path: one reader at a time (so no code is split between two
     // readers) waits for the port's event character, then `take` reads what
-    // came, still inside the gate. The device stays alive for `take` while
+    // came, still inside the gate, with the same stop signal. The device stays alive for `take` while
     // the host, called back from a box, closes or replaces it (see Holds).
     enum class ReadWait {
         kNoDevice,  // none open; the debug box said so
@@ -64,7 +64,7 @@ public:
         kArrived,   // the event character came and `take` ran
     };
     ReadWait ReadAfterEventChar(interfaces::StopSignal* stop,
-                                const std::function<void(interfaces::Device&)>& take);
+                                const std::function<void(interfaces::Device&, interfaces::StopSignal*)>& take);
     // Whether `device` is still the open one.
     bool Holds(const interfaces::Device& device) const { return device_.get() == &device; }
     // Frees the write and the read path from a thread that was terminated

@@ -76,18 +76,19 @@ std::int32_t DeviceChannel::ClearCOMError() {
 
 std::int16_t DeviceChannel::WaitCOMSignal(std::int16_t /*onsignal: not used*/,
                                          interfaces::StopSignal* stop) {
-    return ReadAfterEventChar(stop, [](interfaces::Device&) {}) == ReadWait::kArrived ? 1 : 0;
+    return ReadAfterEventChar(stop, [](interfaces::Device&, interfaces::StopSignal*) {}) == ReadWait::kArrived ? 1 : 0;
 }
 
 DeviceChannel::ReadWait DeviceChannel::ReadAfterEventChar(
-    interfaces::StopSignal* stop, const std::function<void(interfaces::Device&)>& take) {
+    interfaces::StopSignal* stop,
+    const std::function<void(interfaces::Device&, interfaces::StopSignal*)>& take) {
     // Kept alive while a box of `take` lets the host call in and close the device.
     const std::shared_ptr<interfaces::Device> device = device_;
     if (!DeviceOpenOrSay()) return ReadWait::kNoDevice;
     if (read_gate_.Enter(stop) != Gate::Entry::Entered) return ReadWait::kFailed;
     GatePass leave(read_gate_);
     if (!device->WaitEventChar(stop)) return ReadWait::kFailed;
-    take(*device);
+    take(*device, stop);
     return ReadWait::kArrived;
 }
 

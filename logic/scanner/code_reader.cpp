@@ -21,8 +21,11 @@ constexpr std::uint32_t kStep = 1024;
 CodeReader::CodeRead CodeReader::Read(interfaces::StopSignal* stop) {
     CodeRead result;
     std::string code;
-    switch (channel_.ReadAfterEventChar(
-        stop, [&](interfaces::Device& device) { TakeCode(device, stop, code); })) {
+    // Two captures: small enough to need no allocation per code.
+    const auto take = [this, &code](interfaces::Device& device, interfaces::StopSignal* signal) {
+        TakeCode(device, signal, code);
+    };
+    switch (channel_.ReadAfterEventChar(stop, take)) {
     case DeviceChannel::ReadWait::kNoDevice:
         break;
     case DeviceChannel::ReadWait::kFailed:
