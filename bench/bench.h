@@ -133,6 +133,9 @@ public:
     interfaces::WindowId ForegroundWindow() override {
         return reinterpret_cast<interfaces::WindowId>(GetForegroundWindow());
     }
+    void ToOem(char* text) override {
+        if (text) CharToOemA(text, text);
+    }
     std::uint32_t LastError() override { return GetLastError(); }
     void DismissThread(std::uint32_t) override {}
     void ReleaseThread(std::uint32_t) override {}
@@ -169,6 +172,7 @@ public:
         return inner_->WaitEventChar(s);
     }
     std::uint32_t Read(void* b, std::uint32_t n, interfaces::StopSignal* s) override { return inner_->Read(b, n, s); }
+    std::uint32_t Peek(void* b, std::uint32_t n) override { return inner_->Peek(b, n); }
 
 private:
     std::unique_ptr<interfaces::Device> inner_;
@@ -186,9 +190,8 @@ public:
     std::unique_ptr<interfaces::File> OpenFileForRead(const char* n, const char16_t* w) override {
         return real_.OpenFileForRead(n, w);
     }
-    void ToOem(char* text) override { real_.ToOem(text); }
     // The settling pause before an open is never inside a timed span and
-    // would only stretch the run; the reader's yield after each byte is
+    // would only stretch the run; the reader's yield after each code is
     // timed and kept, unless a run asks to see what it costs.
     void Sleep(std::uint32_t ms) override {
         if (ms == 0 && yield) ::Sleep(0);

@@ -1,6 +1,7 @@
 #include "interfaces/look_ahead.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace orvanta::interfaces {
 
@@ -24,9 +25,17 @@ std::size_t LookAhead::Append(const unsigned char* bytes, std::size_t count) {
     return dropped;
 }
 
-std::size_t LookAhead::Take(unsigned char* out, std::size_t count) {
+std::size_t LookAhead::Peek(unsigned char* out, std::size_t count) const {
     const std::size_t n = std::min(count, size_);
-    for (std::size_t i = 0; i < n; ++i) out[i] = data_[(head_ + i) % kCapacity];
+    // At most two runs: up to the end of the ring, then from its start.
+    const std::size_t first = std::min(n, kCapacity - head_);
+    std::memcpy(out, data_ + head_, first);
+    std::memcpy(out + first, data_, n - first);
+    return n;
+}
+
+std::size_t LookAhead::Take(unsigned char* out, std::size_t count) {
+    const std::size_t n = Peek(out, count);
     head_ = (head_ + n) % kCapacity;
     size_ -= n;
     searched_ -= std::min(searched_, n);

@@ -17,6 +17,8 @@ public:
     std::size_t Append(const unsigned char* bytes, std::size_t count);
     // Moves up to `count` of the oldest bytes out; returns how many.
     std::size_t Take(unsigned char* out, std::size_t count);
+    // Copies up to `count` of the oldest bytes and keeps them; returns how many.
+    std::size_t Peek(unsigned char* out, std::size_t count) const;
     // Finds the next `target` byte that no earlier call found, so a caller
     // that waits for the event character again waits for a new arrival
     // even while an earlier one is still unread.

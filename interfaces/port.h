@@ -67,8 +67,13 @@ public:
     // readable, in order, by Read. False when the wait fails or `stop` is set.
     virtual bool WaitEventChar(StopSignal* stop) = 0;
     // Blocks until `count` bytes have been read, the port fails, or `stop` is
-    // set; returns the count read. A count of 0 reads nothing.
+    // set; returns the count read. A count of 0 reads nothing. Bytes that
+    // have arrived already are taken without a call to the system.
     virtual std::uint32_t Read(void* buffer, std::uint32_t count, StopSignal* stop) = 0;
+    // Copies up to `count` of the bytes that have arrived and are not read
+    // yet, oldest first, and leaves them to Read; never blocks. After a
+    // successful WaitEventChar they hold the event character.
+    virtual std::uint32_t Peek(void* buffer, std::uint32_t count) = 0;
     // Cancels a read left outstanding by a reader that was ended inside it,
     // as CancelWrite does for a write: false when the driver would not end it
     // within the bound, and the device then takes no more reads.
@@ -98,8 +103,6 @@ public:
     virtual std::unique_ptr<File> CreateNewFile(const char* name) = 0;
     // Opens an existing file for reading, unshared; null on failure.
     virtual std::unique_ptr<File> OpenFileForRead(const char* name, const char16_t* wide = nullptr) = 0;
-    // Converts in place from the ANSI to the OEM code page.
-    virtual void ToOem(char* text) = 0;
     virtual void Sleep(std::uint32_t ms) = 0;
     // The names of the machine's serial ports ("COM1", ...), in the order of
     // their numbers; none where the platform has no such list.

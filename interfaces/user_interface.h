@@ -25,6 +25,10 @@ public:
 
     virtual WindowId ForegroundWindow() = 0;
 
+    // Converts a text in place from the platform's ANSI code page to its OEM
+    // one, for devices that print the latter.
+    virtual void ToOem(char* text) = 0;
+
     // The calling thread's last platform error (GetLastError on Windows).
     virtual std::uint32_t LastError() = 0;
 

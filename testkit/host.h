@@ -23,7 +23,6 @@ public:
     std::unique_ptr<interfaces::Device> OpenDevice(const char*, const char16_t*) override { return nullptr; }
     std::unique_ptr<interfaces::File> CreateNewFile(const char*) override { return nullptr; }
     std::unique_ptr<interfaces::File> OpenFileForRead(const char*, const char16_t*) override { return nullptr; }
-    void ToOem(char*) override {}
     void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
 };
 
@@ -62,7 +61,6 @@ public:
     std::unique_ptr<interfaces::File> OpenFileForRead(const char* name, const char16_t* wide) override {
         return real.OpenFileForRead(name, wide);
     }
-    void ToOem(char* text) override { real.ToOem(text); }
     void Sleep(std::uint32_t ms) override {
         if (pause) real.Sleep(ms);
     }

@@ -37,7 +37,9 @@ public:
     bool ClearErrors(std::uint32_t& errors) override;
 
     bool WaitEventChar(interfaces::StopSignal* stop) override;
+    // The read side is in device_input.cpp.
     std::uint32_t Read(void* buffer, std::uint32_t count, interfaces::StopSignal* stop) override;
+    std::uint32_t Peek(void* buffer, std::uint32_t count) override;
     bool CancelRead() override;
 
 private:
@@ -105,9 +107,8 @@ public:
     std::unique_ptr<interfaces::Device> OpenDevice(const char* name, const char16_t* wide = nullptr) override;
     std::unique_ptr<interfaces::File> CreateNewFile(const char* name) override;
     std::unique_ptr<interfaces::File> OpenFileForRead(const char* name, const char16_t* wide = nullptr) override;
-    void ToOem(char* text) override;
     void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
-    std::vector<std::string> SerialPortNames() override;  // serial_ports.cpp
+    std::vector<std::string> SerialPortNames() override;  // serial_port_names.cpp
 };
 
 }  // namespace orvanta::windows

@@ -32,6 +32,10 @@ interfaces::WindowId Win32UserInterface::ForegroundWindow() {
     return reinterpret_cast<interfaces::WindowId>(GetForegroundWindow());
 }
 
+void Win32UserInterface::ToOem(char* text) {
+    if (text) CharToOemA(text, text);
+}
+
 std::uint32_t Win32UserInterface::LastError() { return GetLastError(); }
 
 bool Win32UserInterface::IsDismissed(DWORD thread_id) {

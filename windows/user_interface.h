@@ -16,6 +16,7 @@ public:
     void ShowMessageBox(interfaces::WindowId owner, const char* text, const char* caption,
                         std::uint32_t style) override;
     interfaces::WindowId ForegroundWindow() override;
+    void ToOem(char* text) override;
     std::uint32_t LastError() override;
     void DismissThread(std::uint32_t thread_id) override;
     void ReleaseThread(std::uint32_t thread_id) override;

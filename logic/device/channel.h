@@ -1,11 +1,13 @@
-// The device channel: the open device (`h_Lpt1`) with its protocol file, the
-// one serialised write path every output goes through, the output operations
-// built on it, line control and raw reads. It runs on the host's thread and,
-// for the scan task's answers and reads, on the task's.
+// The device channel: the open device with its protocol file, the one
+// serialised write path every output goes through and the one read path every
+// read goes through, the output operations built on them, line control and
+// raw reads. It runs on the host's thread and, for the scan task's answers
+// and reads, on the task's.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -29,7 +31,7 @@ public:
     // `wide`: the name as the caller wrote it, when it came in Unicode.
     bool Open(const std::string& str_Name, const std::u16string& wide = {});
     void Close();
-    bool IsOpen() const { return h_Lpt1 != nullptr; }
+    bool IsOpen() const { return device_ != nullptr; }
 
     // Output. Texts arrive as the control's own copy (the host's string is
     // never changed). `stop`, when given, is the scan task's stop signal: a
@@ -52,12 +54,19 @@ public:
     std::int32_t ReadBytes(std::string str_Buffer, std::int32_t m_bufferlen,
                            std::int32_t m_bytestoread);
 
-    // For the code reader: the open device, or null, and the gate that lets
-    // one reader at a time at it, so no code is split between two readers.
-    // Shared: an operation that shows a box keeps its device alive while the
-    // host, called back from inside the box, closes or replaces it.
-    std::shared_ptr<interfaces::Device> device() const { return h_Lpt1; }
-    Gate& read_gate() { return m_readGate; }
+    // The read path: one reader at a time (so no code is split between two
+    // readers) waits for the port's event character, then `take` reads what
+    // came, still inside the gate, with the same stop signal. The device stays alive for `take` while
+    // the host, called back from a box, closes or replaces it (see Holds).
+    enum class ReadWait {
+        kNoDevice,  // none open; the debug box said so
+        kFailed,    // the gate or the wait was stopped, or the wait failed
+        kArrived,   // the event character came and `take` ran
+    };
+    ReadWait ReadAfterEventChar(interfaces::StopSignal* stop,
+                                const std::function<void(interfaces::Device&, interfaces::StopSignal*)>& take);
+    // Whether `device` is still the open one.
+    bool Holds(const interfaces::Device& device) const { return device_.get() == &device; }
     // Frees the write and the read path from a thread that was terminated
     // inside one of them.
     void AbandonPaths();
@@ -77,20 +86,26 @@ private:
     std::int32_t WriteLocked(const char* data, std::uint32_t length, std::uint32_t echo_length,
                              std::int32_t requested, interfaces::StopSignal* stop, WriteNotices& notices);
     void ShowLineSettings(const interfaces::LineSettings& settings, const char* caption);
+    // Whether a device is open; when none is, the debug box says so (in the
+    // words the write path or the other operations use).
+    enum class Saying { kNotActivated, kNotInitialised };
+    bool DeviceOpenOrSay(Saying saying = Saying::kNotActivated);
 
-    interfaces::Platform m_platform;
-    const Settings& m_settings;
-    Reporter& m_report;
+    interfaces::Platform platform_;
+    const Settings& settings_;
+    Reporter& report_;
 
     // The scan task uses the device only while it runs, and every change of
-    // these fields happens with the task stopped.
-    std::shared_ptr<interfaces::Device> h_Lpt1;
-    std::unique_ptr<interfaces::File> m_hProtocolFile;
-    Gate m_writeGate;
-    Gate m_readGate;
+    // these fields happens with the task stopped. Shared: an operation that
+    // shows a box keeps its device alive while the host, called back from
+    // inside the box, closes or replaces it.
+    std::shared_ptr<interfaces::Device> device_;
+    std::unique_ptr<interfaces::File> protocol_file_;
+    Gate write_gate_;
+    Gate read_gate_;
     // A write the driver would not end holds the record: no write goes
     // until the device is closed (write gate only).
-    bool m_writeBroken = false;
+    bool write_broken_ = false;
 };
 
 }  // namespace orvanta::logic

@@ -11,67 +11,67 @@ constexpr std::size_t kNoticeBuffer = 512;
 }
 
 DeviceChannel::DeviceChannel(const interfaces::Platform& platform, const Settings& settings, Reporter& report)
-    : m_platform(platform),
-      m_settings(settings),
-      m_report(report),
-      m_writeGate(platform.threads),
-      m_readGate(platform.threads) {}
+    : platform_(platform),
+      settings_(settings),
+      report_(report),
+      write_gate_(platform.threads),
+      read_gate_(platform.threads) {}
 
 DeviceChannel::~DeviceChannel() { Close(); }
 
 bool DeviceChannel::Open(const std::string& str_Name, const std::u16string& wide) {
     Close();
-    m_platform.ports.Sleep(200);
-    m_report.DbgMsg("Start", texts::kFnOpenDevice);
+    platform_.ports.Sleep(200);
+    report_.DbgMsg("Start", texts::kFnOpenDevice);
 
     // Emptied by every open; a protocol file that cannot be made stays null
     // and the echo then does nothing.
-    m_hProtocolFile = m_platform.ports.CreateNewFile(texts::kProtocolFileName);
+    protocol_file_ = platform_.ports.CreateNewFile(texts::kProtocolFileName);
 
     // The same rule for the name as written: "COM10" has no character the
     // code page could lose, so the prefix is the only difference.
     const std::string platform_name = PlatformDeviceName(str_Name);
     const std::u16string wide_name =
         wide.empty() || platform_name == str_Name ? wide : u"\\\\.\\" + wide;
-    h_Lpt1 = m_platform.ports.OpenDevice(platform_name.c_str(), wide_name.empty() ? nullptr : wide_name.c_str());
-    if (!h_Lpt1) {
-        m_report.DbgMsg("nicht offen.", texts::kFnOpenDevice);  // first, so it shows the open's error
+    device_ = platform_.ports.OpenDevice(platform_name.c_str(), wide_name.empty() ? nullptr : wide_name.c_str());
+    if (!device_) {
+        report_.DbgMsg("nicht offen.", texts::kFnOpenDevice);  // first, so it shows the open's error
         char message[kNoticeBuffer];
         FormatFitted(message, sizeof message, texts::kCannotOpen, str_Name.c_str());
-        m_report.ShowNotice(message, texts::kCaptionBrisomel);
+        report_.ShowNotice(message, texts::kCaptionBrisomel);
         return false;
     }
-    if (!h_Lpt1->CreateWriteEvent()) {
-        m_report.DbgMsg("hEvent == NULL.", texts::kFnOpenDevice);
-        m_report.ShowNotice(texts::kNoEventContext, texts::kCaptionBrisomel);
+    if (!device_->CreateWriteEvent()) {
+        report_.DbgMsg("hEvent == NULL.", texts::kFnOpenDevice);
+        report_.ShowNotice(texts::kNoEventContext, texts::kCaptionBrisomel);
         return true;
     }
-    m_report.DbgMsg("OK", texts::kFnOpenDevice);
+    report_.DbgMsg("OK", texts::kFnOpenDevice);
     return true;
 }
 
 void DeviceChannel::Close() {
-    if (h_Lpt1) {
+    if (device_) {
         // Closed now, also while an operation that called the host back from
         // a box still holds it: the port is free for a new open at once.
-        h_Lpt1->Close();
-        h_Lpt1.reset();
-        m_report.DbgMsg("h_Lpt1 closed", texts::kFnCloseDevice);
+        device_->Close();
+        device_.reset();
+        report_.DbgMsg("h_Lpt1 closed", texts::kFnCloseDevice);
     }
-    m_writeBroken = false;
-    m_hProtocolFile.reset();
+    write_broken_ = false;
+    protocol_file_.reset();
 }
 
 void DeviceChannel::AbandonPaths() {
     // A thread ended inside a read leaves its record outstanding: ended here,
     // within a bound, or left to the driver with the device refusing reads.
-    if (m_readGate.Abandon() && h_Lpt1) h_Lpt1->CancelRead();
+    if (read_gate_.Abandon() && device_) device_->CancelRead();
     // A thread ended inside a write leaves the record outstanding; without
     // this every later write would fail until the device is closed.
-    if (!m_writeGate.Abandon() || !h_Lpt1) return;
-    if (m_writeGate.Enter(nullptr) != Gate::Entry::Entered) return;
-    GatePass leave(m_writeGate);
-    if (!h_Lpt1->CancelWrite()) m_writeBroken = true;
+    if (!write_gate_.Abandon() || !device_) return;
+    if (write_gate_.Enter(nullptr) != Gate::Entry::Entered) return;
+    GatePass leave(write_gate_);
+    if (!device_->CancelWrite()) write_broken_ = true;
 }
 
 }  // namespace orvanta::logic

@@ -1,5 +1,5 @@
-// Serial line settings, signals, the error mask, the wait for the event
-// character, and raw reads.
+// Serial line settings, signals, the error mask, and the read path: the wait
+// for the event character and raw reads.
 #include <vector>
 
 #include "logic/settings/reporting.h"
@@ -12,26 +12,32 @@ namespace {
 constexpr std::size_t kBoxBuffer = 256;
 }
 
+bool DeviceChannel::DeviceOpenOrSay(Saying saying) {
+    if (device_) return true;
+    if (saying == Saying::kNotInitialised)
+        report_.DebugBox(texts::kNotInitialised, texts::kCaptionError, interfaces::kMbIconError);
+    else
+        report_.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
+    return false;
+}
+
 void DeviceChannel::ShowLineSettings(const interfaces::LineSettings& s, const char* caption) {
-    if (!m_settings.Debug()) return;
+    if (!settings_.Debug()) return;
     char text[kBoxBuffer];
     FormatBounded(text, sizeof text, texts::kLineSettingsFormat, static_cast<int>(s.BaudRate),
                   static_cast<int>(s.Parity), static_cast<int>(s.ByteSize),
                   static_cast<int>(s.StopBits));
-    m_report.DebugBox(text, caption, interfaces::kMbIconInformation);
+    report_.DebugBox(text, caption, interfaces::kMbIconInformation);
 }
 
 bool DeviceChannel::SetCOMSettings(const std::string& str_Params) {
-    if (!h_Lpt1) {
-        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
-        return false;
-    }
-    const std::string mode = str_Params.empty() ? m_settings.defaultComSettings : str_Params;
+    if (!DeviceOpenOrSay()) return false;
+    const std::string mode = str_Params.empty() ? settings_.defaultComSettings : str_Params;
     // The boxes run a message loop: a host called back from one may close or
     // replace the device. This call then ends; it never touches another device.
-    const std::shared_ptr<interfaces::Device> device = h_Lpt1;
-    const auto still_ours = [&] { return h_Lpt1 == device; };
-    m_report.DebugBox(mode.c_str(), texts::kCaptionModeString, interfaces::kMbIconInformation);
+    const std::shared_ptr<interfaces::Device> device = device_;
+    const auto still_ours = [&] { return device_ == device; };
+    report_.DebugBox(mode.c_str(), texts::kCaptionModeString, interfaces::kMbIconInformation);
     if (!still_ours()) return false;
 
     interfaces::LineSettings settings;
@@ -40,10 +46,10 @@ bool DeviceChannel::SetCOMSettings(const std::string& str_Params) {
     if (!still_ours()) return false;
     if (success) success = device->ParseMode(mode.c_str(), settings);
     // The suffix that ends a scanned code is the byte the port watches for.
-    settings.EvtChar = m_settings.SuffixByte();
+    settings.EvtChar = settings_.SuffixByte();
     if (success) success = device->ApplyLineSettings(settings);
 
-    if (m_settings.Debug()) {
+    if (settings_.Debug()) {
         interfaces::LineSettings now;
         device->ReadLineSettings(now);
         ShowLineSettings(now, texts::kCaptionNewSettings);
@@ -52,50 +58,48 @@ bool DeviceChannel::SetCOMSettings(const std::string& str_Params) {
 }
 
 bool DeviceChannel::SetSignalOnCOM(std::int16_t b_Signal) {
-    if (!h_Lpt1) {
-        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
-        return false;
-    }
+    if (!DeviceOpenOrSay()) return false;
     static const std::uint32_t kFunctions[] = {
         interfaces::kSetRts,  interfaces::kClrRts, interfaces::kSetDtr,   interfaces::kClrDtr,
         interfaces::kSetXoff, interfaces::kSetXon, interfaces::kSetBreak, interfaces::kClrBreak,
     };
     if (b_Signal < 1 || b_Signal > 8) return false;
-    return h_Lpt1->Escape(kFunctions[b_Signal - 1]);
+    return device_->Escape(kFunctions[b_Signal - 1]);
 }
 
 std::int32_t DeviceChannel::ClearCOMError() {
-    if (!h_Lpt1) {
-        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
-        return -1;
-    }
+    if (!DeviceOpenOrSay()) return -1;
     std::uint32_t errors = 0;
-    if (!h_Lpt1->ClearErrors(errors)) return -1;
+    if (!device_->ClearErrors(errors)) return -1;
     return static_cast<std::int32_t>(errors);
 }
 
 std::int16_t DeviceChannel::WaitCOMSignal(std::int16_t /*onsignal: not used*/,
                                          interfaces::StopSignal* stop) {
-    if (!h_Lpt1) {
-        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
-        return 0;
-    }
-    if (m_readGate.Enter(stop) != Gate::Entry::Entered) return 0;
-    GatePass leave(m_readGate);
-    return h_Lpt1->WaitEventChar(stop) ? 1 : 0;
+    return ReadAfterEventChar(stop, [](interfaces::Device&, interfaces::StopSignal*) {}) == ReadWait::kArrived ? 1 : 0;
+}
+
+DeviceChannel::ReadWait DeviceChannel::ReadAfterEventChar(
+    interfaces::StopSignal* stop,
+    const std::function<void(interfaces::Device&, interfaces::StopSignal*)>& take) {
+    // Kept alive while a box of `take` lets the host call in and close the device.
+    const std::shared_ptr<interfaces::Device> device = device_;
+    if (!DeviceOpenOrSay()) return ReadWait::kNoDevice;
+    if (read_gate_.Enter(stop) != Gate::Entry::Entered) return ReadWait::kFailed;
+    GatePass leave(read_gate_);
+    if (!device->WaitEventChar(stop)) return ReadWait::kFailed;
+    take(*device, stop);
+    return ReadWait::kArrived;
 }
 
 std::int32_t DeviceChannel::ReadBytes(std::string str_Buffer, std::int32_t m_bufferlen,
                                      std::int32_t m_bytestoread) {
-    if (!h_Lpt1) {
-        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
-        return 0;
-    }
+    if (!DeviceOpenOrSay()) return 0;
     if (m_bytestoread > m_bufferlen) {
         char text[kBoxBuffer];
         FormatBounded(text, sizeof text, texts::kReadTooLarge, static_cast<int>(m_bytestoread),
                       static_cast<int>(m_bufferlen));
-        m_report.DebugBox(text, texts::kCaptionError, interfaces::kMbIconError);
+        report_.DebugBox(text, texts::kCaptionError, interfaces::kMbIconError);
         return 0;
     }
     if (m_bytestoread <= 0) return 0;
@@ -106,9 +110,9 @@ std::int32_t DeviceChannel::ReadBytes(std::string str_Buffer, std::int32_t m_buf
         static_cast<std::uint32_t>(m_bytestoread) < storage ? static_cast<std::uint32_t>(m_bytestoread) : storage;
     std::vector<char> copy(str_Buffer.begin(), str_Buffer.end());
     copy.push_back('\0');
-    if (m_readGate.Enter(nullptr) != Gate::Entry::Entered) return 0;
-    GatePass leave(m_readGate);
-    return static_cast<std::int32_t>(h_Lpt1->Read(copy.data(), count, nullptr));
+    if (read_gate_.Enter(nullptr) != Gate::Entry::Entered) return 0;
+    GatePass leave(read_gate_);
+    return static_cast<std::int32_t>(device_->Read(copy.data(), count, nullptr));
 }
 
 }  // namespace orvanta::logic

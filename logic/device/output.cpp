@@ -35,15 +35,12 @@ std::int32_t DeviceChannel::WriteDevice(const char* text, std::int32_t m_Bytes,
 std::int32_t DeviceChannel::WriteBlock(const char* data, std::uint32_t length,
                                       std::uint32_t echo_length, std::int32_t requested,
                                       interfaces::StopSignal* stop) {
-    if (!h_Lpt1) {
-        m_report.DebugBox(texts::kNotInitialised, texts::kCaptionError, interfaces::kMbIconError);
-        return 0;
-    }
+    if (!DeviceOpenOrSay(Saying::kNotInitialised)) return 0;
     WriteNotices notices;
     std::int32_t result = 0;
-    switch (m_writeGate.Enter(stop)) {
+    switch (write_gate_.Enter(stop)) {
     case Gate::Entry::Entered: {
-        GatePass leave(m_writeGate);
+        GatePass leave(write_gate_);
         result = WriteLocked(data, length, echo_length, requested, stop, notices);
         break;
     }
@@ -54,24 +51,24 @@ std::int32_t DeviceChannel::WriteBlock(const char* data, std::uint32_t length,
     // Outside the gate: a box a person has not closed yet must not hold the
     // other thread's writes.
     for (std::size_t i = 0; i < notices.count; ++i)
-        m_report.ShowNotice(notices.text[i].c_str(), texts::kCaptionBrisomel);
+        report_.ShowNotice(notices.text[i].c_str(), texts::kCaptionBrisomel);
     return result;
 }
 
 std::int32_t DeviceChannel::WriteLocked(const char* data, std::uint32_t length,
                                        std::uint32_t echo_length, std::int32_t requested,
                                        interfaces::StopSignal* stop, WriteNotices& notices) {
-    interfaces::Device& device = *h_Lpt1;
+    interfaces::Device& device = *device_;
     const auto stopping = [stop] { return stop && stop->IsSet(); };
     char message[kNoticeBuffer];
-    if (m_writeBroken) {  // a write the driver never ended still holds the record
+    if (write_broken_) {  // a write the driver never ended still holds the record
         if (!stopping()) notices.Add(texts::kSevereWriteError);
         return 0;
     }
-    if (m_hProtocolFile) m_hProtocolFile->Write(data, echo_length);
+    if (protocol_file_) protocol_file_->Write(data, echo_length);
 
     const interfaces::WriteStart start = device.StartWrite(data, length);
-    if (m_settings.Debug() && !stopping()) {
+    if (settings_.Debug() && !stopping()) {
         FormatBounded(message, sizeof message, texts::kErrorNumber, static_cast<int>(start.error));
         notices.Add(message);
     }
@@ -83,11 +80,11 @@ std::int32_t DeviceChannel::WriteLocked(const char* data, std::uint32_t length,
 
     std::uint32_t written = 0;
     const interfaces::WaitOutcome outcome =
-        device.WaitWrite(WriteTimeLimit(m_settings.timeout.load(), length), written, stop);
+        device.WaitWrite(WriteTimeLimit(settings_.timeout.load(), length), written, stop);
     if (outcome == interfaces::WaitOutcome::Completed) return static_cast<std::int32_t>(written);
     // Ended before the record serves another write; a driver that never
     // ends it leaves the device broken until it is closed.
-    if (!device.CancelWrite()) m_writeBroken = true;
+    if (!device.CancelWrite()) write_broken_ = true;
     if (stopping() || outcome == interfaces::WaitOutcome::Stopped) return 0;
     switch (outcome) {
     case interfaces::WaitOutcome::TimedOut:
@@ -113,7 +110,7 @@ std::int32_t DeviceChannel::WriteLocked(const char* data, std::uint32_t length,
 
 std::int32_t DeviceChannel::Write(std::string str_ToWrite) {
     if (str_ToWrite.c_str()[0] == '\0') return 0;
-    if (m_settings.chartooem.load() != 0) m_platform.ports.ToOem(&str_ToWrite[0]);
+    if (settings_.chartooem.load() != 0) platform_.ui.ToOem(&str_ToWrite[0]);
     return WriteDevice(str_ToWrite.c_str(), 0);
 }
 
@@ -130,7 +127,7 @@ void DeviceChannel::FormFeed() {
     Flush();
 }
 
-std::int32_t DeviceChannel::Flush() { return h_Lpt1 && h_Lpt1->Flush() ? 1 : 0; }
+std::int32_t DeviceChannel::Flush() { return device_ && device_->Flush() ? 1 : 0; }
 
 std::int16_t DeviceChannel::SendByte(std::int16_t b_ToSend, interfaces::StopSignal* stop) {
     const char byte[2] = {static_cast<char>(b_ToSend & 0xFF), '\0'};
@@ -142,7 +139,7 @@ std::int16_t DeviceChannel::SendEscCommand(const std::string& c_Command, const s
     std::int32_t count = Write("\x1B" + std::string(c_Command.c_str()));
     for (const std::string& token : SplitEscParams(params)) {
         const std::int32_t value = ReadDecimal(token);
-        m_report.DebugBox(token.c_str(), texts::kCaptionEscByte, interfaces::kMbOk);
+        report_.DebugBox(token.c_str(), texts::kCaptionEscByte, interfaces::kMbOk);
         SendByte(static_cast<std::int16_t>(value & 0xFFFF));
         ++count;
     }
@@ -150,20 +147,17 @@ std::int16_t DeviceChannel::SendEscCommand(const std::string& c_Command, const s
 }
 
 std::int32_t DeviceChannel::SendFile(const std::string& str_FileToSend, const std::u16string& wide) {
-    m_report.DbgMsg("Start", texts::kFnSendFile);
-    if (!h_Lpt1) {
-        m_report.DbgMsg("h_Lpt1 == NULL", texts::kFnSendFile);
-        m_report.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
-        return 0;
-    }
+    report_.DbgMsg("Start", texts::kFnSendFile);
+    if (!device_) report_.DbgMsg("h_Lpt1 == NULL", texts::kFnSendFile);
+    if (!DeviceOpenOrSay()) return 0;
     // Opened by the name as written; the notices show the 8-bit text.
     std::unique_ptr<interfaces::File> file =
-        m_platform.ports.OpenFileForRead(str_FileToSend.c_str(), wide.empty() ? nullptr : wide.c_str());
+        platform_.ports.OpenFileForRead(str_FileToSend.c_str(), wide.empty() ? nullptr : wide.c_str());
     char message[kNoticeBuffer];
     if (!file) {
-        m_report.DbgMsg("Error OpenFile( )", texts::kFnSendFile);
+        report_.DbgMsg("Error OpenFile( )", texts::kFnSendFile);
         FormatFitted(message, sizeof message, texts::kFileUnreadable, str_FileToSend.c_str());
-        m_report.ShowNotice(message, texts::kCaptionBrisomel);
+        report_.ShowNotice(message, texts::kCaptionBrisomel);
         return 0;
     }
     // 64 bits: a file past 2 GiB must not wrap the count; the result is capped.
@@ -177,13 +171,13 @@ std::int32_t DeviceChannel::SendFile(const std::string& str_FileToSend, const st
         const std::int32_t written = WriteBlock(buffer, n, n, read, nullptr);
         if (written == 0) {
             FormatFitted(message, sizeof message, texts::kFileAborted, str_FileToSend.c_str());
-            m_report.ShowNotice(message, texts::kCaptionBrisomel);
+            report_.ShowNotice(message, texts::kCaptionBrisomel);
             return CappedCount(total);
         }
         total += written;
     }
     file.reset();
-    m_report.DbgMsg("Exit", texts::kFnSendFile);
+    report_.DbgMsg("Exit", texts::kFnSendFile);
     return CappedCount(total);
 }
 

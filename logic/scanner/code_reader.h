@@ -1,5 +1,5 @@
-// Reading one scanned code from the device channel: wait for the suffix,
-// then take the bytes in front of it one at a time.
+// Reading one scanned code through the device channel's read path: wait for
+// the suffix, then take the bytes up to it.
 #pragma once
 
 #include <string>
@@ -16,7 +16,7 @@ class CodeReader {
 public:
     CodeReader(DeviceChannel& channel, const Settings& settings, Reporter& report,
                 interfaces::Ports& ports)
-        : m_channel(channel), m_settings(settings), m_report(report), m_ports(ports) {}
+        : channel_(channel), settings_(settings), report_(report), ports_(ports) {}
 
     // One code as the reader got it; `wait_failed` tells a failed wait from a
     // scanned "ERROR".
@@ -29,10 +29,13 @@ public:
     std::string ScanCodeFromCOM() { return Read(nullptr).code; }
 
 private:
-    DeviceChannel& m_channel;
-    const Settings& m_settings;
-    Reporter& m_report;
-    interfaces::Ports& m_ports;
+    // Takes the bytes up to and with the suffix from `device` into `code`.
+    void TakeCode(interfaces::Device& device, interfaces::StopSignal* stop, std::string& code);
+
+    DeviceChannel& channel_;
+    const Settings& settings_;
+    Reporter& report_;
+    interfaces::Ports& ports_;
 };
 
 }  // namespace orvanta::logic

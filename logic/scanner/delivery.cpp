@@ -22,8 +22,8 @@ interfaces::WindowId ToWindow(std::int32_t handle) {
 }  // namespace
 
 std::int32_t ScanSession::CaptureFocusWindow() {
-    if (m_settings.onlyWorkwithCurrentWindow.load() == 0) return 0;
-    return static_cast<std::int32_t>(static_cast<std::intptr_t>(m_platform.input.GetFocus()));
+    if (settings_.onlyWorkwithCurrentWindow.load() == 0) return 0;
+    return static_cast<std::int32_t>(static_cast<std::intptr_t>(platform_.input.GetFocus()));
 }
 
 std::int32_t ScanSession::SendCodeToWindow(std::int32_t window, std::string code,
@@ -34,9 +34,9 @@ std::int32_t ScanSession::SendCodeToWindow(std::int32_t window, std::string code
 CodeDelivery ScanSession::DeliverCode(std::int32_t window, std::string code,
                                        interfaces::StopSignal* stop) {
     CodeDelivery result;
-    if (m_settings.onlyWorkwithCurrentWindow.load() == 0) {
+    if (settings_.onlyWorkwithCurrentWindow.load() == 0) {
         result = TypeCode(code, stop);
-    } else if (m_settings.scanWindowHandle.load() == 0) {
+    } else if (settings_.scanWindowHandle.load() == 0) {
         result.count = -1;
     } else {
         const interfaces::WindowId target = ToWindow(window);
@@ -46,7 +46,7 @@ CodeDelivery ScanSession::DeliverCode(std::int32_t window, std::string code,
         for (const char c : code) {
             // Zero-extended: a sign-extended byte reaches a form as a negative key code.
             const interfaces::CharSent sent =
-                m_platform.input.SendChar(target, static_cast<unsigned char>(c), 1, kCharAnswerMs);
+                platform_.input.SendChar(target, static_cast<unsigned char>(c), 1, kCharAnswerMs);
             if (sent == interfaces::CharSent::Gone) {
                 result.count = -1;  // the window is gone: the code reached nobody
                 result.delivered = false;
@@ -59,7 +59,7 @@ CodeDelivery ScanSession::DeliverCode(std::int32_t window, std::string code,
             ++result.count;
         }
     }
-    if (m_settings.Debug() && !Stopping(stop)) {
+    if (settings_.Debug() && !Stopping(stop)) {
         // The code is cut so that the fixed words and the count always fit.
         const int digits = std::snprintf(nullptr, 0, "%i", static_cast<int>(result.count));
         std::string format = texts::kCodeSentFormat;
@@ -68,7 +68,7 @@ CodeDelivery ScanSession::DeliverCode(std::int32_t window, std::string code,
         const int room = static_cast<int>(kDebugTextSize) - 1 - fixed - digits;
         char text[kDebugTextSize];
         FormatBounded(text, sizeof text, format.c_str(), room, code.c_str(), static_cast<int>(result.count));
-        m_report.DebugBox(text, texts::kCaptionCodeSent, interfaces::kMbIconInformation);
+        report_.DebugBox(text, texts::kCaptionCodeSent, interfaces::kMbIconInformation);
     }
     return result;
 }
@@ -80,19 +80,19 @@ std::int32_t ScanSession::TypeCodeAsKeys(const std::string& code, interfaces::St
 CodeDelivery ScanSession::TypeCode(const std::string& code, interfaces::StopSignal* stop) {
     CodeDelivery result;
     // The keys go to the window in front now; they are its until it has taken them.
-    const interfaces::WindowId target = m_platform.input.KeyboardTarget();
+    const interfaces::WindowId target = platform_.input.KeyboardTarget();
     std::uint32_t messages = 0;
     for (const char c : code) {  // whole, as above
-        messages += m_platform.input.TypeChar(static_cast<unsigned char>(c));
+        messages += platform_.input.TypeChar(static_cast<unsigned char>(c));
         ++result.count;
     }
     // Typed input waits in the target's queue until its thread takes it. Nothing
     // may come to the front before then (a box would take the rest of the
     // keys), and the scanner hears 0x06 only for a code whose keys were taken.
     result.delivered = code.empty() ||
-                       m_platform.input.AwaitInputTaken(target, messages, kKeysTakenMs, stop);
+                       platform_.input.AwaitInputTaken(target, messages, kKeysTakenMs, stop);
     if (!Stopping(stop))
-        m_report.DebugBox(texts::kTypedAsKeys, texts::kCaptionTyping, interfaces::kMbIconInformation);
+        report_.DebugBox(texts::kTypedAsKeys, texts::kCaptionTyping, interfaces::kMbIconInformation);
     return result;
 }
 

@@ -30,31 +30,31 @@ std::int32_t NextTaskReference() {
 
 ScanSession::ScanSession(const interfaces::Platform& platform, Settings& settings, Reporter& report,
                            DeviceChannel& channel, CodeReader& reader)
-    : m_platform(platform), m_settings(settings), m_report(report), m_channel(channel), m_reader(reader) {}
+    : platform_(platform), settings_(settings), report_(report), channel_(channel), reader_(reader) {}
 
 ScanSession::~ScanSession() { DeactivateScanTask(0); }
 
 std::int32_t ScanSession::SendStartAck() {
-    if (m_settings.Acknowledge()) m_channel.SendByte(kAck);
+    if (settings_.Acknowledge()) channel_.SendByte(kAck);
     return 0;
 }
 
 std::int32_t ScanSession::ReadingTaskOrSetAside() {
-    if (IsScanTaskRunning() && !m_task->closing.load()) return m_task->reference;
+    if (IsScanTaskRunning() && !task_->closing.load()) return task_->reference;
     // A task past "ENDSCAN" reads no more; it may finish its messages beside
     // a new one. One that ended by itself has no thread left.
-    if (IsScanTaskRunning()) m_closingTasks.push_back(std::move(m_task));
-    m_task.reset();
-    m_closingTasks.erase(std::remove_if(m_closingTasks.begin(), m_closingTasks.end(),
+    if (IsScanTaskRunning()) closing_tasks_.push_back(std::move(task_));
+    task_.reset();
+    closing_tasks_.erase(std::remove_if(closing_tasks_.begin(), closing_tasks_.end(),
                                         [](const auto& t) { return t->worker->HasEnded(); }),
-                         m_closingTasks.end());
+                         closing_tasks_.end());
     return 0;
 }
 
 std::int32_t ScanSession::ActivateScanTask() {
-    const std::int32_t window = m_settings.scanWindowHandle.load();
-    if (!m_channel.IsOpen()) {
-        if (m_settings.Debug()) m_report.ShowNotice(texts::kNotActivated, texts::kCaptionError);
+    const std::int32_t window = settings_.scanWindowHandle.load();
+    if (!channel_.IsOpen()) {
+        if (settings_.Debug()) report_.ShowNotice(texts::kNotActivated, texts::kCaptionError);
         return 0;
     }
     // One reading task per control: a second start names the running one.
@@ -64,78 +64,78 @@ std::int32_t ScanSession::ActivateScanTask() {
     // The start answer's notices run a message loop, and the host may have
     // called in from one: a task it started meanwhile is the one; a device it
     // closed leaves nothing to read.
-    if (!m_channel.IsOpen()) return 0;
+    if (!channel_.IsOpen()) return 0;
     if (const std::int32_t reading = ReadingTaskOrSetAside()) return reading;
-    if (window == 0) m_settings.scanWindowHandle.store(CaptureFocusWindow());
+    if (window == 0) settings_.scanWindowHandle.store(CaptureFocusWindow());
 
-    m_pScanThread.store(0);
+    task_reference_.store(0);
     auto task = std::make_unique<ScanTask>();
-    task->stop = m_platform.threads.CreateStopSignal();
+    task->stop = platform_.threads.CreateStopSignal();
     if (task->stop) {
         ScanTask* running = task.get();  // outlives its worker: stops join first
-        task->worker = m_platform.threads.Start([this, running] { ScanThreadProc(*running); });
+        task->worker = platform_.threads.Start([this, running] { ScanThreadProc(*running); });
     }
     if (!task->worker) {
-        m_report.ShowNotice(texts::kScanThreadFailed, texts::kCaptionBrisomel);
+        report_.ShowNotice(texts::kScanThreadFailed, texts::kCaptionBrisomel);
         TellEnd(*task, ScanEnd::kNotStarted);
         return 0;
     }
     task->reference = NextTaskReference();
-    m_pScanThread.store(task->reference);
-    m_task = std::move(task);
-    return m_task->reference;
+    task_reference_.store(task->reference);
+    task_ = std::move(task);
+    return task_->reference;
 }
 
 void ScanSession::TellEnd(ScanTask& task, ScanEnd why) {
-    ScanListener* listener = m_listener.load();
+    ScanListener* listener = listener_.load();
     if (listener && !task.end_told.exchange(true)) listener->OnScanEnded(why);
 }
 
 void ScanSession::ScanThreadProc(ScanTask& task) {
     ScanLoop(task);
     if (task.stop->IsSet()) return;  // a stopped task says nothing more
-    m_platform.ui.ShowMessageBox(0, texts::kScanTaskEnded, texts::kCaptionBrisomel,
+    platform_.ui.ShowMessageBox(0, texts::kScanTaskEnded, texts::kCaptionBrisomel,
                                  interfaces::kMbIconInformation);
 }
 
 void ScanSession::AnswerCode(bool delivered, interfaces::StopSignal& stop) {
     // A code that reached nobody whole is a failed read for the scanner,
     // which may then send it again.
-    if (m_settings.Acknowledge()) m_channel.SendByte(delivered ? kAck : kErrorAnswer, &stop);
+    if (settings_.Acknowledge()) channel_.SendByte(delivered ? kAck : kErrorAnswer, &stop);
 }
 
 std::int32_t ScanSession::ScanLoop(ScanTask& task) {
     interfaces::StopSignal& stop = *task.stop;
     std::uint32_t backoff = 0;
-    CodeReader::CodeRead read = m_reader.Read(&stop);
+    CodeReader::CodeRead read = reader_.Read(&stop);
     for (;;) {
         if (stop.IsSet()) return 0;
         if (!read.wait_failed) backoff = 0;
         if (read.code == texts::kCodeEndScan) break;
         if (read.code == texts::kCodeError) {
-            if (m_settings.Acknowledge()) m_channel.SendByte(kErrorAnswer, &stop);
+            if (settings_.Acknowledge()) channel_.SendByte(kErrorAnswer, &stop);
             if (read.wait_failed) {
                 backoff = backoff ? std::min(backoff * 2, kLongestBackoffMs) : kFirstBackoffMs;
                 if (stop.WaitFor(backoff)) return 0;
             }
         } else {
-            m_report.DebugBox(read.code.c_str(), texts::kCaptionCodeRead, interfaces::kMbIconInformation);
+            report_.DebugBox(read.code.c_str(), texts::kCaptionCodeRead, interfaces::kMbIconInformation);
             if (stop.IsSet()) return 0;
-            const CodeDelivery delivery = DeliverCode(m_settings.scanWindowHandle.load(), read.code, &stop);
+            const CodeDelivery delivery = DeliverCode(settings_.scanWindowHandle.load(), read.code, &stop);
             if (stop.IsSet()) return 0;
             // The host's events are one more target: a code queued for a
             // connected sink was delivered.
-            ScanListener* listener = m_listener.load();
+            ScanListener* listener = listener_.load();
             const bool queued = listener && listener->OnCodeScanned(read.code);
             AnswerCode(delivery.delivered || queued, stop);
         }
-        read = m_reader.Read(&stop);
+        read = reader_.Read(&stop);
     }
-    if (m_settings.Acknowledge()) m_channel.SendByte(kAck, &stop);
+    if (settings_.Acknowledge()) channel_.SendByte(kAck, &stop);
     task.closing.store(true);
     if (!stop.IsSet()) TellEnd(task, ScanEnd::kEndScan);
     if (stop.IsSet()) return 0;
-    m_report.ShowNotice(texts::kScanEnded, texts::kCaptionBrisomel);
+    report_.ShowNotice(texts::kScanEnded, texts::kCaptionBrisomel);
     return 0;
 }
 

@@ -85,11 +85,11 @@ public:
     // `why` is what a stopped task's listener hears.
     std::int32_t DeactivateScanTask(std::int32_t M_Task, ScanEnd why = ScanEnd::kStopped);
     // Set on the host's thread, before or between tasks; null for none.
-    void SetListener(ScanListener* listener) { m_listener.store(listener); }
+    void SetListener(ScanListener* listener) { listener_.store(listener); }
     std::int32_t SendStartAck();
     // The reference of the task held (0: none), and whether its thread still
     // runs (it has not read "ENDSCAN" and closed its messages).
-    std::int32_t ScanTaskReference() const { return m_pScanThread.load(); }
+    std::int32_t ScanTaskReference() const { return task_reference_.load(); }
     bool IsScanTaskRunning() const;
 
     // Delivery. `stop`, when given, is the scan task's stop signal.
@@ -112,18 +112,18 @@ private:
     // The scanner's answer to an ordinary code: whether it reached anybody.
     void AnswerCode(bool delivered, interfaces::StopSignal& stop);
 
-    interfaces::Platform m_platform;
-    Settings& m_settings;
-    Reporter& m_report;
-    DeviceChannel& m_channel;
-    CodeReader& m_reader;
+    interfaces::Platform platform_;
+    Settings& settings_;
+    Reporter& report_;
+    DeviceChannel& channel_;
+    CodeReader& reader_;
 
-    std::atomic<ScanListener*> m_listener{nullptr};
-    std::atomic<std::int32_t> m_pScanThread{0};
-    std::unique_ptr<ScanTask> m_task;  // host thread only
+    std::atomic<ScanListener*> listener_{nullptr};
+    std::atomic<std::int32_t> task_reference_{0};
+    std::unique_ptr<ScanTask> task_;  // host thread only
     // Tasks past "ENDSCAN" whose closing messages are still open when a new
     // task starts; stopped with the rest (host thread only).
-    std::vector<std::unique_ptr<ScanTask>> m_closingTasks;
+    std::vector<std::unique_ptr<ScanTask>> closing_tasks_;
 };
 
 }  // namespace orvanta::logic

@@ -14,33 +14,33 @@ constexpr int kStopRounds = 100;
 constexpr std::uint32_t kStopRoundMs = 50;
 }  // namespace
 
-bool ScanSession::IsScanTaskRunning() const { return m_task && !m_task->worker->HasEnded(); }
+bool ScanSession::IsScanTaskRunning() const { return task_ && !task_->worker->HasEnded(); }
 
 std::int32_t ScanSession::DeactivateScanTask(std::int32_t M_Task, ScanEnd why) {
     // 0 names the stored task and every task still in its closing messages;
     // any other value must be one task's reference. A value that names no
     // task changes nothing: the running task keeps its window.
-    if (M_Task != 0 && !(m_task && m_task->reference == M_Task)) {
-        for (auto it = m_closingTasks.begin(); it != m_closingTasks.end(); ++it) {
+    if (M_Task != 0 && !(task_ && task_->reference == M_Task)) {
+        for (auto it = closing_tasks_.begin(); it != closing_tasks_.end(); ++it) {
             if ((*it)->reference != M_Task) continue;
             std::unique_ptr<ScanTask> task = std::move(*it);
-            m_closingTasks.erase(it);
+            closing_tasks_.erase(it);
             StopTask(*task, why);
             break;
         }
         return 0;
     }
-    if (m_task) {
-        std::unique_ptr<ScanTask> task = std::move(m_task);
+    if (task_) {
+        std::unique_ptr<ScanTask> task = std::move(task_);
         StopTask(*task, why);
     }
     if (M_Task == 0) {
-        std::vector<std::unique_ptr<ScanTask>> closing = std::move(m_closingTasks);
-        m_closingTasks.clear();
+        std::vector<std::unique_ptr<ScanTask>> closing = std::move(closing_tasks_);
+        closing_tasks_.clear();
         for (auto& task : closing) StopTask(*task, why);
     }
-    m_settings.scanWindowHandle.store(0);
-    m_pScanThread.store(0);
+    settings_.scanWindowHandle.store(0);
+    task_reference_.store(0);
     return 0;
 }
 
@@ -59,15 +59,15 @@ void ScanSession::StopTask(ScanTask& task, ScanEnd why) {
     bool ended = false;
     for (int round = 0; round < kStopRounds && !ended; ++round) {
         // Again each round: the task may have been about to show a box.
-        m_platform.ui.DismissThread(thread);
+        platform_.ui.DismissThread(thread);
         ended = worker.Join(kStopRoundMs);
     }
     if (!ended) {
         worker.Terminate();
         // Whatever path it was inside is free again.
-        m_channel.AbandonPaths();
+        channel_.AbandonPaths();
     }
-    m_platform.ui.ReleaseThread(thread);
+    platform_.ui.ReleaseThread(thread);
 }
 
 }  // namespace orvanta::logic

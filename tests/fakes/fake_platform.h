@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -38,6 +39,15 @@ public:
         Record({UiEvent::Box, text, caption, owner, style, CurrentThread()});
     }
     interfaces::WindowId ForegroundWindow() override { return foreground; }
+    // A few letters of the Western code pages: ä ö ü ß é to their OEM bytes.
+    void ToOem(char* text) override {
+        static const std::map<unsigned char, unsigned char> kOem = {
+            {0xE4, 0x84}, {0xF6, 0x94}, {0xFC, 0x81}, {0xDF, 0xE1}, {0xE9, 0x82}};
+        for (char* p = text; *p; ++p) {
+            const auto it = kOem.find(static_cast<unsigned char>(*p));
+            if (it != kOem.end()) *p = static_cast<char>(it->second);
+        }
+    }
     std::uint32_t LastError() override {
         std::lock_guard<std::mutex> lock(mutex);
         ++last_error_reads;
@@ -234,7 +244,6 @@ public:
     std::unique_ptr<interfaces::Device> OpenDevice(const char*, const char16_t*) override { return nullptr; }
     std::unique_ptr<interfaces::File> CreateNewFile(const char*) override { return nullptr; }
     std::unique_ptr<interfaces::File> OpenFileForRead(const char*, const char16_t*) override { return nullptr; }
-    void ToOem(char*) override {}
     void Sleep(std::uint32_t) override {}
 };
 

@@ -1,6 +1,7 @@
 // The scan code reader fed any port bytes, with reads that may come short
 // and waits that may fail: every code comes back, none past its suffix,
 // none longer than the reader keeps, none holding a zero byte.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,8 +11,9 @@
 
 namespace {
 
-// A device whose input is the fuzzer's bytes; each read takes at most the
-// count the script gives, and the wait fails once no suffix is left.
+// A device whose input is the fuzzer's bytes; the script says for each read
+// whether it comes short and how much of what is left counts as come, and
+// the wait fails once no suffix is left.
 class ScriptedDevice : public orvanta::fakes::FakeDevice {
 public:
     ScriptedDevice(std::shared_ptr<orvanta::fakes::PortState> state, std::string input, std::string reads)
@@ -30,11 +32,19 @@ public:
         for (; n < count && at_ < input_.size(); ++n) static_cast<char*>(buffer)[n] = input_[at_++];
         return n;
     }
+    // Some of what is left, as much as the script's next step says (none:
+    // the reader waits for a byte instead).
+    std::uint32_t Peek(void* buffer, std::uint32_t count) override {
+        const std::size_t step = reads_.empty() ? 0xFF : static_cast<unsigned char>(reads_[peek_++ % reads_.size()]);
+        const std::size_t n = std::min<std::size_t>({count, input_.size() - at_, (step >> 4) * 97});
+        input_.copy(static_cast<char*>(buffer), n, at_);
+        return static_cast<std::uint32_t>(n);
+    }
     std::size_t Consumed() const { return at_; }
 
 private:
     std::string input_, reads_;
-    std::size_t at_ = 0, read_ = 0;
+    std::size_t at_ = 0, read_ = 0, peek_ = 0;
     char evt_ = 0;
 };
 

@@ -52,11 +52,10 @@ struct Scanner : ::testing::Test {
 
 // --- the reader --------------------------------------------------------------
 
-TEST_F(Scanner, ReadsTheBytesBeforeTheSuffixOneAtATime) {
+TEST_F(Scanner, ReadsTheBytesUpToTheSuffixInOneRead) {
     p.port->Feed("4711\x03" "rest");
     EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "4711");
-    EXPECT_EQ(p.port->Calls(), (Calls{"wait char", "read 1", "read 1", "sleep 0", "read 1", "sleep 0",
-                                      "read 1", "sleep 0", "read 1", "sleep 0", "read 0", "sleep 0"}));
+    EXPECT_EQ(p.port->Calls(), (Calls{"wait char", "read 5", "sleep 0"}));
     // What follows the suffix waits for the next call.
     EXPECT_EQ(p.port->input.size(), 4u);
 }
@@ -106,6 +105,18 @@ TEST_F(Scanner, SuffixComparesTheLowByteLikeTheEventCharacter) {
         p.port->Feed("\xE4\x83");
         EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "\xE4") << suffix;
     }
+}
+
+TEST_F(Scanner, ASuffixTheLineDoesNotWatchForYetIsReadUpToAsItComes) {
+    ctrl.settings().ScannerSuffixChar = '#';  // the line still watches for 0x03
+    p.port->Feed("ab\x03");
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        p.port->Feed("cd#ef");
+    });
+    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "ab\x03" "cd");
+    late.join();
+    EXPECT_EQ(p.port->input.size(), 2u);
 }
 
 TEST(ScannerNoDevice, ReaderAndTaskWithoutADevice) {
