@@ -24,6 +24,12 @@ public:
         if (p) p->AddRef();
         return c;
     }
+    // Takes over a reference the caller owns, such as one handed out earlier.
+    static ComPtr Attach(I* p) noexcept {
+        ComPtr c;
+        c.p_ = p;
+        return c;
+    }
     ComPtr(const ComPtr& o) noexcept : p_(o.p_) { if (p_) p_->AddRef(); }
     ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
     ComPtr& operator=(ComPtr o) noexcept { std::swap(p_, o.p_); return *this; }
