@@ -159,10 +159,12 @@ template <typename WarmUp, typename Run>
 void ExpectNothingLeftBehind(WarmUp warm_up, Run run, DWORD ms = kBound) {
     warm_up();
     if (::testing::Test::HasFatalFailure()) return;
-    const ULONG handles_before = HandleCount();
-    const std::vector<HandleEntry> table_before = OwnHandles();
-    const int threads_before = ThreadCount();
+    // The thread walks first: what they make on first use is then counted
+    // before as well.
     const std::string threads_at_start = ThreadStarts();
+    const int threads_before = ThreadCount();
+    const std::vector<HandleEntry> table_before = OwnHandles();
+    const ULONG handles_before = HandleCount();
     run();
     if (::testing::Test::HasFatalFailure()) return;
     const ULONG handles_then = HandleCount();
