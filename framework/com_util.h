@@ -12,6 +12,8 @@
 
 namespace framework {
 
+// The one way a reference is held: Copy to take one, detach to hand it out,
+// Attach to take back one that was handed out.
 template <typename I>
 class ComPtr {
 public:
