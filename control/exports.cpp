@@ -20,21 +20,12 @@ namespace orvanta {
 
 namespace {
 
-framework::ClassFactory g_controlFactory(CLSID_Orvanta, &OrvantaComObject::Create, "ORVANTA.OrvantaCtrl.1",
-                                   &registration::UpdateControlRegistry);
-framework::ClassFactory g_pageFactory(CLSID_OrvantaPropPage, &OrvantaPropertyPage::Create,
-                                "ORVANTA.OrvantaPropPage.1", &registration::UpdatePageRegistry);
-framework::ClassFactory* const g_factories[] = {&g_controlFactory, &g_pageFactory};
-
-// The module object: its start and end are the framework's own.
-class OrvantaModule final : public framework::ControlModule {
-public:
-    OrvantaModule() : ControlModule(g_factories, 2) {}
-    BOOL InitInstance() override { return ControlModule::InitInstance(); }
-    int ExitInstance() override { return ControlModule::ExitInstance(); }
-};
-
-OrvantaModule theApp;
+framework::ClassFactory g_control_class(CLSID_Orvanta, &OrvantaComObject::Create,
+                                        &registration::UpdateControlRegistry);
+framework::ClassFactory g_page_class(CLSID_OrvantaPropPage, &OrvantaPropertyPage::Create,
+                                     &registration::UpdatePageRegistry);
+framework::ClassFactory* const g_classes[] = {&g_control_class, &g_page_class};
+framework::ControlModule g_module(g_classes, 2);
 
 // The statically linked threads runtime keeps a record (a handle to the
 // thread and an event) of each foreign thread that reached it, the loading
@@ -58,34 +49,35 @@ void DetachUnloadingThread(HINSTANCE instance) {
 
 }  // namespace orvanta
 
-using orvanta::theApp;
+using orvanta::g_module;
 
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         DisableThreadLibraryCalls(instance);
-        return theApp.InitInstance();
+        g_module.OfferClasses();
+        return TRUE;
     }
     if (reason == DLL_PROCESS_DETACH) {
-        theApp.ExitInstance();
+        g_module.WithdrawClasses();
         // Only an unload: at process exit the records go with the process.
         if (!reserved) orvanta::DetachUnloadingThread(instance);
     }
     return TRUE;
 }
 
-STDAPI DllCanUnloadNow() { return theApp.CanUnloadNow(); }
+STDAPI DllCanUnloadNow() { return g_module.CanUnloadNow(); }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
-    return framework::Guard([&] { return theApp.GetClassObject(clsid, iid, out); });
+    return framework::Guard([&] { return g_module.GetClassObject(clsid, iid, out); });
 }
 
 STDAPI DllRegisterServer() {
     return framework::Guard([] {
         if (!framework::registry::RegisterModuleTypeLib(framework::ModuleInstance(), LIBID_ORVANTALib))
             return SELFREG_E_TYPELIB;
-        if (!theApp.UpdateRegistryAll(true)) return SELFREG_E_CLASS;
+        if (!g_module.UpdateRegistryAll(true)) return SELFREG_E_CLASS;
         return S_OK;
     });
 }
@@ -94,7 +86,7 @@ STDAPI DllUnregisterServer() {
     return framework::Guard([] {
         if (!framework::registry::UnregisterTypeLib(LIBID_ORVANTALib, 1, 0, LOCALE_NEUTRAL))
             return SELFREG_E_TYPELIB;
-        if (!theApp.UpdateRegistryAll(false)) return SELFREG_E_CLASS;
+        if (!g_module.UpdateRegistryAll(false)) return SELFREG_E_CLASS;
         return S_OK;
     });
 }
@@ -109,7 +101,7 @@ STDAPI DllInstall(BOOL install, LPCWSTR command_line) {
                 return install ? DllRegisterServer() : DllUnregisterServer();
             case InstallScope::User:
                 return orvanta::registration::UpdatePerUser(
-                    install != FALSE, [](bool on) { return theApp.UpdateRegistryAll(on); });
+                    install != FALSE, [](bool on) { return g_module.UpdateRegistryAll(on); });
             case InstallScope::Unknown:
                 break;
         }

@@ -20,11 +20,6 @@ namespace {
 using framework::registry::GuidText;
 using framework::registry::Value;
 
-#ifdef _WIN64
-constexpr wchar_t kPlatform[] = L"win64";
-#else
-constexpr wchar_t kPlatform[] = L"win32";
-#endif
 // PSDispatch: the marshaller every dispinterface uses.
 constexpr wchar_t kDispatchProxy[] = L"{00020420-0000-0000-C000-000000000046}";
 
@@ -77,18 +72,17 @@ bool WriteTypeLib(HINSTANCE module) {
     lib->ReleaseTLibAttr(attr);
     if (!IsEqualGUID(lib_attr.guid, LIBID_ORVANTALib)) return false;
 
-    BSTR doc = nullptr;
+    framework::Bstr doc;
     const std::wstring libid = GuidText(lib_attr.guid);
     const std::wstring version = Hex(lib_attr.wMajorVerNum) + L"." + Hex(lib_attr.wMinorVerNum);
     std::wstring title;
-    if (SUCCEEDED(lib->GetDocumentation(-1, nullptr, &doc, nullptr, nullptr)) && doc) title = doc;
-    SysFreeString(doc);
+    if (SUCCEEDED(lib->GetDocumentation(-1, nullptr, doc.put(), nullptr, nullptr)) && doc.get()) title = doc.get();
     const std::wstring key = L"TypeLib\\" + libid + L"\\" + version;
     std::vector<Value> values = {
         {key, nullptr, title},
         {key + L"\\FLAGS", nullptr, std::to_wstring(lib_attr.wLibFlags)},
         {key + L"\\HELPDIR", nullptr, Directory(path)},
-        {key + L"\\" + Hex(lib_attr.lcid) + L"\\" + kPlatform, nullptr, path},
+        {key + L"\\" + Hex(lib_attr.lcid) + L"\\" + framework::registry::kOwnPlatform, nullptr, path},
     };
     // Each dispinterface, so that hosts in other apartments can marshal it.
     const UINT count = lib->GetTypeInfoCount();
@@ -100,11 +94,11 @@ bool WriteTypeLib(HINSTANCE module) {
         if (FAILED(lib->GetTypeInfo(i, info.put())) || FAILED(info->GetTypeAttr(&type_attr))) return false;
         const std::wstring iface = L"Interface\\" + GuidText(type_attr->guid);
         info->ReleaseTypeAttr(type_attr);
-        BSTR name = nullptr;
+        framework::Bstr name;
         std::wstring type_name;
-        if (SUCCEEDED(lib->GetDocumentation(static_cast<INT>(i), &name, nullptr, nullptr, nullptr)) && name)
-            type_name = name;
-        SysFreeString(name);
+        if (SUCCEEDED(lib->GetDocumentation(static_cast<INT>(i), name.put(), nullptr, nullptr, nullptr)) &&
+            name.get())
+            type_name = name.get();
         values.push_back({iface, nullptr, type_name});
         values.push_back({iface + L"\\ProxyStubClsid", nullptr, kDispatchProxy});
         values.push_back({iface + L"\\ProxyStubClsid32", nullptr, kDispatchProxy});

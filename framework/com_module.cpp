@@ -14,9 +14,8 @@ void LockModule() noexcept { ++g_locks; }
 void UnlockModule() noexcept { --g_locks; }
 long ModuleLockCount() noexcept { return g_locks.load(); }
 
-ClassFactory::ClassFactory(const CLSID& clsid, CreateFunction create, const char* progid,
-                           UpdateRegistryFunction update) noexcept
-    : clsid_(clsid), create_(create), progid_(progid), update_(update) {}
+ClassFactory::ClassFactory(const CLSID& clsid, CreateFunction create, UpdateRegistryFunction update) noexcept
+    : clsid_(clsid), create_(create), update_(update) {}
 
 STDMETHODIMP ClassFactory::QueryInterface(REFIID iid, void** ppv) {
     static const InterfaceEntry table[] = {{&IID_IClassFactory, 0}};
@@ -47,14 +46,12 @@ STDMETHODIMP ClassFactory::LockServer(BOOL lock) {
     return S_OK;
 }
 
-BOOL ControlModule::InitInstance() {
+void ControlModule::OfferClasses() noexcept {
     for (unsigned i = 0; i < count_; ++i) factories_[i]->MarkAvailable(true);
-    return TRUE;
 }
 
-int ControlModule::ExitInstance() {
+void ControlModule::WithdrawClasses() noexcept {
     for (unsigned i = 0; i < count_; ++i) factories_[i]->MarkAvailable(false);
-    return 0;
 }
 
 HRESULT ControlModule::GetClassObject(REFCLSID clsid, REFIID iid, void** ppv) {

@@ -30,11 +30,9 @@ using UpdateRegistryFunction = bool (*)(bool register_class);
 // to it count as module locks.
 class ClassFactory final : public IClassFactory {
 public:
-    ClassFactory(const CLSID& clsid, CreateFunction create, const char* progid,
-                 UpdateRegistryFunction update) noexcept;
+    ClassFactory(const CLSID& clsid, CreateFunction create, UpdateRegistryFunction update) noexcept;
 
     const CLSID& Clsid() const noexcept { return clsid_; }
-    const char* ProgId() const noexcept { return progid_; }
     bool UpdateRegistry(bool register_class) const { return update_(register_class); }
     void MarkAvailable(bool available) noexcept { available_ = available; }
     bool IsAvailable() const noexcept { return available_; }
@@ -48,21 +46,20 @@ public:
 private:
     const CLSID& clsid_;
     CreateFunction create_;
-    const char* progid_;
     UpdateRegistryFunction update_;
     bool available_ = false;
 };
 
-// The module object: holds the class objects in order. InitInstance marks
-// them available to DllGetClassObject; ExitInstance withdraws them.
+// The module object: holds the class objects in order. OfferClasses (at
+// process attach) marks them available to DllGetClassObject;
+// WithdrawClasses (at detach) takes them back.
 class ControlModule {
 public:
     ControlModule(ClassFactory* const* factories, unsigned count) noexcept
         : factories_(factories), count_(count) {}
-    virtual ~ControlModule() = default;
 
-    virtual BOOL InitInstance();
-    virtual int ExitInstance();
+    void OfferClasses() noexcept;
+    void WithdrawClasses() noexcept;
 
     HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** ppv);
     HRESULT CanUnloadNow() const;

@@ -12,6 +12,8 @@
 
 namespace framework {
 
+// The one way a reference is held: Copy to take one, detach to hand it out,
+// Attach to take back one that was handed out.
 template <typename I>
 class ComPtr {
 public:
@@ -22,6 +24,12 @@ public:
         ComPtr c;
         c.p_ = p;
         if (p) p->AddRef();
+        return c;
+    }
+    // Takes over a reference the caller owns, such as one handed out earlier.
+    static ComPtr Attach(I* p) noexcept {
+        ComPtr c;
+        c.p_ = p;
         return c;
     }
     ComPtr(const ComPtr& o) noexcept : p_(o.p_) { if (p_) p_->AddRef(); }

@@ -25,8 +25,7 @@ struct ConnectionTraits {
         return S_OK;
     }
     static void Clear(CONNECTDATA& out) noexcept {
-        out.pUnk->Release();
-        out.pUnk = nullptr;
+        ComPtr<IUnknown>::Attach(std::exchange(out.pUnk, nullptr));  // released here
     }
 };
 
@@ -45,8 +44,7 @@ STDMETHODIMP ConnectionPoint::GetConnectionInterface(IID* iid) {
 
 STDMETHODIMP ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** cpc) {
     if (!cpc) return E_POINTER;
-    *cpc = &container_;
-    container_.AddRef();
+    *cpc = ComPtr<IConnectionPointContainer>::Copy(&container_).detach();
     return S_OK;
 }
 

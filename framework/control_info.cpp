@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "framework/enumerator.h"
 #include "framework/module.h"
@@ -24,8 +25,7 @@ struct PointTraits {
         return S_OK;
     }
     static void Clear(IConnectionPoint*& out) noexcept {
-        out->Release();
-        out = nullptr;
+        ComPtr<IConnectionPoint>::Attach(std::exchange(out, nullptr));  // released here
     }
 };
 
@@ -66,8 +66,7 @@ STDMETHODIMP ControlBase::FindConnectionPoint(REFIID iid, IConnectionPoint** poi
     if (!point) return E_POINTER;
     *point = nullptr;
     if (!IsEqualIID(iid, *class_.events_iid)) return CONNECT_E_NOCONNECTION;
-    *point = &event_point_;
-    event_point_.AddRef();
+    *point = ComPtr<IConnectionPoint>::Copy(&event_point_).detach();
     return S_OK;
 }
 

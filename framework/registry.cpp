@@ -53,13 +53,6 @@ bool HasSubKey(HKEY key, const wchar_t* name) {
     return true;
 }
 
-// The platform subkey this build registers under a locale key.
-#ifdef _WIN64
-constexpr wchar_t kOwnPlatform[] = L"win64";
-#else
-constexpr wchar_t kOwnPlatform[] = L"win32";
-#endif
-
 }  // namespace
 
 std::wstring GuidText(REFGUID guid) {

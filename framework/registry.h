@@ -10,6 +10,14 @@
 
 namespace framework::registry {
 
+// The platform subkey this build registers a type library under, beside
+// its locale key.
+#ifdef _WIN64
+inline constexpr wchar_t kOwnPlatform[] = L"win64";
+#else
+inline constexpr wchar_t kOwnPlatform[] = L"win32";
+#endif
+
 std::wstring GuidText(REFGUID guid);  // "{...}", 38 characters
 std::wstring ModulePath(HINSTANCE module);
 // The 8.3 form, as 16-bit-era hosts want it; the long path where the file

@@ -16,14 +16,14 @@ void CopyField(char* dst, std::size_t size, const char* src) {
 }  // namespace
 
 NoticeDialog::NoticeDialog(HINSTANCE instance, const char* message, const char* caption)
-    : m_instance(instance) {
-    CopyField(m_szMessage, sizeof m_szMessage, message);
-    CopyField(m_szCaption, sizeof m_szCaption, caption);
+    : instance_(instance) {
+    CopyField(message_, sizeof message_, message);
+    CopyField(caption_, sizeof caption_, caption);
 }
 
 int NoticeDialog::DoModal() {
     // No owner: a notice from the scan task must not disable a host window.
-    const INT_PTR result = DialogBoxParamA(m_instance, MAKEINTRESOURCEA(kTemplateId), nullptr,
+    const INT_PTR result = DialogBoxParamA(instance_, MAKEINTRESOURCEA(kTemplateId), nullptr,
                                            &NoticeDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     return result == 0 ? -1 : static_cast<int>(result);
 }
@@ -32,17 +32,17 @@ void NoticeDialog::DoDataExchange(HWND dialog, bool save) {
     if (save) {
         char text[kTextLimit + 1] = {};
         GetDlgItemTextA(dialog, kMessageItem, text, sizeof text);
-        m_strText = text;
+        text_ = text;
     } else {
-        SetDlgItemTextA(dialog, kMessageItem, m_strText.c_str());
+        SetDlgItemTextA(dialog, kMessageItem, text_.c_str());
         SendDlgItemMessageA(dialog, kMessageItem, EM_LIMITTEXT, kTextLimit, 0);
     }
 }
 
 BOOL NoticeDialog::OnInitDialog(HWND dialog) {
     DoDataExchange(dialog, false);
-    SetWindowTextA(dialog, m_szCaption);
-    SetDlgItemTextA(dialog, kMessageItem, m_szMessage);
+    SetWindowTextA(dialog, caption_);
+    SetDlgItemTextA(dialog, kMessageItem, message_);
     // Topmost and in front, also where the dialog manager leaves the template's
     // DS_SYSMODAL and DS_SETFOREGROUND to the window manager.
     SetWindowPos(dialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);

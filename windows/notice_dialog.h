@@ -25,17 +25,17 @@ public:
     int DoModal();
 
     // What the data exchange read back from the message item on OK.
-    const std::string& Text() const { return m_strText; }
+    const std::string& Text() const { return text_; }
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
     BOOL OnInitDialog(HWND dialog);
     void DoDataExchange(HWND dialog, bool save);
 
-    HINSTANCE m_instance;
-    char m_szMessage[interfaces::kNoticeMessageSize];
-    char m_szCaption[interfaces::kNoticeCaptionSize];
-    std::string m_strText;
+    HINSTANCE instance_;
+    char message_[interfaces::kNoticeMessageSize];
+    char caption_[interfaces::kNoticeCaptionSize];
+    std::string text_;
 };
 
 }  // namespace orvanta::windows

@@ -77,6 +77,11 @@ public:
         for (uint32_t i = 0; i < count && i < 64; ++i) names.insert(StringAt(Offset(U32(table + 4 * i))));
         return names;
     }
+    // Named or not: an export by ordinal only counts here.
+    uint32_t ExportedFunctions() const {
+        const uint32_t dir = Offset(Directory(0).first);
+        return dir == UINT32_MAX ? 0 : U32(dir + 20);
+    }
     std::vector<std::string> ImportModules() const {
         std::vector<std::string> names;
         uint32_t d = Offset(Directory(1).first);
@@ -157,6 +162,7 @@ TEST_P(OcxImage, ExportsTheServerFunctionsOnlyAndImportsOnlySystemLibraries) {
               (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllInstall", "DllRegisterServer",
                                      "DllUnregisterServer"}));
     EXPECT_EQ(module, "ORVANTA.OCX");
+    EXPECT_EQ(pe_->ExportedFunctions(), 5u);
     const std::set<std::string> system = {"kernel32.dll", "user32.dll",   "gdi32.dll",
                                           "advapi32.dll", "ole32.dll",    "oleaut32.dll",
                                           "msvcrt.dll",   "comctl32.dll", "shlwapi.dll"};

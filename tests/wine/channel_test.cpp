@@ -250,15 +250,17 @@ TEST_F(Channel, AThousandOpenWriteCloseCyclesLeaveNoHandle) {
         ASSERT_EQ(ctrl->channel().Write("c"), 1);
         ctrl->CloseDevice();
     };
-    for (int i = 0; i < 5; ++i) cycle();  // first-use allocations
-    peer->Drain(50);
-    const ULONG before = HandleCount();
-    const int threads = ThreadCount();
-    for (int i = 0; i < 1000; ++i) {
-        cycle();
-        if (i % 100 == 0) peer->Drain(1);
-    }
-    EXPECT_TRUE(CountsComeBack(before, threads, kBound)) << HandleCount() << " handles, " << before << " before";
+    ExpectNothingLeftBehind(
+        [&] {
+            for (int i = 0; i < 5; ++i) cycle();
+            peer->Drain(50);
+        },
+        [&] {
+            for (int i = 0; i < 1000; ++i) {
+                cycle();
+                if (i % 100 == 0) peer->Drain(1);
+            }
+        });
     EXPECT_TRUE(watcher.Boxes().empty());
 }
 

@@ -3,6 +3,8 @@
 // proves nothing there; the system's handle table is counted instead.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
 #include <algorithm>
@@ -146,6 +148,42 @@ inline bool CountsComeBack(ULONG handles, int threads, DWORD ms) {
         if (GetTickCount() - start > ms) return false;
         Sleep(50);
     }
+}
+
+// Expects `run` to leave no handle and no thread of this process behind.
+// `warm_up` goes first, so what the system makes on first use is counted
+// before and after alike; then both counts have `ms` to come back. A failure
+// names the handles and threads that stayed. A fatal failure in either ends
+// the check: the test has failed already.
+template <typename WarmUp, typename Run>
+void ExpectNothingLeftBehind(WarmUp warm_up, Run run, DWORD ms = kBound) {
+    warm_up();
+    if (::testing::Test::HasFatalFailure()) return;
+    // The thread walks first: what they make on first use is then counted
+    // before as well.
+    const std::string threads_at_start = ThreadStarts();
+    const int threads_before = ThreadCount();
+    const std::vector<HandleEntry> table_before = OwnHandles();
+    const ULONG handles_before = HandleCount();
+    run();
+    if (::testing::Test::HasFatalFailure()) return;
+    const ULONG handles_then = HandleCount();
+    const std::string threads_then = ThreadStarts();
+    EXPECT_TRUE(CountsComeBack(handles_before, threads_before, ms))
+        << "handles " << HandleCount() << " (" << handles_before << " before, " << handles_then
+        << " at the end), threads " << ThreadCount() << " (" << threads_before << " before)\nthreads before: "
+        << threads_at_start << "\nthreads at the end: " << threads_then << "\nthreads now: " << ThreadStarts()
+        << "\nhandles left: " << Describe(NewHandles(table_before));
+}
+
+// `cycle` run `warm_ups` times, then `rounds` times more, leaves nothing
+// behind; the first fatal failure ends the rounds.
+template <typename Cycle>
+void ExpectCyclesLeaveNothing(int warm_ups, int rounds, Cycle cycle, DWORD ms = kBound) {
+    const auto repeat = [&](int times) {
+        for (int i = 0; i < times && !::testing::Test::HasFatalFailure(); ++i) cycle();
+    };
+    ExpectNothingLeftBehind([&] { repeat(warm_ups); }, [&] { repeat(rounds); }, ms);
 }
 
 }  // namespace orvanta::testing

@@ -24,11 +24,7 @@ TEST(HostFuzzFound, LoadingAndUnloadingTheModuleLeavesNoHandles) {
         control.reset();
         EXPECT_EQ(ocx.CanUnloadNow(), S_OK);
     };
-    for (int i = 0; i < 3; ++i) cycle();
-    const ULONG before = HandleCount();
-    const int threads = ThreadCount();
-    for (int i = 0; i < 20; ++i) cycle();
-    EXPECT_TRUE(CountsComeBack(before, threads, kBound)) << HandleCount() << " handles, " << before << " before";
+    ExpectCyclesLeaveNothing(3, 20, cycle);
     OleUninitialize();
 }
 

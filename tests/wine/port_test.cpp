@@ -306,19 +306,14 @@ TEST_F(PeerPort, LineSettingsReachThePortAndComeBack) {
 TEST_F(PeerPort, DevicesClosedWithAWriteRunningLeaveNoHandleBehind) {
     device.reset();
     const std::string big = Pattern(1 << 20);
-    ULONG before = 0;
     // Closed at once after the start: the cancel meets the write mid-way.
-    for (int i = 0; i <= 40; ++i) {
-        if (i == 1) {  // the first round is a warm-up
-            before = HandleCount();
-        }
+    ExpectCyclesLeaveNothing(1, 40, [&] {
         auto d = ports.OpenDevice(own.c_str());
         ASSERT_TRUE(d && d->CreateWriteEvent());
         ASSERT_TRUE(Pends(*d, big));
         Bounded("closing", [&] { d.reset(); return 0; });
         peer->Drain(30);
-    }
-    EXPECT_TRUE(CountsComeBack(before, ThreadCount(), kBound)) << HandleCount() << " handles, " << before << " before";
+    });
 }
 
 struct Files : ::testing::Test {
@@ -421,11 +416,8 @@ TEST_F(Files, AThousandCyclesLeaveTheHandleCountAsItWas) {
         auto again = ports.OpenFileForRead(path.c_str());
         return again && again->Read(&c, 1) == 1 && c == 'y';
     };
-    ASSERT_TRUE(cycle());
-    const ULONG before = HandleCount();
-    const int threads = ThreadCount();
-    for (int i = 0; i < 1000; ++i) ASSERT_TRUE(cycle()) << "cycle " << i;
-    EXPECT_TRUE(CountsComeBack(before, threads, kBound)) << HandleCount() << " handles, " << before << " before";
+    int round = 0;
+    ExpectCyclesLeaveNothing(1, 1000, [&] { ASSERT_TRUE(cycle()) << "cycle " << round++; });
 }
 
 }  // namespace

@@ -216,13 +216,7 @@ TEST_F(Scan, AThousandStartsAndStopsLeaveNoThreadOrHandle) {
         ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
         ctrl->session().DeactivateScanTask(0);
     };
-    for (int i = 0; i < 5; ++i) cycle();
-    const int threads_before = ThreadCount();
-    const ULONG before = HandleCount();
-    for (int i = 0; i < 1000; ++i) cycle();
-    EXPECT_TRUE(CountsComeBack(before, threads_before, 5000))
-        << HandleCount() << " handles (" << before << " before), " << ThreadCount() << " threads ("
-        << threads_before << " before): " << ThreadStarts();
+    ExpectCyclesLeaveNothing(5, 1000, cycle);
 }
 
 TEST_F(Scan, HostWritesAndTheTasksAnswersNeverInterleave) {
