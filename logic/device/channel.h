@@ -29,30 +29,30 @@ public:
 
     // Device connection. The caller stops whatever uses the device first.
     // `wide`: the name as the caller wrote it, when it came in Unicode.
-    bool Open(const std::string& str_Name, const std::u16string& wide = {});
+    bool Open(const std::string& device_name, const std::u16string& wide = {});
     void Close();
     bool IsOpen() const { return device_ != nullptr; }
 
     // Output. Texts arrive as the control's own copy (the host's string is
     // never changed). `stop`, when given, is the scan task's stop signal: a
     // write of a stopping task gives up instead of waiting.
-    std::int32_t WriteDevice(const char* text, std::int32_t m_Bytes,
+    std::int32_t WriteDevice(const char* text, std::int32_t byte_count,
                              interfaces::StopSignal* stop = nullptr);
-    std::int32_t Write(std::string str_ToWrite);
-    std::int32_t Writeln(std::string str_ToWrite);
+    std::int32_t Write(std::string text_to_write);
+    std::int32_t Writeln(std::string text_to_write);
     void FormFeed();
     std::int32_t Flush();
-    std::int16_t SendByte(std::int16_t b_ToSend, interfaces::StopSignal* stop = nullptr);
-    std::int16_t SendEscCommand(const std::string& c_Command, const std::string& params);
-    std::int32_t SendFile(const std::string& str_FileToSend, const std::u16string& wide = {});
+    std::int16_t SendByte(std::int16_t byte_value, interfaces::StopSignal* stop = nullptr);
+    std::int16_t SendEscCommand(const std::string& command_letters, const std::string& params);
+    std::int32_t SendFile(const std::string& file_name, const std::u16string& wide = {});
 
     // Line control and raw reads.
-    bool SetCOMSettings(const std::string& str_Params);
-    bool SetSignalOnCOM(std::int16_t b_Signal);
+    bool SetCOMSettings(const std::string& settings_text);
+    bool SetSignalOnCOM(std::int16_t signal_code);
     std::int32_t ClearCOMError();
-    std::int16_t WaitCOMSignal(std::int16_t onsignal, interfaces::StopSignal* stop = nullptr);
-    std::int32_t ReadBytes(std::string str_Buffer, std::int32_t m_bufferlen,
-                           std::int32_t m_bytestoread);
+    std::int16_t WaitCOMSignal(std::int16_t wanted_signal, interfaces::StopSignal* stop = nullptr);
+    std::int32_t ReadBytes(std::string host_buffer, std::int32_t buffer_length,
+                           std::int32_t bytes_to_read);
 
     // The read path: one reader at a time (so no code is split between two
     // readers) waits for the port's event character, then `take` reads what

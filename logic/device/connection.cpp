@@ -19,7 +19,7 @@ DeviceChannel::DeviceChannel(const interfaces::Platform& platform, const Setting
 
 DeviceChannel::~DeviceChannel() { Close(); }
 
-bool DeviceChannel::Open(const std::string& str_Name, const std::u16string& wide) {
+bool DeviceChannel::Open(const std::string& device_name, const std::u16string& wide) {
     Close();
     platform_.ports.Sleep(200);
     report_.DbgMsg("Start", texts::kFnOpenDevice);
@@ -30,14 +30,14 @@ bool DeviceChannel::Open(const std::string& str_Name, const std::u16string& wide
 
     // The same rule for the name as written: "COM10" has no character the
     // code page could lose, so the prefix is the only difference.
-    const std::string platform_name = PlatformDeviceName(str_Name);
+    const std::string platform_name = PlatformDeviceName(device_name);
     const std::u16string wide_name =
-        wide.empty() || platform_name == str_Name ? wide : u"\\\\.\\" + wide;
+        wide.empty() || platform_name == device_name ? wide : u"\\\\.\\" + wide;
     device_ = platform_.ports.OpenDevice(platform_name.c_str(), wide_name.empty() ? nullptr : wide_name.c_str());
     if (!device_) {
         report_.DbgMsg("nicht offen.", texts::kFnOpenDevice);  // first, so it shows the open's error
         char message[kNoticeBuffer];
-        FormatFitted(message, sizeof message, texts::kCannotOpen, str_Name.c_str());
+        FormatFitted(message, sizeof message, texts::kCannotOpen, device_name.c_str());
         report_.ShowNotice(message, texts::kCaptionBrisomel);
         return false;
     }

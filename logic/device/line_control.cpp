@@ -30,9 +30,9 @@ void DeviceChannel::ShowLineSettings(const interfaces::LineSettings& s, const ch
     report_.DebugBox(text, caption, interfaces::kMbIconInformation);
 }
 
-bool DeviceChannel::SetCOMSettings(const std::string& str_Params) {
+bool DeviceChannel::SetCOMSettings(const std::string& settings_text) {
     if (!DeviceOpenOrSay()) return false;
-    const std::string mode = str_Params.empty() ? settings_.defaultComSettings : str_Params;
+    const std::string mode = settings_text.empty() ? settings_.defaultComSettings : settings_text;
     // The boxes run a message loop: a host called back from one may close or
     // replace the device. This call then ends; it never touches another device.
     const std::shared_ptr<interfaces::Device> device = device_;
@@ -57,14 +57,14 @@ bool DeviceChannel::SetCOMSettings(const std::string& str_Params) {
     return success;
 }
 
-bool DeviceChannel::SetSignalOnCOM(std::int16_t b_Signal) {
+bool DeviceChannel::SetSignalOnCOM(std::int16_t signal_code) {
     if (!DeviceOpenOrSay()) return false;
     static const std::uint32_t kFunctions[] = {
         interfaces::kSetRts,  interfaces::kClrRts, interfaces::kSetDtr,   interfaces::kClrDtr,
         interfaces::kSetXoff, interfaces::kSetXon, interfaces::kSetBreak, interfaces::kClrBreak,
     };
-    if (b_Signal < 1 || b_Signal > 8) return false;
-    return device_->Escape(kFunctions[b_Signal - 1]);
+    if (signal_code < 1 || signal_code > 8) return false;
+    return device_->Escape(kFunctions[signal_code - 1]);
 }
 
 std::int32_t DeviceChannel::ClearCOMError() {
@@ -74,7 +74,7 @@ std::int32_t DeviceChannel::ClearCOMError() {
     return static_cast<std::int32_t>(errors);
 }
 
-std::int16_t DeviceChannel::WaitCOMSignal(std::int16_t /*onsignal: not used*/,
+std::int16_t DeviceChannel::WaitCOMSignal(std::int16_t /*wanted_signal: not used*/,
                                          interfaces::StopSignal* stop) {
     return ReadAfterEventChar(stop, [](interfaces::Device&, interfaces::StopSignal*) {}) == ReadWait::kArrived ? 1 : 0;
 }
@@ -92,23 +92,23 @@ DeviceChannel::ReadWait DeviceChannel::ReadAfterEventChar(
     return ReadWait::kArrived;
 }
 
-std::int32_t DeviceChannel::ReadBytes(std::string str_Buffer, std::int32_t m_bufferlen,
-                                     std::int32_t m_bytestoread) {
+std::int32_t DeviceChannel::ReadBytes(std::string host_buffer, std::int32_t buffer_length,
+                                     std::int32_t bytes_to_read) {
     if (!DeviceOpenOrSay()) return 0;
-    if (m_bytestoread > m_bufferlen) {
+    if (bytes_to_read > buffer_length) {
         char text[kBoxBuffer];
-        FormatBounded(text, sizeof text, texts::kReadTooLarge, static_cast<int>(m_bytestoread),
-                      static_cast<int>(m_bufferlen));
+        FormatBounded(text, sizeof text, texts::kReadTooLarge, static_cast<int>(bytes_to_read),
+                      static_cast<int>(buffer_length));
         report_.DebugBox(text, texts::kCaptionError, interfaces::kMbIconError);
         return 0;
     }
-    if (m_bytestoread <= 0) return 0;
+    if (bytes_to_read <= 0) return 0;
     // The copy holds the host's characters and their terminating zero; the
-    // read never stores more than that, whatever m_bufferlen claims.
-    const std::uint32_t storage = static_cast<std::uint32_t>(str_Buffer.size()) + 1;
+    // read never stores more than that, whatever the buffer length claims.
+    const std::uint32_t storage = static_cast<std::uint32_t>(host_buffer.size()) + 1;
     const std::uint32_t count =
-        static_cast<std::uint32_t>(m_bytestoread) < storage ? static_cast<std::uint32_t>(m_bytestoread) : storage;
-    std::vector<char> copy(str_Buffer.begin(), str_Buffer.end());
+        static_cast<std::uint32_t>(bytes_to_read) < storage ? static_cast<std::uint32_t>(bytes_to_read) : storage;
+    std::vector<char> copy(host_buffer.begin(), host_buffer.end());
     copy.push_back('\0');
     if (read_gate_.Enter(nullptr) != Gate::Entry::Entered) return 0;
     GatePass leave(read_gate_);

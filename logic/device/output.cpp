@@ -24,12 +24,12 @@ std::int32_t CappedCount(std::int64_t count) {
 
 }  // namespace
 
-std::int32_t DeviceChannel::WriteDevice(const char* text, std::int32_t m_Bytes,
+std::int32_t DeviceChannel::WriteDevice(const char* text, std::int32_t byte_count,
                                        interfaces::StopSignal* stop) {
     const std::uint32_t string_length = Length(text);
     // A positive count may name bytes past the first zero byte (SendByte(0)).
-    const std::uint32_t length = m_Bytes > 0 ? static_cast<std::uint32_t>(m_Bytes) : string_length;
-    return WriteBlock(text, length, string_length < length ? string_length : length, m_Bytes, stop);
+    const std::uint32_t length = byte_count > 0 ? static_cast<std::uint32_t>(byte_count) : string_length;
+    return WriteBlock(text, length, string_length < length ? string_length : length, byte_count, stop);
 }
 
 std::int32_t DeviceChannel::WriteBlock(const char* data, std::uint32_t length,
@@ -108,16 +108,16 @@ std::int32_t DeviceChannel::WriteLocked(const char* data, std::uint32_t length,
     return 0;
 }
 
-std::int32_t DeviceChannel::Write(std::string str_ToWrite) {
-    if (str_ToWrite.c_str()[0] == '\0') return 0;
-    if (settings_.chartooem.load() != 0) platform_.ui.ToOem(&str_ToWrite[0]);
-    return WriteDevice(str_ToWrite.c_str(), 0);
+std::int32_t DeviceChannel::Write(std::string text_to_write) {
+    if (text_to_write.c_str()[0] == '\0') return 0;
+    if (settings_.chartooem.load() != 0) platform_.ui.ToOem(&text_to_write[0]);
+    return WriteDevice(text_to_write.c_str(), 0);
 }
 
-std::int32_t DeviceChannel::Writeln(std::string str_ToWrite) {
+std::int32_t DeviceChannel::Writeln(std::string text_to_write) {
     std::int32_t result = 0;
-    const bool empty = str_ToWrite.c_str()[0] == '\0';
-    if (!empty) result = Write(std::move(str_ToWrite));
+    const bool empty = text_to_write.c_str()[0] == '\0';
+    if (!empty) result = Write(std::move(text_to_write));
     if (empty || result > 0) result += WriteDevice("\r\n", 0);
     return result;
 }
@@ -129,14 +129,14 @@ void DeviceChannel::FormFeed() {
 
 std::int32_t DeviceChannel::Flush() { return device_ && device_->Flush() ? 1 : 0; }
 
-std::int16_t DeviceChannel::SendByte(std::int16_t b_ToSend, interfaces::StopSignal* stop) {
-    const char byte[2] = {static_cast<char>(b_ToSend & 0xFF), '\0'};
+std::int16_t DeviceChannel::SendByte(std::int16_t byte_value, interfaces::StopSignal* stop) {
+    const char byte[2] = {static_cast<char>(byte_value & 0xFF), '\0'};
     return static_cast<std::int16_t>(WriteDevice(byte, 1, stop));
 }
 
-std::int16_t DeviceChannel::SendEscCommand(const std::string& c_Command, const std::string& params) {
+std::int16_t DeviceChannel::SendEscCommand(const std::string& command_letters, const std::string& params) {
     // The whole command, however long.
-    std::int32_t count = Write("\x1B" + std::string(c_Command.c_str()));
+    std::int32_t count = Write("\x1B" + std::string(command_letters.c_str()));
     for (const std::string& token : SplitEscParams(params)) {
         const std::int32_t value = ReadDecimal(token);
         report_.DebugBox(token.c_str(), texts::kCaptionEscByte, interfaces::kMbOk);
@@ -146,17 +146,17 @@ std::int16_t DeviceChannel::SendEscCommand(const std::string& c_Command, const s
     return static_cast<std::int16_t>(count);
 }
 
-std::int32_t DeviceChannel::SendFile(const std::string& str_FileToSend, const std::u16string& wide) {
+std::int32_t DeviceChannel::SendFile(const std::string& file_name, const std::u16string& wide) {
     report_.DbgMsg("Start", texts::kFnSendFile);
     if (!device_) report_.DbgMsg("h_Lpt1 == NULL", texts::kFnSendFile);
     if (!DeviceOpenOrSay()) return 0;
     // Opened by the name as written; the notices show the 8-bit text.
     std::unique_ptr<interfaces::File> file =
-        platform_.ports.OpenFileForRead(str_FileToSend.c_str(), wide.empty() ? nullptr : wide.c_str());
+        platform_.ports.OpenFileForRead(file_name.c_str(), wide.empty() ? nullptr : wide.c_str());
     char message[kNoticeBuffer];
     if (!file) {
         report_.DbgMsg("Error OpenFile( )", texts::kFnSendFile);
-        FormatFitted(message, sizeof message, texts::kFileUnreadable, str_FileToSend.c_str());
+        FormatFitted(message, sizeof message, texts::kFileUnreadable, file_name.c_str());
         report_.ShowNotice(message, texts::kCaptionBrisomel);
         return 0;
     }
@@ -170,7 +170,7 @@ std::int32_t DeviceChannel::SendFile(const std::string& str_FileToSend, const st
         // The echo covers the whole chunk: a file's zero bytes are data too.
         const std::int32_t written = WriteBlock(buffer, n, n, read, nullptr);
         if (written == 0) {
-            FormatFitted(message, sizeof message, texts::kFileAborted, str_FileToSend.c_str());
+            FormatFitted(message, sizeof message, texts::kFileAborted, file_name.c_str());
             report_.ShowNotice(message, texts::kCaptionBrisomel);
             return CappedCount(total);
         }

@@ -83,7 +83,7 @@ public:
 
     std::int32_t ActivateScanTask();
     // `why` is what a stopped task's listener hears.
-    std::int32_t DeactivateScanTask(std::int32_t M_Task, ScanEnd why = ScanEnd::kStopped);
+    std::int32_t DeactivateScanTask(std::int32_t task_reference, ScanEnd why = ScanEnd::kStopped);
     // Set on the host's thread, before or between tasks; null for none.
     void SetListener(ScanListener* listener) { listener_.store(listener); }
     std::int32_t SendStartAck();

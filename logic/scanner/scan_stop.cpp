@@ -16,13 +16,13 @@ constexpr std::uint32_t kStopRoundMs = 50;
 
 bool ScanSession::IsScanTaskRunning() const { return task_ && !task_->worker->HasEnded(); }
 
-std::int32_t ScanSession::DeactivateScanTask(std::int32_t M_Task, ScanEnd why) {
+std::int32_t ScanSession::DeactivateScanTask(std::int32_t task_reference, ScanEnd why) {
     // 0 names the stored task and every task still in its closing messages;
     // any other value must be one task's reference. A value that names no
     // task changes nothing: the running task keeps its window.
-    if (M_Task != 0 && !(task_ && task_->reference == M_Task)) {
+    if (task_reference != 0 && !(task_ && task_->reference == task_reference)) {
         for (auto it = closing_tasks_.begin(); it != closing_tasks_.end(); ++it) {
-            if ((*it)->reference != M_Task) continue;
+            if ((*it)->reference != task_reference) continue;
             std::unique_ptr<ScanTask> task = std::move(*it);
             closing_tasks_.erase(it);
             StopTask(*task, why);
@@ -34,7 +34,7 @@ std::int32_t ScanSession::DeactivateScanTask(std::int32_t M_Task, ScanEnd why) {
         std::unique_ptr<ScanTask> task = std::move(task_);
         StopTask(*task, why);
     }
-    if (M_Task == 0) {
+    if (task_reference == 0) {
         std::vector<std::unique_ptr<ScanTask>> closing = std::move(closing_tasks_);
         closing_tasks_.clear();
         for (auto& task : closing) StopTask(*task, why);
