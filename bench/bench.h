@@ -26,9 +26,9 @@
 
 #include "control/orvanta_control.h"
 #include "framework/handle.h"
-#include "windows/input.h"
-#include "windows/ports.h"
-#include "windows/threads.h"
+#include "windows/win32_input.h"
+#include "windows/win32_ports.h"
+#include "windows/win32_threads.h"
 #include "testkit/peer.h"
 
 namespace bench {

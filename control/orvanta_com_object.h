@@ -7,10 +7,10 @@
 
 #include "control/orvanta_control.h"
 #include "framework/control_base.h"
-#include "windows/input.h"
-#include "windows/ports.h"
-#include "windows/threads.h"
-#include "windows/user_interface.h"
+#include "windows/win32_input.h"
+#include "windows/win32_ports.h"
+#include "windows/win32_threads.h"
+#include "windows/win32_user_interface.h"
 
 namespace orvanta {
 

@@ -9,10 +9,10 @@
 #include <string>
 
 #include "control/orvanta_control.h"
-#include "windows/input.h"
-#include "windows/ports.h"
-#include "windows/threads.h"
-#include "windows/user_interface.h"
+#include "windows/win32_input.h"
+#include "windows/win32_ports.h"
+#include "windows/win32_threads.h"
+#include "windows/win32_user_interface.h"
 #include "testkit/watcher.h"
 
 namespace orvanta::testing {

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "framework/handle.h"
-#include "windows/threads.h"
+#include "windows/win32_threads.h"
 
 namespace orvanta::testing {
 

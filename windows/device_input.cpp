@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "windows/overlapped.h"
-#include "windows/ports.h"
-#include "windows/threads.h"
+#include "windows/win32_ports.h"
+#include "windows/win32_threads.h"
 
 namespace orvanta::windows {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "windows/ports.h"
+#include "windows/win32_ports.h"
 
 namespace orvanta::windows {
 

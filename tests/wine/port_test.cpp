@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "windows/ports.h"
-#include "windows/threads.h"
+#include "windows/win32_ports.h"
+#include "windows/win32_threads.h"
 #include "tests/wine/handles.h"
 #include "testkit/peer.h"
 

@@ -1,4 +1,4 @@
-#include "windows/input.h"
+#include "windows/win32_input.h"
 
 #include <windows.h>
 

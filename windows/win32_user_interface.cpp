@@ -1,4 +1,4 @@
-#include "windows/user_interface.h"
+#include "windows/win32_user_interface.h"
 
 #include "windows/notice_dialog.h"
 #include "framework/module.h"

@@ -1,4 +1,4 @@
-#include "windows/ports.h"
+#include "windows/win32_ports.h"
 
 #include <algorithm>
 #include <climits>
@@ -6,7 +6,7 @@
 #include <new>
 
 #include "windows/overlapped.h"
-#include "windows/threads.h"
+#include "windows/win32_threads.h"
 
 namespace orvanta::windows {
 

@@ -1,4 +1,4 @@
-#include "windows/threads.h"
+#include "windows/win32_threads.h"
 
 #include <new>
 
