@@ -22,7 +22,7 @@ msi_present() {  # DUMP PROGRAMFILES: the folder and each key of the registratio
 
 msi_round_trip() {
     local stage pkg folder pf smoke w="$build/wine/win64-msi" work="$build/release/work" dump step k v
-    stage=$(ls -d "$build"/release/orvanta-*[0-9] 2>/dev/null | tail -n 1)
+    stage=$(ls -d "$build"/release/orvanta-*[0-9] 2>/dev/null | tail -n 1 || true)
     [ -n "$stage" ] && [ -f "$work/regdump-x64.txt" ] ||
         { echo "wine: installer packages not run: no release (scripts/release.sh makes it)"; return; }
     rm -rf "$w" && mkdir -p "$w"
