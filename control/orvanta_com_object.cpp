@@ -30,10 +30,8 @@ OrvantaComObject::~OrvantaComObject() = default;
 
 HRESULT OrvantaComObject::Create(REFIID iid, void** ppv) {
     return framework::Guard([&] {
-        auto* control = new OrvantaComObject();
-        const HRESULT hr = control->QueryInterface(iid, ppv);
-        control->Release();
-        return hr;
+        const auto control = framework::ComPtr<OrvantaComObject>::Attach(new OrvantaComObject());
+        return control->QueryInterface(iid, ppv);
     });
 }
 

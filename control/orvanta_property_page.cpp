@@ -9,10 +9,8 @@ OrvantaPropertyPage::OrvantaPropertyPage() : PropertyPageBase(IDD_PROPPAGE, IDS_
 
 HRESULT OrvantaPropertyPage::Create(REFIID iid, void** ppv) {
     return framework::Guard([&] {
-        auto* page = new OrvantaPropertyPage();
-        const HRESULT hr = page->QueryInterface(iid, ppv);
-        page->Release();
-        return hr;
+        const auto page = framework::ComPtr<OrvantaPropertyPage>::Attach(new OrvantaPropertyPage());
+        return page->QueryInterface(iid, ppv);
     });
 }
 
