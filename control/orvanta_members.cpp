@@ -103,6 +103,8 @@ void Put(Field& field, DispatchArgs& a) {
         Put<type>(control(target).settings().name, a);                                    \
         control(target).OnPropertyChanged();                                              \
     }
+// cppcheck cannot parse the generated lambdas; the compilers check them.
+// cppcheck-suppress internalAstError
 ORVANTA_MEMBERS(ORVANTA_CALL, ORVANTA_GET_PUT)
 #undef ORVANTA_GET_PUT
 #undef ORVANTA_CALL

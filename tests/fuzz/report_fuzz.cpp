@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     a.resize(std::strlen(a.c_str()));  // texts end at their first zero byte
     b.resize(std::strlen(b.c_str()));
 
-    orvanta::NoticeTexts notice;
-    orvanta::FitNoticeTexts(a.c_str(), b.c_str(), notice);
+    orvanta::logic::NoticeTexts notice;
+    orvanta::logic::FitNoticeTexts(a.c_str(), b.c_str(), notice);
     if (std::strlen(notice.message) >= sizeof notice.message) std::abort();
     if (std::strlen(notice.caption) >= sizeof notice.caption) std::abort();
     if (a.size() <= 511 && a != notice.message) std::abort();
@@ -27,12 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t room = 1 + data[1] % 64 * 32;
     std::string buffer(room + 16, '\x5A');
     const std::size_t length =
-        orvanta::FormatTrace(&buffer[0], room, a.c_str(), b.c_str(), static_cast<std::uint32_t>(size));
+        orvanta::logic::FormatTrace(&buffer[0], room, a.c_str(), b.c_str(), static_cast<std::uint32_t>(size));
     if (length >= room || buffer[length] != '\0' || buffer.compare(room, 16, std::string(16, '\x5A')) != 0)
         std::abort();
 
     std::string fitted(room + 16, '\x5A');
-    const std::size_t n = orvanta::FormatFitted(&fitted[0], room, "Die Datei: %s konnte nicht gelesen werden !",
+    const std::size_t n = orvanta::logic::FormatFitted(&fitted[0], room, "Die Datei: %s konnte nicht gelesen werden !",
                                                 a.c_str());
     if (n >= room || fitted[n] != '\0' || fitted.compare(room, 16, std::string(16, '\x5A')) != 0) std::abort();
     // The fixed words stay whole whenever they fit at all.
