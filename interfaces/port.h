@@ -1,5 +1,5 @@
 // Port access: devices opened for overlapped I/O, with blocking semantics for
-// the core, plus the plain files the control writes and sends.
+// the logic, plus the plain files the control writes and sends.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-// Small value types shared by the portable core and the platform layer.
+// Small value types shared by the control's logic and the Windows adapters.
 #pragma once
 
 #include <cstdint>

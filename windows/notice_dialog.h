@@ -17,7 +17,7 @@ public:
     static constexpr int kPictureItem = 202;
     static constexpr int kTextLimit = 512;
 
-    // The texts must already fit their fields (the core fits them).
+    // The texts must already fit their fields (the reporting fits them).
     NoticeDialog(HINSTANCE instance, const char* message, const char* caption);
 
     // Runs the dialog on the calling thread: IDOK, IDCANCEL, or -1 when it

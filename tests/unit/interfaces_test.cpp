@@ -1,4 +1,4 @@
-// The portable value types of the platform layer: line settings against a
+// The portable value types beside the interfaces: line settings against a
 // DCB-shaped record, and the look-ahead of the port's reader.
 #include <gtest/gtest.h>
 
