@@ -12,5 +12,5 @@
 // the installer packages name it; and the three lines below the name.
 #define ORVANTA_MAKER "Orvanta Projektgruppe Schnittstellen"
 #define ORVANTA_MAKER_LINE_2 "Freie Software unter der MIT-Lizenz (LICENSE.txt)"
-#define ORVANTA_MAKER_LINE_3 "Anleitung: README.txt und INSTALL.md im Release"
+#define ORVANTA_MAKER_LINE_3 "Anleitung und Installation: README.txt im Release"
 #define ORVANTA_MAKER_LINE_4 "Fragen: an den Lieferanten Ihrer Anwendung"
