@@ -11,6 +11,9 @@ Attribute VB_Name = "OrvantaEarlyBinding"
 Option Explicit
 
 Private Const PRINTER_PORT As String = "COM1"
+' The event class (OrvantaScanEvents.cls) while it scans: the events stop
+' when the object goes.
+Private scanning As OrvantaScanEvents
 
 ' Send binary bytes (a label printer's raw command) with SendByte.
 ' Each call sends the low 8 bits of the number, 0 included.
@@ -29,10 +32,7 @@ Public Function SendRawBytes(bytes() As Byte) As Long
 End Function
 
 ' Scanned codes as events, in any VBA host (Access too): the class module
-' OrvantaScanEvents.cls. Keep the object in a module-level variable: the
-' events stop when it goes.
-Private scanning As OrvantaScanEvents
-
+' OrvantaScanEvents.cls.
 Public Sub StartScanning()
     Set scanning = New OrvantaScanEvents
     scanning.Start "COM2"

@@ -154,6 +154,10 @@ def vba(root, faults):  # what File > Import makes of a file, or what pasting it
             faults.append(f"{path.name}: its first lines do not name the module {path.stem}")
         if path.suffix == ".txt" and re.search(r"^(VERSION|BEGIN|Attribute) ", code, re.M):
             faults.append(f"{path.name}: text to paste holds header lines, which do not compile in a module")
+        procedures = re.split(r"^End (?:Sub|Function|Property)\b", body, maxsplit=1, flags=re.M)
+        if len(procedures) > 1 and re.search(r"^(?:Dim|Const|Global|Option|(?:Private|Public) (?!Sub|Function|Property))",
+                                             procedures[1], re.M):
+            faults.append(f"{path.name}: a declaration after a procedure, which VBA does not compile")
         if path.suffix == ".bas" and re.search(r"\bWithEvents\b|\bMe\.", body):
             faults.append(f"{path.name}: WithEvents or Me in a standard module does not compile")
         if "ORVANTALib." in body and "Tools > References" not in code:
