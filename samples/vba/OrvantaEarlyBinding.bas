@@ -19,7 +19,7 @@ Private scanning As OrvantaScanEvents
 ' Each call sends the low 8 bits of the number, 0 included.
 Public Function SendRawBytes(bytes() As Byte) As Long
     Dim o As ORVANTALib.Orvanta
-    Set o = New ORVANTALib.Orvanta
+    Set o = CreateObject("ORVANTA.OrvantaCtrl.1")   ' typed, so early bound; a control class: CreateObject, not New
     If Not o.OpenDevice(PRINTER_PORT) Then Exit Function
     o.SetCOMSettings "baud=9600 parity=N data=8 stop=1"
     Dim i As Long, sent As Long
