@@ -137,7 +137,7 @@ done
 cp -r samples "$stage/samples"
 find "$stage/samples" -type f \( -name '*.frm' -o -name '*.vbp' -o -name '*.bas' -o -name '*.cls' \
     -o -name '*.pas' -o -name '*.dpr' -o -name '*.dfm' -o -name '*.cs' -o -name '*.vbs' -o -name '*.js' \
-    -o -name '*.hta' -o -name '*.md' \) -exec env LC_ALL=C sed -i 's/\r*$/\r/' {} +
+    -o -name '*.hta' -o -name '*.md' -o -name '*.txt' \) -exec env LC_ALL=C sed -i 's/\r*$/\r/' {} +
 mkdir -p "$stage/docs"
 cp docs/reference.md docs/install.md "$stage/docs/"
 # For Windows users: what the zip holds, the licence, the notices of what is
