@@ -106,13 +106,25 @@ bool KeyExists(const std::wstring& key) { return HasSubKey(HKEY_CLASSES_ROOT, ke
 
 bool DeleteTree(const std::wstring& key) { return Gone(DeleteTreeUnder(HKEY_CLASSES_ROOT, key.c_str())); }
 
+bool ClassInOtherView(REFCLSID clsid) {
+    const std::wstring server = L"CLSID\\" + GuidText(clsid) + L"\\InprocServer32";
+    HKEY raw = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, server.c_str(), 0, KEY_READ | kOtherView, &raw) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(raw);
+    return true;
+}
+
 bool UnregisterClass(REFCLSID clsid, const wchar_t* progid) {
     const std::wstring key = L"CLSID\\" + GuidText(clsid);
     if (KeyExists(key + L"\\InprocServer")) {
         return DeleteTree(key + L"\\InprocServer32") && DeleteTree(key + L"\\ToolboxBitmap32");
     }
     bool ok = DeleteTree(key);
-    if (progid && *progid) ok = DeleteTree(progid) && ok;
+    // The ProgID key is one for both views (only CLSID and a few other keys
+    // are redirected): while the other build's class is registered, its
+    // hosts still find the class through it.
+    if (progid && *progid && !ClassInOtherView(clsid)) ok = DeleteTree(progid) && ok;
     return ok;
 }
 

@@ -14,8 +14,11 @@ namespace framework::registry {
 // its locale key.
 #ifdef _WIN64
 inline constexpr wchar_t kOwnPlatform[] = L"win64";
+inline constexpr REGSAM kOtherView = KEY_WOW64_32KEY;
 #else
 inline constexpr wchar_t kOwnPlatform[] = L"win32";
+// Ignored where there is no 64-bit view: the own view then answers.
+inline constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
 #endif
 
 std::wstring GuidText(REFGUID guid);  // "{...}", 38 characters
@@ -36,8 +39,14 @@ bool WriteValues(const Value* values, std::size_t count);
 bool KeyExists(const std::wstring& key);
 bool DeleteTree(const std::wstring& key);
 
+// Whether the other registry view (the 32-bit one for a 64-bit module and the
+// other way round) has an in-process server of the class: the other build,
+// registered side by side.
+bool ClassInOtherView(REFCLSID clsid);
+
 // Removes a class: only its 32-bit server keys when a 16-bit server shares
 // the CLSID key, else the CLSID tree and the ProgID tree (progid may be null).
+// The ProgID tree stays while the other view still has the class.
 bool UnregisterClass(REFCLSID clsid, const wchar_t* progid);
 
 // Registers the library embedded in `module` once its GUID is checked.

@@ -5,7 +5,9 @@
 # per user), a Windows Installer package per build (per machine; it registers
 # the control through its own registry table, made from what the module's
 # registration writes), the samples (CRLF where a Windows IDE opens them),
-# the reference and the install guide, and SHA256SUMS of every file in it.
+# the reference and the install guide, a read-me for Windows users (which says
+# whether the release is signed), the licence, the third-party notices, the
+# change history, and SHA256SUMS of every file in it.
 # Beside it: orvanta-<version>-symbols.zip (the debug symbols of both builds,
 # which the shipped files name by .gnu_debuglink) and SHA256SUMS of both zips.
 #
@@ -18,6 +20,7 @@
 #                       (default /etc/ssl/certs/ca-certificates.crt)
 #   ORVANTA_TIMESTAMP_URL   an RFC 3161 time-stamp server (optional)
 #   ORVANTA_TIMESTAMP_CA    CA certificates of the time-stamp server (for the check)
+#   ORVANTA_SIGN_URL    the signer's web page, shown with the signature (optional)
 # The registry rows of the packages are recorded by running the module's own
 # registration under Wine, in a prefix of its own (build/wine/release-win64).
 set -euo pipefail
@@ -52,7 +55,9 @@ signing=0
 if [ -n "${ORVANTA_SIGN_CERT:-}" ]; then
     signing=1
     command -v osslsigncode >/dev/null || { echo "release: osslsigncode is missing (scripts/bootstrap.sh installs it)" >&2; exit 1; }
-    sign_args=(-h sha256 -n "Orvanta Control" -i "https://orvanta.invalid/")
+    sign_args=(-h sha256 -n "Orvanta Control")
+    # The signature's "more information" link: only a real page, when given.
+    [ -z "${ORVANTA_SIGN_URL:-}" ] || sign_args+=(-i "$ORVANTA_SIGN_URL")
     case "$ORVANTA_SIGN_CERT" in
         *.pfx|*.p12) sign_args+=(-pkcs12 "$ORVANTA_SIGN_CERT") ;;
         *) sign_args+=(-certs "$ORVANTA_SIGN_CERT" -key "${ORVANTA_SIGN_KEY:?ORVANTA_SIGN_KEY must name the key of the certificate}") ;;
@@ -132,10 +137,20 @@ done
 cp -r samples "$stage/samples"
 find "$stage/samples" -type f \( -name '*.frm' -o -name '*.vbp' -o -name '*.bas' -o -name '*.cls' \
     -o -name '*.pas' -o -name '*.dpr' -o -name '*.dfm' -o -name '*.cs' -o -name '*.vbs' -o -name '*.js' \
-    -o -name '*.hta' -o -name '*.md' \) -exec env LC_ALL=C sed -i 's/\r*$/\r/' {} +
+    -o -name '*.hta' -o -name '*.md' -o -name '*.txt' \) -exec env LC_ALL=C sed -i 's/\r*$/\r/' {} +
 mkdir -p "$stage/docs"
-cp docs/reference.md "$stage/docs/"
-cp docs/install.md "$stage/INSTALL.md"
+cp docs/reference.md docs/install.md "$stage/docs/"
+# For Windows users: what the zip holds, the licence, the notices of what is
+# linked into the OCX, the change history; the read-me says whether the
+# files are signed.
+if [ "$signing" -eq 1 ]; then
+    signature="The OCX files and the packages are signed (Authenticode): File Properties > Digital Signatures shows the signer."
+else
+    signature="THIS RELEASE IS NOT SIGNED: Windows SmartScreen and Office may warn about the files, and File Properties shows no Digital Signatures tab. Check the files against SHA256SUMS (certutil -hashfile FILE SHA256) with sums you got from the maker."
+fi
+sed -e "s|@VERSION@|$version|g" -e "s|@SIGNATURE@|$signature|" docs/windows-readme.txt | fold -s -w 76 | sed 's/ *$//' >"$stage/README.txt"
+cp LICENSE.txt THIRD-PARTY-NOTICES.txt CHANGES.md "$stage/"
+find "$stage" -maxdepth 2 -type f \( -name '*.txt' -o -name '*.md' \) -exec env LC_ALL=C sed -i 's/\r*$/\r/' {} +
 (cd "$stage" && find . -type f -printf '%P\n' | sort | xargs sha256sum >"$build/release/SHA256SUMS" &&
     mv "$build/release/SHA256SUMS" SHA256SUMS)
 

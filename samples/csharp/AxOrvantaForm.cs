@@ -28,7 +28,8 @@ class AxOrvantaForm : Form
     void StartScan()
     {
         if (!orvanta.OpenDevice("COM2")) return;          // the control shows why
-        orvanta.SetCOMSettings("");                       // suffix 3 -> event character
+        orvanta.ScannerSuffixChar = 3;                    // the scanner: 9600 baud, 8N1, ETX ends codes
+        orvanta.SetCOMSettings("baud=9600 parity=N data=8 stop=1");
         orvanta.withACKN = true;
         orvanta.onlyWorkwithCurrentWindow = true;         // WM_CHAR to one window:
         orvanta.scanWindowHandle = code.Handle.ToInt32(); // this text box

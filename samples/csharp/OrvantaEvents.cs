@@ -1,7 +1,9 @@
 // Scanned codes as events in C#, without aximp: the event interface is
 // declared here by its IID and DISPIDs, and a handler object is connected
-// through the control's connection point. Build: csc OrvantaEvents.cs (x86
-// for the 32-bit control, x64 for the 64-bit one); run: OrvantaEvents COM2
+// through the control's connection point. Build: csc /platform:x86
+// OrvantaEvents.cs for the 32-bit control (/platform:x64 for the 64-bit one;
+// see OrvantaSample.cs on AnyCPU and "Prefer 32-bit"); run: OrvantaEvents COM2
+// The scanner is set to 9600 baud, 8N1, codes ended by ETX (3).
 //
 // On a Windows Forms form with the aximp route (AxOrvantaForm.cs) the same
 // events are ordinary .NET events of the imported control:
@@ -48,7 +50,21 @@ public static class OrvantaEvents
     public static int Main(string[] args)
     {
         string port = args.Length > 0 ? args[0] : "COM5";
-        dynamic scanner = Activator.CreateInstance(Type.GetTypeFromProgID("ORVANTA.OrvantaCtrl.1"));
+        Type type = Type.GetTypeFromProgID("ORVANTA.OrvantaCtrl.1");
+        if (type == null)
+        {
+            Console.WriteLine("ORVANTA.OCX is not registered (regsvr32 ORVANTA.OCX)");
+            return 1;
+        }
+        dynamic scanner;
+        try { scanner = Activator.CreateInstance(type); }
+        catch (COMException e)
+        {
+            // The ProgID is there, the class not for this process's bitness.
+            Console.WriteLine("ORVANTA.OCX is not registered for {0}-bit programs ({1})",
+                              Environment.Is64BitProcess ? 64 : 32, e.Message);
+            return 1;
+        }
         foreach (object name in (object[])scanner.GetCOMPorts())
             Console.WriteLine("port present: " + name);
 
@@ -61,7 +77,8 @@ public static class OrvantaEvents
         point.Advise(handler, out cookie);
 
         if (!scanner.OpenDevice(port)) return 1;
-        scanner.SetCOMSettings("");
+        scanner.ScannerSuffixChar = (short)3;
+        scanner.SetCOMSettings("baud=9600 parity=N data=8 stop=1");
         scanner.withACKN = true;
         scanner.onlyWorkwithCurrentWindow = true;
         scanner.scanWindowHandle = -1;   // events only: nothing typed, no window

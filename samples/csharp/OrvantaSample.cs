@@ -5,7 +5,11 @@
 //   OrvantaSample.exe [PORT] [FAR_END]
 //
 // Build for the control's bitness: /platform:x86 with the 32-bit OCX,
-// /platform:x64 with the 64-bit one (AnyCPU follows the Windows bitness).
+// /platform:x64 with the 64-bit one. AnyCPU runs 64-bit on 64-bit Windows,
+// unless "Prefer 32-bit" is ticked (Project > Properties > Build), which
+// Visual Studio does by default for .NET Framework application projects:
+// then it runs 32-bit and needs the 32-bit OCX. Environment.Is64BitProcess
+// says which. Both ends of the cable are set to 9600 baud, 8N1.
 // COM controls need a single-threaded apartment: [STAThread] below.
 //
 // The aximp route (the control on a Windows Forms form, with IntelliSense):
@@ -27,8 +31,20 @@ static class OrvantaSample
             Console.WriteLine("FAIL ORVANTA.OCX is not registered (regsvr32 ORVANTA.OCX)");
             return 1;
         }
-        dynamic ctl = Activator.CreateInstance(type);
-        dynamic far = Activator.CreateInstance(type);   // the far end of the cable plays the printer
+        dynamic ctl, far;
+        try
+        {
+            ctl = Activator.CreateInstance(type);
+            far = Activator.CreateInstance(type);       // the far end of the cable plays the printer
+        }
+        catch (System.Runtime.InteropServices.COMException e)
+        {
+            // REGDB_E_CLASSNOTREG: the ProgID is there (both builds share it),
+            // the class is not registered for this process's bitness.
+            Console.WriteLine("FAIL ORVANTA.OCX is not registered for {0}-bit programs ({1})",
+                              Environment.Is64BitProcess ? 64 : 32, e.Message);
+            return 1;
+        }
         int failures = 0;
         Action<string, object, object> check = (what, got, want) =>
         {

@@ -45,6 +45,8 @@ Attribute VB_PredeclaredId = True
 Attribute VB_Exposed = False
 ' The control on a form, codes taken as events: no window handle, no
 ' keystrokes. The events come on the form's thread while it is idle.
+' Open OrvantaEvents.vbp beside this form. The scanner is set to 9600 baud,
+' 8N1, codes ended by ETX (3), as SetCOMSettings below names.
 Option Explicit
 
 Private task As Long
@@ -59,6 +61,7 @@ End Sub
 
 Private Sub cmdStart_Click()
     If Not Scanner1.OpenDevice(cboPort.Text) Then Exit Sub
+    Scanner1.ScannerSuffixChar = 3
     Scanner1.SetCOMSettings "baud=9600 parity=N data=8 stop=1"
     Scanner1.withACKN = True
     Scanner1.onlyWorkwithCurrentWindow = True

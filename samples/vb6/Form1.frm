@@ -54,7 +54,7 @@ Attribute VB_Exposed = False
 Option Explicit
 
 Private Sub cmdPrint_Click()
-    If Not Orvanta1.OpenDevice("LPT1") Then Exit Sub
+    If Not Orvanta1.OpenDevice("LPT1") Then Exit Sub   ' a parallel port: no line settings
     Orvanta1.Writeln "Hallo vom Formular"
     Orvanta1.SendEscCommand "E", ""       ' ESC E
     Orvanta1.Writeln "fett"
@@ -64,7 +64,9 @@ End Sub
 
 Private Sub cmdScan_Click()
     If Not Orvanta1.OpenDevice("COM2") Then Exit Sub
-    Orvanta1.SetCOMSettings ""                 ' default "baud=9600 parity=N data=7 stop=2", suffix 3
+    ' The scanner is set the same: 9600 baud, 8N1, codes ended by ETX (3).
+    Orvanta1.ScannerSuffixChar = 3
+    Orvanta1.SetCOMSettings "baud=9600 parity=N data=8 stop=1"
     Orvanta1.withACKN = True
     Orvanta1.onlyWorkwithCurrentWindow = True   ' characters to one window...
     Orvanta1.scanWindowHandle = txtCode.hWnd    ' ...this text box

@@ -1,24 +1,26 @@
 Attribute VB_Name = "OrvantaLabels"
-' ORVANTA.OCX from VBA (Access, Excel, Word): import this module
-' (File > Import File...). Register the control first (regsvr32, or
-' regsvr32 /n /i:user ORVANTA.OCX without admin rights).
+' ORVANTA.OCX from VBA (Access, Excel, Word), late binding: import this
+' module (VBA editor: File > Import File..., OrvantaLabels.bas). It names no
+' type of the control's library, so it compiles with no reference set and
+' works with every Office bitness that has the matching build registered
+' (32-bit Office: the x86 OCX; 64-bit Office: the x64 OCX).
+' Register the control first (docs\install.md). Early binding, with
+' IntelliSense: OrvantaEarlyBinding.bas.
 '
-' Late binding (no reference needed; works with every Office bitness that
-' matches the registered build): Dim o As Object / CreateObject.
-' Early binding (IntelliSense, checked at compile time): Tools > References >
-' "orvanta ActiveX-Steuerelement-Modul", then Dim o As ORVANTALib.Orvanta.
-' A 32-bit Office needs the 32-bit OCX, a 64-bit Office the 64-bit one.
+' The printer on PRINTER_PORT is set to what SetCOMSettings names: 9600 baud,
+' no parity, 8 data bits, 1 stop bit (8N1).
 Option Explicit
 
 Private Const PRINTER_PORT As String = "COM1"
+Private Const PRINTER_LINE As String = "baud=9600 parity=N data=8 stop=1"
 
-' Late binding: print a label with an escape sequence and a form feed.
+' Print a label with an escape sequence and a form feed.
 Public Sub PrintLabelLate(ByVal article As String, ByVal qty As Long)
     Dim o As Object
-    Set o = CreateObject("ORVANTA.OrvantaCtrl.1")
+    Set o = CreateObject("ORVANTA.OrvantaCtrl.1")   ' error 429: not registered for this bitness
     If Not o.OpenDevice(PRINTER_PORT) Then Exit Sub   ' the control showed why
-    o.SetCOMSettings "baud=9600 parity=N data=8 stop=1"
-    o.chartooem = 1                    ' the printer expects DOS characters (code page 850: ä -> 0x84, ö -> 0x94)
+    o.SetCOMSettings PRINTER_LINE
+    o.chartooem = 1                    ' the printer expects DOS characters (code pages 437 and 850: ä -> 0x84, ö -> 0x94)
     o.SendEscCommand "@", ""           ' ESC @: reset
     o.SendEscCommand "E", ""           ' ESC E: bold
     o.Writeln "Artikel " & article
@@ -28,26 +30,12 @@ Public Sub PrintLabelLate(ByVal article As String, ByVal qty As Long)
     o.CloseDevice
 End Sub
 
-' Early binding: send binary bytes (a label printer's raw command) with SendByte.
-' Each call sends the low 8 bits of the number, 0 included.
-Public Function SendRawBytes(bytes() As Byte) As Long
-    Dim o As ORVANTALib.Orvanta          ' needs the reference above
-    Set o = New ORVANTALib.Orvanta
-    If Not o.OpenDevice(PRINTER_PORT) Then Exit Function
-    Dim i As Long, sent As Long
-    For i = LBound(bytes) To UBound(bytes)
-        sent = sent + o.SendByte(bytes(i))  ' 1 per byte sent
-    Next i
-    o.Flush
-    o.CloseDevice
-    SendRawBytes = sent
-End Function
-
 ' A whole print file (prepared by a label designer) in one call.
 Public Function SendPrintFile(ByVal path As String) As Long
     Dim o As Object
     Set o = CreateObject("ORVANTA.OrvantaCtrl.1")
     If o.OpenDevice(PRINTER_PORT) Then
+        o.SetCOMSettings PRINTER_LINE
         SendPrintFile = o.SendFile(path)   ' bytes sent; 0 = nothing
         o.CloseDevice
     End If

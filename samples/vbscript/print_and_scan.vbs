@@ -10,6 +10,10 @@
 '
 ' Register the control first: regsvr32 ORVANTA.OCX (or, without admin
 ' rights, regsvr32 /n /i:user ORVANTA.OCX).
+'
+' Both ends of the cable get the same line settings, named in full:
+' 9600 baud, no parity, 8 data bits, 1 stop bit (8N1). A device of your own
+' must be set to what SetCOMSettings names, or bytes arrive changed.
 Option Explicit
 Dim failures : failures = 0
 Sub Check(what, got, want)
@@ -24,6 +28,12 @@ port = "COM5" : farEnd = "COM6"
 If WScript.Arguments.Count > 0 Then port = WScript.Arguments(0)
 If WScript.Arguments.Count > 1 Then farEnd = WScript.Arguments(1)
 
+Const LINE = "baud=9600 parity=N data=8 stop=1"
+' OpenDevice writes the protocol file OCXPROT.PRT into the current folder:
+' make it the user's temporary folder, which the user may write to.
+Dim shell : Set shell = CreateObject("WScript.Shell")
+shell.CurrentDirectory = shell.ExpandEnvironmentStrings("%TEMP%")
+
 Dim ctl : Set ctl = CreateObject("ORVANTA.OrvantaCtrl.1")
 Dim far : Set far = CreateObject("ORVANTA.OrvantaCtrl.1")
 
@@ -31,10 +41,10 @@ Dim far : Set far = CreateObject("ORVANTA.OrvantaCtrl.1")
 If Not ctl.OpenDevice(port) Then WScript.Echo "FAIL cannot open " & port : WScript.Quit 1
 If Not far.OpenDevice(farEnd) Then WScript.Echo "FAIL cannot open " & farEnd : WScript.Quit 1
 ' 8 data bits for text with umlauts; the same settings on both ends.
-Check "line settings", ctl.SetCOMSettings("baud=9600 parity=N data=8 stop=1"), True
+Check "line settings", ctl.SetCOMSettings(LINE), True
 ' The far end reads "lines": every code it reads ends at LF (10).
 far.ScannerSuffixChar = 10
-Check "far end settings", far.SetCOMSettings("baud=9600 parity=N data=8 stop=1"), True
+Check "far end settings", far.SetCOMSettings(LINE), True
 
 ' --- the print job: text, an escape sequence, single bytes.
 Check "Writeln", ctl.Writeln("Lieferschein 4711"), 19           ' 17 + CR LF
@@ -47,12 +57,16 @@ ctl.SendByte 228 : ctl.SendByte 13 : ctl.SendByte 10             ' "ä" CR LF
 Check "far end line 3", far.ScanCodeFromCOM(), Chr(228) & vbCr
 
 ' --- a scan: the far end is now the scanner. It sends codes ending in the
-' suffix (default 3); ScanCodeFromCOM waits for one and returns it.
-Check "scanner settings", ctl.SetCOMSettings(""), True   ' suffix 3 -> event character
+' suffix (here 3, ETX); ScanCodeFromCOM waits for one and returns it.
+' SetCOMSettings makes the suffix the line's event character. (An empty
+' string would apply defaultComSettings, 7 data bits and 2 stop bits: not
+' what the far end uses.)
+ctl.ScannerSuffixChar = 3
+Check "scanner settings", ctl.SetCOMSettings(LINE), True
 far.Write "4006381333931" & Chr(3)
 Check "scanned code", ctl.ScanCodeFromCOM(), "4006381333931"
 far.ScannerSuffixChar = 6                       ' the scanner waits for the ACK
-Check "scanner waits for ACK", far.SetCOMSettings("baud=9600 parity=N data=8 stop=1"), True
+Check "scanner waits for ACK", far.SetCOMSettings(LINE), True
 ctl.SendByte 6                                  ' answer the scanner: ACK (0x06)
 Check "ACK", far.ScanCodeFromCOM(), ""          ' the ACK itself is the suffix
 
@@ -61,7 +75,7 @@ ctl.CloseDevice
 far.CloseDevice
 
 ' --- the protocol file: everything written to the port, in the host's
-' current directory. Readable once the device is closed.
+' current directory (%TEMP% here). Readable once the device is closed.
 Dim fso : Set fso = CreateObject("Scripting.FileSystemObject")
 If fso.FileExists("OCXPROT.PRT") Then
     Dim f : Set f = fso.OpenTextFile("OCXPROT.PRT", 1)

@@ -22,10 +22,17 @@ from xml.sax.saxutils import quoteattr
 
 UPGRADE = {"x86": "913530A3-2152-4B93-B986-701D3E0854B8", "x64": "B9696BC3-FF2B-42A9-94B3-9F1DE796FC0B"}
 COMPONENT = {"x86": "63A716F7-4C81-495F-955B-938AA3E1C4BB", "x64": "BD785128-7778-4401-84E9-9E3E2E06F607"}
-# The type library's platform-neutral values are one key for both builds:
-# one component shared by both packages, so removing one build keeps them
-# for the other.
-SHARED_COMPONENT = "5C2A0AB0-9ECA-433A-A5DE-B0B75B51BE3E"
+# Keys that are one for both builds: the type library's platform-neutral
+# values and the ProgID (Windows 7 and later redirect only CLSID, Interface
+# and a few other keys of HKCR between the two views). Each group is one
+# component with the same GUID and rows in both packages, so Windows
+# Installer counts the two products as its clients and removing one build
+# keeps the keys for the other. Both are 32-bit components in both packages:
+# identical components, and on Windows the 32-bit view of a shared key is
+# the key itself.
+SHARED_COMPONENTS = {"TypeLibShared": "5C2A0AB0-9ECA-433A-A5DE-B0B75B51BE3E",
+                     "ProgIdShared": "F28A8E38-58E6-408F-AC9F-15407D65B6EA"}
+REDIRECTED = ("clsid", "interface", "typelib")
 PLATFORM = {"x86": "win32", "x64": "win64"}
 FILE_ID = "ORVANTA.OCX"
 # Formatted-text forms of the dump's placeholders ([!file] is the 8.3 path).
@@ -70,10 +77,16 @@ def value_xml(key, name, data, key_path=False):
     return "<RegistryValue %s/>" % attrs
 
 
-def is_shared(key, data):
+def shared_group(key, data):
+    """The shared component a row belongs to, or None for the build's own."""
     parts = key.split("\\")
-    return (parts[0].lower() == "typelib" and parts[-1] not in PLATFORM.values()
-            and not any(holder in data for holder in PLACEHOLDERS))
+    if any(holder in data for holder in PLACEHOLDERS):
+        return None
+    if parts[0].lower() == "typelib" and parts[-1] not in PLATFORM.values():
+        return "TypeLibShared"
+    if parts[0].lower() not in REDIRECTED:
+        return "ProgIdShared"
+    return None
 
 
 def main():
@@ -88,10 +101,17 @@ def main():
     version = a.version or ".".join(file_version.split(".")[:3])
     product = str(uuid.uuid5(uuid.UUID(UPGRADE[a.arch]), version)).upper()
     win64 = ' Win64="yes"' if a.arch == "x64" else ""
-    own = [r for r in rows if not is_shared(r[0], r[2])]
-    shared = [r for r in rows if is_shared(r[0], r[2])]
+    own = [r for r in rows if not shared_group(r[0], r[2])]
     values = "\n".join("          " + value_xml(*r) for r in own)
-    shared_values = "\n".join("          " + value_xml(*r, key_path=(i == 0)) for i, r in enumerate(shared))
+    shared_xml, refs = [], []
+    for component, guid in SHARED_COMPONENTS.items():
+        group = [r for r in rows if shared_group(r[0], r[2]) == component]
+        if not group:
+            continue
+        rows_xml = "\n".join("          " + value_xml(*r, key_path=(i == 0)) for i, r in enumerate(group))
+        shared_xml.append(f'        <Component Id="{component}" Guid="{guid}">\n{rows_xml}\n        </Component>')
+        refs.append(f'      <ComponentRef Id="{component}"/>')
+    shared_values, shared_refs = "\n".join(shared_xml), "\n".join(refs)
     folder = "ProgramFiles64Folder" if a.arch == "x64" else "ProgramFilesFolder"
     bits = "64" if a.arch == "x64" else "32"
     text = f"""<?xml version="1.0" encoding="utf-8"?>
@@ -110,15 +130,13 @@ def main():
           <File Id="{FILE_ID}" Name="ORVANTA.OCX" Source={quoteattr(os.path.relpath(a.ocx, os.path.dirname(os.path.abspath(a.out))))} KeyPath="yes"/>
 {values}
         </Component>
-        <Component Id="TypeLibShared" Guid="{SHARED_COMPONENT}">
 {shared_values}
-        </Component>
         </Directory>
       </Directory>
     </Directory>
     <Feature Id="Control" Level="1">
       <ComponentRef Id="Control"/>
-      <ComponentRef Id="TypeLibShared"/>
+{shared_refs}
     </Feature>
   </Product>
 </Wix>

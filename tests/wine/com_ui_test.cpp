@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "control/orvanta_ids.h"
+#include "version.h"
 
 namespace orvanta::testing {
 namespace {
@@ -105,8 +106,8 @@ TEST_F(RegisteredTest, PropertyFrameShowsOnePageGeneralWithItsTextsAndNoEditFiel
     EXPECT_EQ(seen.hidden_edit_text, "") << "emptied on initialisation";
     ASSERT_EQ(seen.visible_texts.size(), 5u);
     EXPECT_EQ(seen.visible_texts[0], "This control has no properties !");
-    EXPECT_EQ(seen.visible_texts[1], "Nordlicht Messgeraete GmbH");
-    EXPECT_EQ(seen.visible_texts[4], "E-Mail: info@example.com");
+    EXPECT_EQ(seen.visible_texts[1], ORVANTA_MAKER);
+    EXPECT_EQ(seen.visible_texts[4], ORVANTA_MAKER_LINE_4);
 
     // Cancelled: every property as before.
     Ptr<IDispatch> disp;
@@ -160,10 +161,8 @@ TEST_F(ComTest, AboutBoxShowsItsTextsAndBlocksUntilClosed) {
         else if (c.cls == "Static") texts.push_back(c.text);
     }
     EXPECT_TRUE(has_icon);
-    EXPECT_EQ(texts, (std::vector<std::string>{"Orvanta, Version 1.2", "Nordlicht Messgeraete GmbH",
-                                                "Beispielweg 12, 12345 Musterstadt",
-                                                "Telefon 01234 567890, Telefax 01234 567899",
-                                                "E-Mail: info@example.com"}));
+    EXPECT_EQ(texts, (std::vector<std::string>{"Orvanta, Version 1.2", ORVANTA_MAKER, ORVANTA_MAKER_LINE_2,
+                                                ORVANTA_MAKER_LINE_3, ORVANTA_MAKER_LINE_4}));
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
 # shellcheck shell=bash
 # The release's installer packages (scripts/release.sh), sourced by run.sh and
-# run in the 64-bit prefix: an older package (the same rows, version 1.0.0) is
-# installed, a script calls the control, the release's package upgrades it in
-# place, the script runs again, and removal leaves no key of the module's
-# registration in either registry view and no file. Uses run.sh's counters.
+# run in the 64-bit prefix: for each build an older package (the same rows,
+# version 1.0.0) is installed, a script calls the control, the release's
+# package upgrades it in place, the script runs again. With both installed,
+# removing the x86 package leaves the ProgID both share and the x64 control
+# working; then removal leaves no key of the module's registration in either
+# registry view and no file. Uses run.sh's counters.
+# Wine keeps a ProgID key per registry view (Windows 7 and later share it):
+# the shared ProgID rows, a 32-bit component in both packages, land in Wine's
+# 32-bit view only, so the script creates the control by its class.
 # shellcheck disable=SC2154
 msi_none_left() {  # WHAT FILE: passes when FILE is empty
     if [ ! -s "$2" ]; then echo "[       OK ] $1"; passed=$((passed + 1))
@@ -20,23 +25,40 @@ msi_present() {  # DUMP PROGRAMFILES: the folder and each key of the registratio
     done | sort
 }
 
+msi_smoke() {  # FOLDER STEP
+    local smoke=cscript.exe
+    [ "$1" = x64 ] || smoke='C:\windows\syswow64\cscript.exe'
+    if [ "$1" = x86 ] && ! wh_can_run win32; then
+        echo "wine: the x86 package's script check ($2) not run: $(wh_why_not win32)"
+    else
+        check_step "a script calls the control of the $1 package ($2)" "$w/smoke-$1-$2.log" \
+            "ClearCOMError -1, ThreadId 23456" "$smoke" //nologo "$(wh_winpath "$w/smoke.vbs")"
+    fi
+}
+
 msi_round_trip() {
-    local stage pkg folder pf smoke w="$build/wine/win64-msi" work="$build/release/work" dump step k v
+    local pkg folder dump step k v stage clsid work="$build/release/work" w="$build/wine/win64-msi"
     stage=$(ls -d "$build"/release/orvanta-*[0-9] 2>/dev/null | tail -n 1 || true)
     [ -n "$stage" ] && [ -f "$work/regdump-x64.txt" ] ||
         { echo "wine: installer packages not run: no release (scripts/release.sh makes it)"; return; }
     rm -rf "$w" && mkdir -p "$w"
-    printf 'Set o = CreateObject("ORVANTA.OrvantaCtrl.1")\r\nWScript.Echo "ClearCOMError " & o.ClearCOMError() & ", ThreadId " & o.ThreadId\r\n' >"$w/smoke.vbs"
+    clsid=$(awk -F'\t' '$1 == "ORVANTA.OrvantaCtrl.1\\CLSID" { print $3 }' "$work/regdump-x64.txt")
+    printf 'Set o = GetObject("new:%s")\r\nWScript.Echo "ClearCOMError " & o.ClearCOMError() & ", ThreadId " & o.ThreadId\r\n' \
+        "$clsid" >"$w/smoke.vbs"
     echo "== Installer packages, win64 prefix"
+    declare -A pfs=([x64]="Program Files" [x86]="Program Files (x86)") dumps=()
     for folder in x64 x86; do
-        pkg=$(ls "$stage"/*-"$folder".msi) pf="Program Files" smoke=cscript.exe dump="$work/regdump-$folder.txt"
-        [ "$folder" = x64 ] || pf="Program Files (x86)" smoke='C:\windows\syswow64\cscript.exe'
+        dump="$work/regdump-$folder.txt"
         [ -f "$dump" ] || dump="$work/regdump-x64.txt"
-        python3 "$root/scripts/msi/make_wxs.py" "$dump" "$folder" "$stage/$folder/ORVANTA.OCX" "$w/older-$folder.wxs" \
-            --version 1.0.0 >/dev/null && wixl -a "$folder" -o "$w/older-$folder.msi" "$w/older-$folder.wxs"
+        dumps[$folder]=$dump
         # What is there before (another registration's leftovers) is not the package's.
-        msi_present "$dump" "$pf" >"$w/before-$folder.txt"
+        msi_present "$dump" "${pfs[$folder]}" >"$w/before-$folder.txt"
         [ ! -s "$w/before-$folder.txt" ] || sed 's/^/wine: left before the packages by an earlier registration: /' "$w/before-$folder.txt"
+    done
+    for folder in x64 x86; do
+        pkg=$(ls "$stage"/*-"$folder".msi)
+        python3 "$root/scripts/msi/make_wxs.py" "${dumps[$folder]}" "$folder" "$stage/$folder/ORVANTA.OCX" \
+            "$w/older-$folder.wxs" --version 1.0.0 >/dev/null && wixl -a "$folder" -o "$w/older-$folder.msi" "$w/older-$folder.wxs"
         check_step "msiexec /i an older $folder package" "$w/i-old-$folder.log" "" \
             msiexec /i "$(wh_winpath "$w/older-$folder.msi")" /qn
         for step in installed upgraded; do
@@ -51,15 +73,22 @@ msi_round_trip() {
                 done >"$w/older-left-$folder.txt"
                 msi_none_left "the upgrade removed the older $folder product" "$w/older-left-$folder.txt"
             fi
-            if [ "$folder" = x86 ] && ! wh_can_run win32; then
-                echo "wine: the x86 package's script check ($step) not run: $(wh_why_not win32)"
-            else
-                check_step "a script calls the control of the $folder package ($step)" "$w/smoke-$folder-$step.log" \
-                    "ClearCOMError -1, ThreadId 23456" "$smoke" //nologo "$(wh_winpath "$w/smoke.vbs")"
-            fi
+            msi_smoke "$folder" "$step"
         done
-        check_step "msiexec /x removes the $folder package" "$w/x-$folder.log" "" msiexec /x "$(wh_winpath "$pkg")" /qn
-        msi_present "$dump" "$pf" | comm -13 "$w/before-$folder.txt" - >"$w/left-$folder.txt"
+    done
+    # Both installed: the x86 package's removal keeps what the x64 one shares.
+    check_step "msiexec /x removes the x86 package" "$w/x-x86.log" "" msiexec /x "$(wh_winpath "$(ls "$stage"/*-x86.msi)")" /qn
+    # The shared rows are a 32-bit component's (on Windows the 32-bit view of
+    # a shared key is the key): had the x86 package's own component held
+    # them, they would be gone from that view now.
+    : >"$w/progid-gone.txt"
+    wh_wine reg query 'HKCR\ORVANTA.OrvantaCtrl.1\CLSID' /reg:32 2>/dev/null | grep -qF "$clsid" ||
+        echo "HKCR\\ORVANTA.OrvantaCtrl.1 went with the x86 package" >"$w/progid-gone.txt"
+    msi_none_left "the x64 package keeps the ProgID both packages share" "$w/progid-gone.txt"
+    msi_smoke x64 "after the x86 package went"
+    check_step "msiexec /x removes the x64 package" "$w/x-x64.log" "" msiexec /x "$(wh_winpath "$(ls "$stage"/*-x64.msi)")" /qn
+    for folder in x64 x86; do
+        msi_present "${dumps[$folder]}" "${pfs[$folder]}" | comm -13 "$w/before-$folder.txt" - >"$w/left-$folder.txt"
         msi_none_left "nothing of the $folder package is left" "$w/left-$folder.txt"
     done
 }
