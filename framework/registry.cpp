@@ -46,10 +46,10 @@ std::vector<std::wstring> SubKeys(HKEY key) {
     return names;
 }
 
-bool HasSubKey(HKEY key, const wchar_t* name) {
+bool HasSubKey(HKEY key, const wchar_t* name, REGSAM view = 0) {
     HKEY raw = nullptr;
-    if (RegOpenKeyExW(key, name, 0, KEY_READ, &raw) != ERROR_SUCCESS) return false;
-    RegCloseKey(raw);
+    if (RegOpenKeyExW(key, name, 0, KEY_READ | view, &raw) != ERROR_SUCCESS) return false;
+    UniqueRegKey opened(raw);
     return true;
 }
 
@@ -108,11 +108,7 @@ bool DeleteTree(const std::wstring& key) { return Gone(DeleteTreeUnder(HKEY_CLAS
 
 bool ClassInOtherView(REFCLSID clsid) {
     const std::wstring server = L"CLSID\\" + GuidText(clsid) + L"\\InprocServer32";
-    HKEY raw = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, server.c_str(), 0, KEY_READ | kOtherView, &raw) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(raw);
-    return true;
+    return HasSubKey(HKEY_CLASSES_ROOT, server.c_str(), kOtherView);
 }
 
 bool UnregisterClass(REFCLSID clsid, const wchar_t* progid) {
