@@ -25,8 +25,8 @@ public:
     // may still handle it later); the sender goes on.
     virtual CharSent SendChar(WindowId window, std::uint32_t wparam, std::intptr_t lparam,
                               std::uint32_t bound_ms) = 0;
-    // Hands WM_CHAR over without waiting: it reaches the window behind the
-    // messages sent to it before. False when the window is gone.
+    // Hands WM_CHAR over without waiting (posted): it reaches the window
+    // behind the messages sent to it before. False when it could not.
     virtual bool HandChar(WindowId window, std::uint32_t wparam, std::intptr_t lparam) = 0;
     // Sends a message that does nothing and waits at most `bound_ms` for the
     // window's thread to answer it, which it does only from its message loop.

@@ -29,14 +29,19 @@ interfaces::CharSent Win32Input::SendChar(interfaces::WindowId window, std::uint
 }
 
 bool Win32Input::HandChar(interfaces::WindowId window, std::uint32_t wparam, std::intptr_t lparam) {
-    // Into the same queue of sent messages as SendMessageTimeout's, so it
-    // comes in order behind a character the window has not answered yet.
-    return SendNotifyMessageA(reinterpret_cast<HWND>(window), WM_CHAR, static_cast<WPARAM>(wparam),
-                              static_cast<LPARAM>(lparam)) != FALSE;
+    // Posted, as the keyboard's own characters are: a thread takes the
+    // messages sent to it before any posted one, so it comes behind a
+    // character the window has not answered yet, and a stop that waits for
+    // the task (taking in sent messages only) never runs it.
+    return PostMessageA(reinterpret_cast<HWND>(window), WM_CHAR, static_cast<WPARAM>(wparam),
+                        static_cast<LPARAM>(lparam)) != FALSE;
 }
 
 interfaces::CharSent Win32Input::Ping(interfaces::WindowId window, std::uint32_t bound_ms) {
     const HWND target = reinterpret_cast<HWND>(window);
+    // Checked first: a value that names no window may still mean all of them
+    // to the system (-1 as HWND_BROADCAST).
+    if (!IsWindow(target)) return interfaces::CharSent::Gone;
     DWORD_PTR answer = 0;
     if (SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, bound_ms, &answer))
         return interfaces::CharSent::Taken;

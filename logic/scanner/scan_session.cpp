@@ -107,9 +107,11 @@ void ScanSession::ScanThreadProc(ScanTask& task) {
 }
 
 void ScanSession::AnswerCode(bool acknowledged, interfaces::StopSignal& stop) {
-    // Also from a stopping task: every code read is answered once. With the
-    // stop set the byte goes if the line takes it at once.
-    if (settings_.Acknowledge()) channel_.SendByte(acknowledged ? kAck : kErrorAnswer, &stop);
+    // Also from a stopping task: every code read is answered once. A set
+    // stop would cancel a write the line had not ended at once, so that byte
+    // waits for the line like any other.
+    if (settings_.Acknowledge())
+        channel_.SendByte(acknowledged ? kAck : kErrorAnswer, stop.IsSet() ? nullptr : &stop);
 }
 
 std::int32_t ScanSession::ScanLoop(ScanTask& task) {

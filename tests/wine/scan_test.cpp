@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
+#include <vector>
 #include <thread>
 
 #include "windows/notice_dialog.h"
@@ -302,9 +304,17 @@ private:
     std::thread owner_;
 };
 
+// Claims every code, as a host's connected sink would.
+struct ClaimingSink : logic::ScanListener {
+    bool OnCodeScanned(const std::string&) override { return true; }
+    void OnScanEnded(logic::ScanEnd) override {}
+};
+
 TEST_F(Scan, AHungWindowCostsABoundedWaitPerCodeAndAStopEndsNoThreadByForce) {
     HungWindow hung;
     ASSERT_NE(hung.handle(), 0);
+    ClaimingSink sink;  // a window that took nothing is not made delivered by a sink
+    ctrl->session().SetListener(&sink);
     ctrl->settings().withACKN = true;
     ctrl->settings().onlyWorkwithCurrentWindow = true;
     ctrl->settings().scanWindowHandle = hung.handle();
@@ -334,6 +344,7 @@ TEST_F(Scan, AHungWindowCostsABoundedWaitPerCodeAndAStopEndsNoThreadByForce) {
     ASSERT_TRUE(scanner->Send("OK\x03"));
     EXPECT_TRUE(PumpUntil([&] { return WindowText(form.edit()) == "OK"; }));
     EXPECT_EQ(ctrl->channel().Write("w"), 1);
+    ctrl->session().SetListener(nullptr);
 }
 
 // A busy application: every key costs it tens of milliseconds.
@@ -365,6 +376,81 @@ TEST_F(Scan, KeysTypedForACodeReachItsWindowBeforeTheClosingBoxesAndOnlyTakenCod
     ASSERT_TRUE(scanner->Send("LOST\x03"));
     EXPECT_EQ(scanner->ReceiveAll(1, logic::kKeysTakenMs + kBound), "\x0F");
     ctrl->session().DeactivateScanTask(0);
+}
+
+// A form's KeyPress handler: `on_char` runs in the edit's WM_CHAR (and any
+// message the task sends it), after `cost_ms` of work.
+std::function<void()> g_on_char;
+DWORD g_char_ms = 0;
+LRESULT CALLBACK HandlerKeys(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+    if (msg == WM_CHAR || msg == WM_NULL) {  // a handler may run on any message
+        if (msg == WM_CHAR) Sleep(g_char_ms);
+        if (g_on_char) g_on_char();
+    }
+    return CallWindowProcA(g_edit_proc, window, msg, wparam, lparam);
+}
+struct KeyHandler {
+    KeyHandler(HWND edit, DWORD cost_ms, std::function<void()> on_char) : edit(edit) {
+        g_char_ms = cost_ms;
+        g_on_char = std::move(on_char);
+        g_edit_proc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HandlerKeys)));
+    }
+    ~KeyHandler() {
+        SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_edit_proc));
+        g_on_char = nullptr;
+    }
+    HWND edit;
+};
+
+// Time for the task to read a code and wait for this thread, which takes no
+// message meanwhile (Wine's GetQueueStatus would take sent ones in).
+constexpr DWORD kTaskWaitsForUsMs = 300;
+
+struct MessageModeScan : Scan {
+    Form form;
+    void SetUp() override {
+        Scan::SetUp();
+        ctrl->settings().withACKN = true;
+        ctrl->settings().onlyWorkwithCurrentWindow = true;
+        ctrl->settings().scanWindowHandle = form.handle();
+    }
+};
+
+TEST_F(MessageModeScan, AHandlerTheCloseRunsStartsNoTaskAndNothingRunsAfterIt) {
+    bool closing = false;
+    std::vector<std::int32_t> started;
+    KeyHandler handler(form.edit(), 0, [&] { if (closing) started.push_back(ctrl->session().ActivateScanTask()); });
+    const int threads_before = ThreadCount();
+    ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
+    ASSERT_EQ(Answers(1), "\x06");
+    ASSERT_TRUE(scanner->Send("AB\x03"));
+    // The task's first message to the box waits for this thread when it
+    // closes the device, so the stop takes it in and runs the handler.
+    Sleep(kTaskWaitsForUsMs);
+    closing = true;
+    ctrl->CloseDevice();
+    closing = false;
+    ASSERT_FALSE(started.empty());
+    EXPECT_EQ(started, std::vector<std::int32_t>(started.size(), 0));
+    EXPECT_FALSE(ctrl->channel().IsOpen());
+    EXPECT_EQ(scanner->Receive(16, 500), "\x0F") << "the code read, handed nothing; no second start";
+    EXPECT_TRUE(CountsComeBack(HandleCount(), threads_before, kBound)) << ThreadStarts();
+}
+
+TEST_F(MessageModeScan, AStopIsSeenBetweenTheCharactersOfASlowWindowAndEndsNoThreadByForce) {
+    KeyHandler slow(form.edit(), 500, nullptr);
+    const int threads_before = ThreadCount();
+    const ULONG handles_before = HandleCount();
+    ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
+    ASSERT_EQ(Answers(1), "\x06");
+    ASSERT_TRUE(scanner->Send("ABCDEFGHIJKLMNOPQRST\x03"));
+    ASSERT_TRUE(PumpUntil([&] { return WindowText(form.edit()).size() >= 2; }));
+    Elapsed elapsed;
+    ctrl->session().DeactivateScanTask(0);
+    EXPECT_LT(elapsed.ms(), 3000u) << "the code takes 10 s; the last resort waits 5 s";
+    EXPECT_EQ(Answers(1), "\x06");
+    EXPECT_TRUE(CountsComeBack(handles_before, threads_before, kBound)) << ThreadStarts();
 }
 
 TEST_F(Scan, ClosingThePortUnderTheReaderStopsTheTask) {
