@@ -158,11 +158,13 @@ CodeDelivery ScanSession::TypeCode(const std::string& code, interfaces::StopSign
     } else if (target && AwaitAnswer(target, platform_.threads.TickMs(), kCharAnswerMs, stop) == CharSent::Taken &&
                !Stopping(stop)) {
         platform_.input.PrepareTyping(target);
+        const interfaces::WindowId front = platform_.ui.ForegroundWindow();
         std::uint32_t messages = 0;
         for (const char c : code) {  // whole: typing costs no wait
-            // Another window come to the front inside the code would get its
-            // rest: the code ends where the focus moved.
-            if (result.count > 0 && platform_.input.KeyboardTarget() != target) break;
+            // Another window come to the front inside the code (a dialog,
+            // another program) would get its rest: the code ends there. A
+            // focus move inside the window (a Tab) is the application's own.
+            if (result.count > 0 && platform_.ui.ForegroundWindow() != front) break;
             const std::uint32_t made = platform_.input.TypeChar(static_cast<unsigned char>(c));
             if (made == 0) break;  // the system took none of its keys
             messages += made;

@@ -109,26 +109,18 @@ public:
     std::vector<Call> calls;
 };
 
-// The time the logic reads. Real by default; modelled once `tick_us` is set:
-// then a sleep of 1 ms or more lasts to the next timer tick (Windows: 15.6 ms
-// by default), Sleep(0) costs nothing, and a platform call costs what its
-// fake spends.
+// Real time; or, with `tick_us` set, Windows' clock as modelled: a sleep of
+// 1 ms or more lasts to the next tick, and a call costs what its fake spends.
 struct FakeClock {
     std::atomic<std::uint64_t> now_us{0};
-    std::atomic<std::uint32_t> tick_us{0};
+    std::uint64_t tick_us = 0;
     std::uint32_t Ms() const {
-        if (tick_us == 0)
-            return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                std::chrono::steady_clock::now().time_since_epoch()).count());
-        return static_cast<std::uint32_t>(now_us / 1000);
+        using namespace std::chrono;
+        return static_cast<std::uint32_t>(
+            tick_us ? now_us / 1000 : duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
     }
-    void Spend(std::uint64_t us) { if (tick_us) now_us += us; }
-    void Sleep(std::uint32_t ms) {
-        const std::uint64_t tick = tick_us;
-        if (!tick || ms == 0) return;
-        const std::uint64_t until = now_us + ms * 1000ull;
-        now_us = (until + tick - 1) / tick * tick;
-    }
+    void Spend(std::uint64_t us) { now_us += tick_us ? us : 0; }
+    void Sleep(std::uint32_t ms) { now_us = tick_us && ms ? (now_us + ms * 1000 + tick_us - 1) / tick_us * tick_us : now_us.load(); }
 };
 
 class FakeInput : public interfaces::Input {
@@ -136,7 +128,6 @@ public:
     interfaces::WindowId GetFocus() override { return focus; }
     interfaces::CharSent SendChar(interfaces::WindowId window, std::uint32_t wparam, std::intptr_t lparam,
                                 std::uint32_t bound_ms) override {
-        if (char_ms) std::this_thread::sleep_for(std::chrono::milliseconds(char_ms));
         std::lock_guard<std::mutex> lock(mutex);
         if (window_gone) return interfaces::CharSent::Gone;
         chars.push_back({window, wparam, lparam});
@@ -145,28 +136,22 @@ public:
     }
     bool HandChar(interfaces::WindowId window, std::uint32_t wparam, std::intptr_t lparam) override {
         std::lock_guard<std::mutex> lock(mutex);
-        if (window_gone) return false;
-        chars.push_back({window, wparam, lparam});
-        ++handed;
-        return true;
+        if (!window_gone) chars.push_back({window, wparam, lparam});
+        return !window_gone;
     }
-    // A window that keeps up answers in `ping_us`; one not answering costs the bound.
+    // A window that keeps up answers in 50 µs; one that does not costs the bound.
     interfaces::CharSent Ping(interfaces::WindowId, std::uint32_t bound_ms) override {
-        if (window_gone) return interfaces::CharSent::Gone;
-        const bool answers = !not_answering && (answers_left < 0 || answers_left-- > 0);
-        if (clock) clock->Spend(answers ? ping_us : bound_ms * 1000ull);
-        ++pings;
-        return answers ? interfaces::CharSent::Taken : interfaces::CharSent::NotAnswered;
+        const bool answers = !not_answering && answers_left-- != 0;
+        if (clock) clock->Spend(answers ? 50 : bound_ms * 1000);
+        return window_gone ? interfaces::CharSent::Gone : answers ? interfaces::CharSent::Taken : interfaces::CharSent::NotAnswered;
     }
-    interfaces::WindowId KeyboardTarget() override {
-        std::lock_guard<std::mutex> lock(mutex);
-        return focus_moves_after >= 0 && static_cast<int>(typed.size()) >= focus_moves_after ? front + 1 : front;
-    }
-    void PrepareTyping(interfaces::WindowId target) override { prepared = target; }
+    interfaces::WindowId KeyboardTarget() override { return front; }
+    void PrepareTyping(interfaces::WindowId) override {}
     std::uint32_t TypeChar(unsigned char c) override {
         std::lock_guard<std::mutex> lock(mutex);
         if (blocked) return 0;
         typed.push_back(static_cast<char>(c));
+        if (on_typed) on_typed(typed.size());
         return messages_per_char;
     }
     std::string Typed() {
@@ -182,21 +167,16 @@ public:
 
     struct Char { interfaces::WindowId window; std::uint32_t wparam; std::intptr_t lparam; };
     std::atomic<bool> window_gone{false};
-    std::atomic<bool> not_answering{false};   // the window's thread takes no messages
-    std::atomic<bool> chars_answered{true};   // false: it answers a ping, not a character
-    std::atomic<int> answers_left{-1};        // pings it answers before it stops (-1: all)
-    std::atomic<bool> blocked{false};         // the system takes no typed keys
-    std::atomic<int> focus_moves_after{-1};   // another window comes to the front after n characters
-    std::atomic<int> char_ms{0};              // what each character message costs the window
-    std::atomic<int> pings{0};
-    std::atomic<int> handed{0};
+    std::atomic<bool> not_answering{false};  // its thread takes no messages
+    std::atomic<bool> chars_answered{true};  // false: it answers pings, not characters
+    std::atomic<int> answers_left{-1};       // pings it answers before it stops (-1: all)
+    std::atomic<bool> blocked{false};        // the system takes no typed keys
+    std::function<void(std::size_t typed)> on_typed;
     std::uint32_t messages_per_char = 3;
-    std::uint64_t ping_us = 50;
     FakeClock* clock = nullptr;
     std::uint32_t last_bound_ms = 0;
-    interfaces::WindowId focus = 0;         // of the calling thread
-    interfaces::WindowId front = 0x100;     // where keys go: the focus of the window in front
-    interfaces::WindowId prepared = 0;
+    interfaces::WindowId focus = 0;      // of the calling thread
+    interfaces::WindowId front = 0x100;  // where keys go
     std::vector<Char> chars;
     std::string typed;
 
@@ -247,8 +227,7 @@ public:
         if (thread_.joinable()) thread_.join();
     }
     bool Join(std::uint32_t ms) override {
-        // As the real one takes in the messages the worker sends meanwhile.
-        if (on_join) on_join();
+        if (on_join) on_join();  // the messages the real one takes in meanwhile
         std::unique_lock<std::mutex> lock(mutex_);
         return cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return ended_; });
     }
@@ -292,7 +271,7 @@ public:
     std::uint32_t TickMs() override { return clock.Ms(); }
 
     FakeClock clock;
-    std::function<void()> on_join;  // what a stop's wait runs: the host's handlers
+    std::function<void()> on_join;  // a stop's wait runs the host's handlers
     bool fail_start = false;
     int started = 0;
     std::atomic<int> signals_set{0};  // Set calls on every signal made here

@@ -304,8 +304,7 @@ private:
     std::thread owner_;
 };
 
-// Claims every code, as a host's connected sink would.
-struct ClaimingSink : logic::ScanListener {
+struct ClaimingSink : logic::ScanListener {  // as a host's connected sink
     bool OnCodeScanned(const std::string&) override { return true; }
     void OnScanEnded(logic::ScanEnd) override {}
 };
@@ -378,34 +377,15 @@ TEST_F(Scan, KeysTypedForACodeReachItsWindowBeforeTheClosingBoxesAndOnlyTakenCod
     ctrl->session().DeactivateScanTask(0);
 }
 
-// A form's KeyPress handler: `on_char` runs in the edit's WM_CHAR (and any
-// message the task sends it), after `cost_ms` of work.
-std::function<void()> g_on_char;
+// A form's handlers: `g_on_message` runs for the task's messages to the box,
+// each WM_CHAR after `g_char_ms` of work.
+std::function<void()> g_on_message;
 DWORD g_char_ms = 0;
 LRESULT CALLBACK HandlerKeys(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
-    if (msg == WM_CHAR || msg == WM_NULL) {  // a handler may run on any message
-        if (msg == WM_CHAR) Sleep(g_char_ms);
-        if (g_on_char) g_on_char();
-    }
+    if (msg == WM_CHAR) Sleep(g_char_ms);
+    if ((msg == WM_CHAR || msg == WM_NULL) && g_on_message) g_on_message();
     return CallWindowProcA(g_edit_proc, window, msg, wparam, lparam);
 }
-struct KeyHandler {
-    KeyHandler(HWND edit, DWORD cost_ms, std::function<void()> on_char) : edit(edit) {
-        g_char_ms = cost_ms;
-        g_on_char = std::move(on_char);
-        g_edit_proc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HandlerKeys)));
-    }
-    ~KeyHandler() {
-        SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_edit_proc));
-        g_on_char = nullptr;
-    }
-    HWND edit;
-};
-
-// Time for the task to read a code and wait for this thread, which takes no
-// message meanwhile (Wine's GetQueueStatus would take sent ones in).
-constexpr DWORD kTaskWaitsForUsMs = 300;
 
 struct MessageModeScan : Scan {
     Form form;
@@ -414,23 +394,28 @@ struct MessageModeScan : Scan {
         ctrl->settings().withACKN = true;
         ctrl->settings().onlyWorkwithCurrentWindow = true;
         ctrl->settings().scanWindowHandle = form.handle();
+        g_edit_proc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(form.edit(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HandlerKeys)));
+        ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
+        ASSERT_EQ(Answers(1), "\x06");
+    }
+    void TearDown() override {
+        g_on_message = nullptr;
+        g_char_ms = 0;
+        Scan::TearDown();
     }
 };
 
 TEST_F(MessageModeScan, AHandlerTheCloseRunsStartsNoTaskAndNothingRunsAfterIt) {
-    bool closing = false;
     std::vector<std::int32_t> started;
-    KeyHandler handler(form.edit(), 0, [&] { if (closing) started.push_back(ctrl->session().ActivateScanTask()); });
     const int threads_before = ThreadCount();
-    ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
-    ASSERT_EQ(Answers(1), "\x06");
     ASSERT_TRUE(scanner->Send("AB\x03"));
-    // The task's first message to the box waits for this thread when it
-    // closes the device, so the stop takes it in and runs the handler.
-    Sleep(kTaskWaitsForUsMs);
-    closing = true;
+    // The task's first message to the box waits for this thread, which takes
+    // none until it closes the device: the stop takes it in and runs the handler.
+    Sleep(300);
+    g_on_message = [&] { started.push_back(ctrl->session().ActivateScanTask()); };
     ctrl->CloseDevice();
-    closing = false;
+    g_on_message = nullptr;
     ASSERT_FALSE(started.empty());
     EXPECT_EQ(started, std::vector<std::int32_t>(started.size(), 0));
     EXPECT_FALSE(ctrl->channel().IsOpen());
@@ -439,18 +424,15 @@ TEST_F(MessageModeScan, AHandlerTheCloseRunsStartsNoTaskAndNothingRunsAfterIt) {
 }
 
 TEST_F(MessageModeScan, AStopIsSeenBetweenTheCharactersOfASlowWindowAndEndsNoThreadByForce) {
-    KeyHandler slow(form.edit(), 500, nullptr);
+    g_char_ms = 500;
     const int threads_before = ThreadCount();
-    const ULONG handles_before = HandleCount();
-    ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
-    ASSERT_EQ(Answers(1), "\x06");
     ASSERT_TRUE(scanner->Send("ABCDEFGHIJKLMNOPQRST\x03"));
     ASSERT_TRUE(PumpUntil([&] { return WindowText(form.edit()).size() >= 2; }));
     Elapsed elapsed;
     ctrl->session().DeactivateScanTask(0);
     EXPECT_LT(elapsed.ms(), 3000u) << "the code takes 10 s; the last resort waits 5 s";
     EXPECT_EQ(Answers(1), "\x06");
-    EXPECT_TRUE(CountsComeBack(handles_before, threads_before, kBound)) << ThreadStarts();
+    EXPECT_TRUE(CountsComeBack(HandleCount(), threads_before, kBound)) << ThreadStarts();
 }
 
 TEST_F(Scan, ClosingThePortUnderTheReaderStopsTheTask) {
