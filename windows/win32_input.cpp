@@ -108,6 +108,20 @@ std::uint32_t Win32Input::TypeChar(unsigned char ansi_char) {
     // One call: the user's own keys cannot fall between the modifiers and the
     // key. What it inserted is what was typed: blocked input inserts nothing.
     const UINT sent = SendInput(static_cast<UINT>(plan.count), inputs, sizeof(INPUT));
+    if (sent > 0 && sent < plan.count) {
+        // Cut short: keys pressed and not released (a Shift) would hold for
+        // whatever the user types next.
+        INPUT release[8] = {};
+        UINT count = 0;
+        for (UINT i = 0; i < sent; ++i) {
+            bool released = plan.events[i].up;
+            for (UINT j = i + 1; j < sent && !released; ++j)
+                released = plan.events[j].up && plan.events[j].vk == plan.events[i].vk &&
+                           plan.events[j].unicode == plan.events[i].unicode;
+            if (!released) (release[count++] = inputs[i]).ki.dwFlags |= KEYEVENTF_KEYUP;
+        }
+        SendInput(count, release, sizeof(INPUT));
+    }
     // Each key event is one message; the key that makes the character brings
     // the WM_CHAR its key-down is translated into.
     return sent ? sent + 1 : 0;
