@@ -43,12 +43,12 @@ std::int32_t ScanSession::CaptureFocusWindow() {
     return static_cast<std::int32_t>(static_cast<std::intptr_t>(platform_.input.GetFocus()));
 }
 
-std::int32_t ScanSession::SendCodeToWindow(std::int32_t window, std::string code,
+std::int32_t ScanSession::SendCodeToWindow(std::int32_t window, const std::string& code,
                                             interfaces::StopSignal* stop) {
-    return DeliverCode(window, std::move(code), stop).count;
+    return DeliverCode(window, code, stop).count;
 }
 
-CodeDelivery ScanSession::DeliverCode(std::int32_t window, std::string code,
+CodeDelivery ScanSession::DeliverCode(std::int32_t window, const std::string& code,
                                        interfaces::StopSignal* stop) {
     CodeDelivery result;
     if (settings_.onlyWorkwithCurrentWindow.load() == 0)

@@ -110,8 +110,8 @@ public:
     // Delivery. `stop`, when given, is the scan task's stop signal.
     std::int32_t CaptureFocusWindow();
     // The one place that hands a code over and finds out what became of it.
-    CodeDelivery DeliverCode(std::int32_t window, std::string code, interfaces::StopSignal* stop);
-    std::int32_t SendCodeToWindow(std::int32_t window, std::string code,
+    CodeDelivery DeliverCode(std::int32_t window, const std::string& code, interfaces::StopSignal* stop);
+    std::int32_t SendCodeToWindow(std::int32_t window, const std::string& code,
                                   interfaces::StopSignal* stop = nullptr);
     std::int32_t TypeCodeAsKeys(const std::string& code, interfaces::StopSignal* stop = nullptr);
 

@@ -422,7 +422,8 @@ TEST_F(MessageModeScan, AHandlerTheCloseRunsStartsNoTaskAndNothingRunsAfterIt) {
     ASSERT_TRUE(scanner->Send("AB\x03"));
     // The task's first message to the box waits for this thread, which takes
     // none until it closes the device: the stop takes it in and runs the handler.
-    Sleep(300);
+    // It waits at most a second for the box's answer before it gives the code up.
+    Sleep(500);
     g_on_message = [&] { started.push_back(ctrl->session().ActivateScanTask()); };
     ctrl->CloseDevice();
     g_on_message = nullptr;
