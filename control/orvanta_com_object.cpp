@@ -26,7 +26,14 @@ OrvantaComObject::OrvantaComObject()
     control_.SetAboutBox([] { ui::ShowAboutBox(framework::ModuleInstance()); });
 }
 
-OrvantaComObject::~OrvantaComObject() = default;
+OrvantaComObject::~OrvantaComObject() {
+    // The last reference is gone, but closing the device stops the scan task,
+    // and the stop runs the host's handlers for the messages the task sent;
+    // a handler that takes and drops a reference (an event drained from a
+    // message loop does) must not bring the count to 0 and delete this again.
+    // The control's own destruction, which closes the device, follows.
+    AddRef();
+}
 
 HRESULT OrvantaComObject::Create(REFIID iid, void** ppv) {
     return framework::Guard([&] {

@@ -28,7 +28,7 @@ bool OrvantaControl::OnCodeScanned(const std::string& code) {
 
 void OrvantaControl::OnScanEnded(logic::ScanEnd why) {
     const framework::EventArg arg{framework::AutoType::kI4, static_cast<std::int32_t>(why), {}};
-    events_->Post(kDispidScanEnded, &arg, 1);
+    events_->Post(kDispidScanEnded, &arg, 1, /*last=*/true);
 }
 
 void OrvantaControl::OnDraw(interfaces::Canvas& canvas, const interfaces::Rect& bounds,

@@ -48,12 +48,20 @@ public:
     void OnDraw(interfaces::Canvas& canvas, const interfaces::Rect& bounds, const interfaces::Rect& invalid);
 
     // Opening closes first, and closing stops the scan task first. `wide`: the
-    // name as the caller wrote it in Unicode, which files open by.
+    // name as the caller wrote it in Unicode, which files open by. Called
+    // from a handler a stop runs (the task's messages to the host's windows),
+    // OpenDevice opens nothing and returns false, and CloseDevice closes the
+    // device once the stop has ended, since the task may still use it.
     bool OpenDevice(const std::string& name, const std::u16string& wide = {}) {
+        if (session_.StopInProgress()) return false;
         CloseDevice();
         return channel_.Open(name, wide);
     }
     void CloseDevice() {
+        if (session_.StopInProgress()) {
+            session_.CloseDeviceAfterStop();
+            return;
+        }
         session_.DeactivateScanTask(0, logic::ScanEnd::kDeviceClosed);
         channel_.Close();
     }

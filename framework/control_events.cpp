@@ -4,11 +4,11 @@
 
 namespace framework {
 
-bool ControlBase::Post(std::int32_t dispid, const framework::EventArg* args, std::size_t count) {
+bool ControlBase::Post(std::int32_t dispid, const framework::EventArg* args, std::size_t count, bool last) {
     // Nobody listens: nothing is queued and the caller knows it.
     if (!event_point_.HasSinks()) return false;
     try {
-        return events_.Post({dispid, std::vector<framework::EventArg>(args, args + count)});
+        return events_.Post({dispid, std::vector<framework::EventArg>(args, args + count)}, last);
     } catch (...) {
         return false;
     }

@@ -9,6 +9,10 @@ namespace framework {
 namespace {
 // Private to our window; it only says that events wait.
 constexpr UINT kEventsWaiting = WM_APP + 0x4F1;
+// A wake-up the thread's message queue had no room for: a timer needs none.
+constexpr UINT_PTR kWakeTimer = 0x4F1;
+constexpr UINT kWakeRetryMs = 10;
+constexpr int kWakeTries = 50;
 }  // namespace
 
 EventQueue::EventQueue(IUnknown& owner, Fire fire)
@@ -34,30 +38,61 @@ EventQueue::~EventQueue() {
         PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
-bool EventQueue::Post(Event event) {
+bool EventQueue::Post(Event event, bool last) {
     if (!window_) return false;
-    bool first = false;
+    std::uint64_t number = 0;
     try {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (events_.size() >= kLongest) return false;
-        first = events_.empty();
+        if (!last && events_.size() >= kLongest) return false;
+        event.number = number = ++posted_;
         events_.push_back(std::move(event));
     } catch (...) {
         return false;
     }
     // One message wakes the queue; the drain takes everything that waits.
-    if (first) Wake();
-    return true;
+    if (WakeOwed()) return true;
+    if (GetCurrentThreadId() == thread_ && SetTimer(window_, kWakeTimer, kWakeRetryMs, nullptr)) return true;
+    // Another thread: the host's thread empties its message queue when it pumps.
+    for (int i = 0; i < kWakeTries; ++i) {
+        Sleep(kWakeRetryMs);
+        if (WakeOwed()) return true;
+    }
+    if (last) return true;  // waits for the next wake-up: a later event, a thaw
+    // Nothing would fire it: taken back, and the poster told.
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto it = events_.begin(); it != events_.end(); ++it) {
+        if (it->number != number) continue;
+        events_.erase(it);
+        break;
+    }
+    return false;
 }
 
-void EventQueue::Wake() { PostMessageW(window_, kEventsWaiting, 0, 0); }
+bool EventQueue::Wake() { return PostMessageW(window_, kEventsWaiting, 0, 0) != FALSE; }
+
+bool EventQueue::WakeOwed() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (awake_ || events_.empty()) return true;
+        awake_ = true;
+    }
+    if (Wake()) return true;
+    std::lock_guard<std::mutex> lock(mutex_);
+    awake_ = false;
+    return false;
+}
 
 void EventQueue::Freeze(bool freeze) {
     frozen_ += freeze ? 1 : (frozen_ > 0 ? -1 : 0);
-    if (frozen_ == 0) Wake();
+    if (frozen_ == 0 && !WakeOwed()) SetTimer(window_, kWakeTimer, kWakeRetryMs, nullptr);
 }
 
 void EventQueue::Drain() {
+    {
+        // Whatever is posted from now on needs a wake-up of its own.
+        std::lock_guard<std::mutex> lock(mutex_);
+        awake_ = false;
+    }
     if (draining_ || frozen_ > 0) return;  // the running drain or the thaw takes them
     // A sink may release the host's last reference to the owner.
     ComPtr<IUnknown> keep = ComPtr<IUnknown>::Copy(&owner_);
@@ -81,7 +116,8 @@ void EventQueue::Drain() {
 
 LRESULT CALLBACK EventQueue::WindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
     auto* self = reinterpret_cast<EventQueue*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (msg == kEventsWaiting) {
+    if (msg == kEventsWaiting || (msg == WM_TIMER && wparam == kWakeTimer)) {
+        if (msg == WM_TIMER) KillTimer(window, kWakeTimer);
         if (self) self->Drain();
         return 0;
     }

@@ -9,6 +9,7 @@
 #include <ole2.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -23,6 +24,7 @@ public:
     struct Event {
         DISPID dispid;
         std::vector<framework::EventArg> args;
+        std::uint64_t number = 0;  // the queue's own count, set by Post
     };
     using Fire = std::function<void(const Event&)>;
 
@@ -32,9 +34,11 @@ public:
     EventQueue(const EventQueue&) = delete;
     EventQueue& operator=(const EventQueue&) = delete;
 
-    // False when the event cannot be queued (no window, or the queue is full
-    // because the host has not pumped for a long time).
-    bool Post(Event event);
+    // False when the event cannot be queued (no window, the queue is full
+    // because the host has not pumped for a long time, or the wake-up cannot
+    // be posted). `last` is queued past the limit and, should no wake-up go,
+    // stays for the next one.
+    bool Post(Event event, bool last = false);
     // Held while frozen, fired once thawed.
     void Freeze(bool freeze);
 
@@ -42,7 +46,9 @@ public:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam);
-    void Wake();
+    bool Wake();
+    // Posts the wake-up the queue owes; false when it could not.
+    bool WakeOwed();
     void Drain();
 
     IUnknown& owner_;
@@ -51,6 +57,8 @@ private:
     DWORD thread_ = 0;
     std::mutex mutex_;  // guards events_
     std::deque<Event> events_;
+    std::uint64_t posted_ = 0;  // guarded, as is awake_
+    bool awake_ = false;        // a wake-up is on its way: the drain takes what comes meanwhile
     bool draining_ = false;  // this thread only, as is frozen_
     int frozen_ = 0;
 };

@@ -22,9 +22,11 @@ public:
     // Whether the host has connected at least one sink now.
     virtual bool HasListeners() const = 0;
     // Queues the event for the host's thread; true when it was queued for at
-    // least one connected sink, false (nothing queued) when none listens.
-    // Safe from any thread; never calls a sink itself.
-    virtual bool Post(std::int32_t dispid, const EventArg* args, std::size_t count) = 0;
+    // least one connected sink, false (nothing queued) when none listens or
+    // the queue cannot take it. `last`: an object's closing event, queued
+    // even when the queue is full, so it always comes once. Safe from any
+    // thread; never calls a sink itself.
+    virtual bool Post(std::int32_t dispid, const EventArg* args, std::size_t count, bool last = false) = 0;
 
 protected:
     ~HostEvents() = default;

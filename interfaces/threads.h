@@ -40,7 +40,12 @@ public:
     // Starts `body` on a new thread at normal priority; null when it cannot start.
     virtual std::unique_ptr<Worker> Start(std::function<void()> body) = 0;
     virtual std::uint32_t CurrentThreadId() = 0;
+    // Sleep(0) gives the processor to another ready thread and returns at
+    // once; any longer sleep lasts at least one timer tick (15.6 ms by
+    // default on Windows), so nothing that repeats per key may sleep.
     virtual void Sleep(std::uint32_t ms) = 0;
+    // Milliseconds from an arbitrary start, wrapping (the system's tick count).
+    virtual std::uint32_t TickMs() = 0;
 };
 
 }  // namespace orvanta::interfaces

@@ -32,11 +32,11 @@ public:
     interfaces::CharSent SendChar(interfaces::WindowId, std::uint32_t, std::intptr_t, std::uint32_t) override {
         return interfaces::CharSent::Gone;
     }
-    std::uint32_t TypeChar(unsigned char) override { return 0; }
+    bool HandChar(interfaces::WindowId, std::uint32_t, std::intptr_t) override { return false; }
+    interfaces::CharSent Ping(interfaces::WindowId, std::uint32_t) override { return interfaces::CharSent::Gone; }
     interfaces::WindowId KeyboardTarget() override { return 0; }
-    bool AwaitInputTaken(interfaces::WindowId, std::uint32_t, std::uint32_t, interfaces::StopSignal*) override {
-        return false;
-    }
+    void PrepareTyping(interfaces::WindowId) override {}
+    std::uint32_t TypeChar(unsigned char) override { return 0; }
 };
 
 struct Win32Host {

@@ -37,7 +37,9 @@ public:
             const DWORD spent = GetTickCount() - start;
             const DWORD left = ms == INFINITE ? INFINITE : (spent >= ms ? 0 : ms - spent);
             HANDLE handle = thread_.get();
-            const DWORD woke = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_SENDMESSAGE);
+            // Also for a message that came before the wait and that this
+            // thread has seen already: a plain wait wakes only for new ones.
+            const DWORD woke = MsgWaitForMultipleObjectsEx(1, &handle, left, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
             if (woke == WAIT_OBJECT_0) return true;
             if (woke != WAIT_OBJECT_0 + 1) return false;
             MSG msg;

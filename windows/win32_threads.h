@@ -40,6 +40,7 @@ public:
     std::unique_ptr<interfaces::Worker> Start(std::function<void()> body) override;
     std::uint32_t CurrentThreadId() override { return GetCurrentThreadId(); }
     void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
+    std::uint32_t TickMs() override { return GetTickCount(); }
 };
 
 // The event of a stop signal, or null when it has none.

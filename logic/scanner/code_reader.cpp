@@ -22,11 +22,12 @@ CodeReader::CodeRead CodeReader::Read(interfaces::StopSignal* stop) {
     CodeRead result;
     std::string code;
     // Two captures: small enough to need no allocation per code.
-    const auto take = [this, &code](interfaces::Device& device, interfaces::StopSignal* signal) {
-        TakeCode(device, signal, code);
+    const auto take = [this, &code, &result](interfaces::Device& device, interfaces::StopSignal* signal) {
+        result.taken = TakeCode(device, signal, code);
     };
     switch (channel_.ReadAfterEventChar(stop, take)) {
     case DeviceChannel::ReadWait::kNoDevice:
+        result.no_device = true;
         break;
     case DeviceChannel::ReadWait::kFailed:
         result.code = texts::kCodeError;
@@ -40,7 +41,7 @@ CodeReader::CodeRead CodeReader::Read(interfaces::StopSignal* stop) {
     return result;
 }
 
-void CodeReader::TakeCode(interfaces::Device& device, interfaces::StopSignal* stop, std::string& code) {
+bool CodeReader::TakeCode(interfaces::Device& device, interfaces::StopSignal* stop, std::string& code) {
     // The same byte that the line watches for as its event character.
     const char suffix = settings_.SuffixByte();
     // Debug mode shows each byte in a box before it takes the next: a host
@@ -49,7 +50,10 @@ void CodeReader::TakeCode(interfaces::Device& device, interfaces::StopSignal* st
     const bool show = settings_.Debug();
     const std::uint32_t step = show ? 1 : kStep;
     char bytes[kStep];
-    for (bool complete = false; !complete;) {
+    bool complete = false;
+    // A stop takes no more bytes: the rest of the code is left for the next
+    // reader, and a code cut short is not the task's to answer.
+    while (!complete && !(stop && stop->IsSet())) {
         // What has come up to the suffix is taken at once, and nothing past
         // it: that waits for the next reader. With nothing come yet (the
         // event character was not the suffix) the next byte is waited for.
@@ -83,6 +87,7 @@ void CodeReader::TakeCode(interfaces::Device& device, interfaces::StopSignal* st
     }
     // Other threads get the processor between codes.
     ports_.Sleep(0);
+    return complete || !(stop && stop->IsSet());
 }
 
 }  // namespace orvanta::logic

@@ -19,10 +19,14 @@ public:
         : channel_(channel), settings_(settings), report_(report), ports_(ports) {}
 
     // One code as the reader got it; `wait_failed` tells a failed wait from a
-    // scanned "ERROR".
+    // scanned "ERROR"; `taken`: bytes came from the port and were taken up to
+    // the suffix or the end of what the line gave (not cut short by a stop),
+    // so the scanner awaits its answer; `no_device`: none is open.
     struct CodeRead {
         std::string code;
         bool wait_failed = false;
+        bool taken = false;
+        bool no_device = false;
     };
     // `stop`, when given, is the scan task's stop signal.
     CodeRead Read(interfaces::StopSignal* stop);
@@ -30,7 +34,8 @@ public:
 
 private:
     // Takes the bytes up to and with the suffix from `device` into `code`.
-    void TakeCode(interfaces::Device& device, interfaces::StopSignal* stop, std::string& code);
+    // False when a stop cut it short.
+    bool TakeCode(interfaces::Device& device, interfaces::StopSignal* stop, std::string& code);
 
     DeviceChannel& channel_;
     const Settings& settings_;

@@ -1,7 +1,9 @@
 // Handing a code to an application: character messages to one window, or
-// keystrokes into whatever window has the focus.
+// keystrokes into whatever window has the focus; and what the scanner is
+// answered for what became of it.
 #include "logic/scanner/scan_session.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -12,6 +14,13 @@ namespace orvanta::logic {
 
 namespace {
 constexpr std::size_t kDebugTextSize = 256;
+// A stop is seen within this while a window is waited for.
+constexpr std::uint32_t kAnswerSliceMs = 100;
+// Answers per input message: a message loop that peeks before it takes
+// answers twice for one message.
+constexpr std::uint32_t kAnswersPerMessage = 2;
+
+using interfaces::CharSent;
 
 bool Stopping(interfaces::StopSignal* stop) { return stop && stop->IsSet(); }
 
@@ -19,78 +28,154 @@ interfaces::WindowId ToWindow(std::int32_t handle) {
     // Window handles are sign-extended from their 32 significant bits.
     return static_cast<interfaces::WindowId>(static_cast<std::intptr_t>(handle));
 }
+
+CodeDelivery NothingHandedOver(std::int32_t count = 0) { return {count, false, true}; }
 }  // namespace
+
+bool Acknowledges(const CodeDelivery& delivery, bool queued) {
+    if (delivery.count < 0) return queued;  // no window: the events were the target
+    if (delivery.whole) return true;
+    return delivery.count > 0 && !delivery.confirmed;
+}
 
 std::int32_t ScanSession::CaptureFocusWindow() {
     if (settings_.onlyWorkwithCurrentWindow.load() == 0) return 0;
     return static_cast<std::int32_t>(static_cast<std::intptr_t>(platform_.input.GetFocus()));
 }
 
-std::int32_t ScanSession::SendCodeToWindow(std::int32_t window, std::string code,
+std::int32_t ScanSession::SendCodeToWindow(std::int32_t window, const std::string& code,
                                             interfaces::StopSignal* stop) {
-    return DeliverCode(window, std::move(code), stop).count;
+    return DeliverCode(window, code, stop).count;
 }
 
-CodeDelivery ScanSession::DeliverCode(std::int32_t window, std::string code,
+CodeDelivery ScanSession::DeliverCode(std::int32_t window, const std::string& code,
                                        interfaces::StopSignal* stop) {
     CodeDelivery result;
-    if (settings_.onlyWorkwithCurrentWindow.load() == 0) {
+    if (settings_.onlyWorkwithCurrentWindow.load() == 0)
         result = TypeCode(code, stop);
-    } else if (settings_.scanWindowHandle.load() == 0) {
+    else if (settings_.scanWindowHandle.load() == 0)
         result.count = -1;
-    } else {
-        const interfaces::WindowId target = ToWindow(window);
-        result.delivered = true;
-        // A code goes whole or not at all: a stop takes effect after it. A
-        // window that does not answer costs one bound, not one per character.
-        for (const char c : code) {
-            // Zero-extended: a sign-extended byte reaches a form as a negative key code.
-            const interfaces::CharSent sent =
-                platform_.input.SendChar(target, static_cast<unsigned char>(c), 1, kCharAnswerMs);
-            if (sent == interfaces::CharSent::Gone) {
-                result.count = -1;  // the window is gone: the code reached nobody
-                result.delivered = false;
-                break;
-            }
-            if (sent == interfaces::CharSent::NotAnswered) {
-                result.delivered = false;  // the rest is not sent
-                break;
-            }
-            ++result.count;
-        }
-    }
-    if (settings_.Debug() && !Stopping(stop)) {
-        // The code is cut so that the fixed words and the count always fit.
-        const int digits = std::snprintf(nullptr, 0, "%i", static_cast<int>(result.count));
-        std::string format = texts::kCodeSentFormat;
-        const int fixed = static_cast<int>(format.size()) - 4;  // without "%s" and "%i"
-        format.replace(format.find("%s"), 2, "%.*s");
-        const int room = static_cast<int>(kDebugTextSize) - 1 - fixed - digits;
-        char text[kDebugTextSize];
-        FormatBounded(text, sizeof text, format.c_str(), room, code.c_str(), static_cast<int>(result.count));
-        report_.DebugBox(text, texts::kCaptionCodeSent, interfaces::kMbIconInformation);
-    }
+    else
+        result = SendCode(ToWindow(window), code, stop);
+    ShowDelivery(code, result.count, stop);
     return result;
+}
+
+CharSent ScanSession::AwaitAnswer(interfaces::WindowId target, std::uint32_t start, std::uint32_t bound_ms,
+                                  interfaces::StopSignal* stop) {
+    for (;;) {
+        if (Stopping(stop)) return CharSent::NotAnswered;
+        const std::uint32_t spent = platform_.threads.TickMs() - start;
+        if (spent >= bound_ms) return CharSent::NotAnswered;
+        const CharSent answer = platform_.input.Ping(target, std::min(bound_ms - spent, kAnswerSliceMs));
+        if (answer != CharSent::NotAnswered) return answer;
+    }
+}
+
+CodeDelivery ScanSession::SendCode(interfaces::WindowId target, const std::string& code,
+                                   interfaces::StopSignal* stop) {
+    if (code.empty()) return {0, true, true};
+    // A window that does not answer now is handed nothing: a message it took
+    // late would repeat the code the scanner sends again. A stop before the
+    // first character hands nothing over either.
+    const std::uint32_t start = platform_.threads.TickMs();
+    const CharSent first = AwaitAnswer(target, start, kCharAnswerMs, stop);
+    if (first == CharSent::Gone) return NothingHandedOver(-1);
+    if (first != CharSent::Taken || Stopping(stop)) return NothingHandedOver();
+
+    // One bound for the code. Once it has passed, a character was not
+    // answered, or a stop came, the rest is handed over without waiting, so
+    // the code arrives whole and in order and the stop is seen between
+    // characters.
+    const std::uint32_t bound = CodeBoundMs(static_cast<std::uint32_t>(code.size()));
+    CodeDelivery result{0, false, true};
+    bool waiting = true;
+    for (const char c : code) {
+        // Zero-extended: a sign-extended byte reaches a form as a negative key code.
+        const auto wparam = static_cast<std::uint32_t>(static_cast<unsigned char>(c));
+        const std::uint32_t spent = platform_.threads.TickMs() - start;
+        if (waiting && (Stopping(stop) || spent >= bound)) waiting = false;
+        if (!waiting) {
+            if (!platform_.input.HandChar(target, wparam, 1)) break;
+            result.confirmed = false;
+        } else {
+            const CharSent sent = platform_.input.SendChar(target, wparam, 1, std::min(bound - spent, kCharAnswerMs));
+            if (sent == CharSent::Gone) break;  // the window went: nothing more can arrive
+            if (sent != CharSent::Taken) {
+                waiting = false;  // it may still take it; the rest goes behind it
+                result.confirmed = false;
+            }
+        }
+        ++result.count;
+    }
+    result.whole = result.count == static_cast<std::int32_t>(code.size());
+    return result;
+}
+
+void ScanSession::ShowDelivery(const std::string& code, std::int32_t count, interfaces::StopSignal* stop) {
+    if (!settings_.Debug() || Stopping(stop)) return;
+    // The code is cut so that the fixed words and the count always fit.
+    const int digits = std::snprintf(nullptr, 0, "%i", static_cast<int>(count));
+    std::string format = texts::kCodeSentFormat;
+    const int fixed = static_cast<int>(format.size()) - 4;  // without "%s" and "%i"
+    format.replace(format.find("%s"), 2, "%.*s");
+    const int room = static_cast<int>(kDebugTextSize) - 1 - fixed - digits;
+    char text[kDebugTextSize];
+    FormatBounded(text, sizeof text, format.c_str(), room, code.c_str(), static_cast<int>(count));
+    report_.DebugBox(text, texts::kCaptionCodeSent, interfaces::kMbIconInformation);
 }
 
 std::int32_t ScanSession::TypeCodeAsKeys(const std::string& code, interfaces::StopSignal* stop) {
     return TypeCode(code, stop).count;
 }
 
-CodeDelivery ScanSession::TypeCode(const std::string& code, interfaces::StopSignal* stop) {
-    CodeDelivery result;
-    // The keys go to the window in front now; they are its until it has taken them.
-    const interfaces::WindowId target = platform_.input.KeyboardTarget();
-    std::uint32_t messages = 0;
-    for (const char c : code) {  // whole, as above
-        messages += platform_.input.TypeChar(static_cast<unsigned char>(c));
-        ++result.count;
+bool ScanSession::AwaitKeysTaken(interfaces::WindowId target, std::uint32_t messages,
+                                 interfaces::StopSignal* stop) {
+    // Nothing tells one thread how much input another has left. A message
+    // sent to the window is answered only when its thread is back in its
+    // message loop, and each pass of that loop takes at most one queued
+    // message; so once as many answers as the keys made messages (twice over)
+    // have come back, the thread has taken them. Between two answers the
+    // thread gets the processor (Sleep(0)), never a sleep: on Windows the
+    // shortest sleep lasts a timer tick, and the wait would grow with the
+    // tick instead of the code.
+    const std::uint32_t start = platform_.threads.TickMs();
+    const std::uint32_t bound = CodeBoundMs(messages);
+    for (std::uint32_t round = 0; round < kAnswersPerMessage * messages + 1; ++round) {
+        if (round) platform_.threads.Sleep(0);
+        if (AwaitAnswer(target, start, bound, stop) != CharSent::Taken) return false;
     }
-    // Typed input waits in the target's queue until its thread takes it. Nothing
-    // may come to the front before then (a box would take the rest of the
-    // keys), and the scanner hears 0x06 only for a code whose keys were taken.
-    result.delivered = code.empty() ||
-                       platform_.input.AwaitInputTaken(target, messages, kKeysTakenMs, stop);
+    return true;
+}
+
+CodeDelivery ScanSession::TypeCode(const std::string& code, interfaces::StopSignal* stop) {
+    CodeDelivery result = NothingHandedOver();
+    // The keys go to the window in front now; they are its until it has
+    // taken them. A program that does not answer now is typed nothing for.
+    const interfaces::WindowId target = platform_.input.KeyboardTarget();
+    if (code.empty()) {
+        result.whole = true;
+    } else if (target && AwaitAnswer(target, platform_.threads.TickMs(), kCharAnswerMs, stop) == CharSent::Taken &&
+               !Stopping(stop)) {
+        platform_.input.PrepareTyping(target);
+        const interfaces::WindowId front = platform_.ui.ForegroundWindow();
+        std::uint32_t messages = 0;
+        for (const char c : code) {  // whole: typing costs no wait
+            // Another window come to the front inside the code (a dialog,
+            // another program) would get its rest: the code ends there. A
+            // focus move inside the window (a Tab) is the application's own.
+            if (result.count > 0 && platform_.ui.ForegroundWindow() != front) break;
+            const std::uint32_t made = platform_.input.TypeChar(static_cast<unsigned char>(c));
+            if (made == 0) break;  // the system took none of its keys
+            messages += made;
+            ++result.count;
+        }
+        result.whole = result.count == static_cast<std::int32_t>(code.size());
+        // Typed input waits in the target's queue until its thread takes it.
+        // Nothing may come to the front before then (a box would take the
+        // rest of the keys), and keys not known taken may still arrive.
+        result.confirmed = result.count == 0 || AwaitKeysTaken(target, messages, stop);
+    }
     if (!Stopping(stop))
         report_.DebugBox(texts::kTypedAsKeys, texts::kCaptionTyping, interfaces::kMbIconInformation);
     return result;

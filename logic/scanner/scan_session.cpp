@@ -12,6 +12,8 @@ namespace orvanta::logic {
 namespace {
 constexpr std::int16_t kAck = 0x06;
 constexpr std::int16_t kErrorAnswer = 0x0F;
+// What the loop returns when the device went away under it.
+constexpr std::int32_t kDeviceGone = 1;
 // A wait that keeps failing (a port gone) is retried with a growing pause.
 constexpr std::uint32_t kFirstBackoffMs = 10;
 constexpr std::uint32_t kLongestBackoffMs = 1000;
@@ -53,6 +55,9 @@ std::int32_t ScanSession::ReadingTaskOrSetAside() {
 
 std::int32_t ScanSession::ActivateScanTask() {
     const std::int32_t window = settings_.scanWindowHandle.load();
+    // Called from a handler the stop runs: the stop decides what runs next,
+    // so nothing is started, sent or captured.
+    if (stopping_) return 0;
     if (!channel_.IsOpen()) {
         if (settings_.Debug()) report_.ShowNotice(texts::kNotActivated, texts::kCaptionError);
         return 0;
@@ -92,16 +97,21 @@ void ScanSession::TellEnd(ScanTask& task, ScanEnd why) {
 }
 
 void ScanSession::ScanThreadProc(ScanTask& task) {
-    ScanLoop(task);
+    if (ScanLoop(task) == kDeviceGone) {
+        TellEnd(task, ScanEnd::kDeviceClosed);
+        return;
+    }
     if (task.stop->IsSet()) return;  // a stopped task says nothing more
     platform_.ui.ShowMessageBox(0, texts::kScanTaskEnded, texts::kCaptionBrisomel,
                                  interfaces::kMbIconInformation);
 }
 
-void ScanSession::AnswerCode(bool delivered, interfaces::StopSignal& stop) {
-    // A code that reached nobody whole is a failed read for the scanner,
-    // which may then send it again.
-    if (settings_.Acknowledge()) channel_.SendByte(delivered ? kAck : kErrorAnswer, &stop);
+void ScanSession::AnswerCode(bool acknowledged, interfaces::StopSignal& stop) {
+    // Also from a stopping task: every code read is answered once. A set
+    // stop would cancel a write the line had not ended at once, so that byte
+    // waits for the line like any other.
+    if (settings_.Acknowledge())
+        channel_.SendByte(acknowledged ? kAck : kErrorAnswer, stop.IsSet() ? nullptr : &stop);
 }
 
 std::int32_t ScanSession::ScanLoop(ScanTask& task) {
@@ -109,9 +119,16 @@ std::int32_t ScanSession::ScanLoop(ScanTask& task) {
     std::uint32_t backoff = 0;
     CodeReader::CodeRead read = reader_.Read(&stop);
     for (;;) {
-        if (stop.IsSet()) return 0;
+        // The device was closed under the task: there is nothing left to read
+        // (an empty code each time would spin).
+        if (read.no_device) return kDeviceGone;
         if (!read.wait_failed) backoff = 0;
-        if (read.code == texts::kCodeEndScan) break;
+        if (read.code == texts::kCodeEndScan && read.taken) break;
+        if (stop.IsSet()) {
+            // A code read but not handed over is still answered.
+            if (read.taken) AnswerCode(false, stop);
+            return 0;
+        }
         if (read.code == texts::kCodeError) {
             if (settings_.Acknowledge()) channel_.SendByte(kErrorAnswer, &stop);
             if (read.wait_failed) {
@@ -120,14 +137,15 @@ std::int32_t ScanSession::ScanLoop(ScanTask& task) {
             }
         } else {
             report_.DebugBox(read.code.c_str(), texts::kCaptionCodeRead, interfaces::kMbIconInformation);
-            if (stop.IsSet()) return 0;
-            const CodeDelivery delivery = DeliverCode(settings_.scanWindowHandle.load(), read.code, &stop);
-            if (stop.IsSet()) return 0;
-            // The host's events are one more target: a code queued for a
-            // connected sink was delivered.
-            ScanListener* listener = listener_.load();
+            const CodeDelivery delivery =
+                stop.IsSet() ? CodeDelivery{0, false, true}
+                             : DeliverCode(settings_.scanWindowHandle.load(), read.code, &stop);
+            // The host's events follow the code; they decide its answer only
+            // where there was no window (Acknowledges).
+            ScanListener* listener = stop.IsSet() ? nullptr : listener_.load();
             const bool queued = listener && listener->OnCodeScanned(read.code);
-            AnswerCode(delivery.delivered || queued, stop);
+            AnswerCode(Acknowledges(delivery, queued), stop);
+            if (stop.IsSet()) return 0;
         }
         read = reader_.Read(&stop);
     }

@@ -54,20 +54,35 @@ struct ScanTask {
     std::atomic<bool> end_told{false};
 };
 
-// What became of one code handed to an application: the count the host and
-// the debug box see (characters sent or typed; -1 when there was no window),
-// and whether the window took all of it in time. The scanner's answer
-// follows `delivered` alone.
+// What became of one code handed to an application. The scanner's answer
+// follows from it alone (Acknowledges), except where there was no window.
 struct CodeDelivery {
+    // Characters handed over (sent, handed or typed); -1: message mode with
+    // no window to send to, where the host's events decide.
     std::int32_t count = 0;
-    bool delivered = false;
+    bool whole = false;      // every character was handed over (an empty code too)
+    bool confirmed = false;  // the application has taken all that was handed over
 };
 
-// How long a window may take to answer one character message before the
-// code is given up as not delivered; and how long the window keys were
-// typed for may take to take them. Both bound how long a stop can wait.
+// The delivery contract: 0x06 for a code handed over whole (taken, or on its
+// way to a program that has not taken it yet), and for part of a code still
+// on its way (a resend would repeat it); 0x0F for a code of which nothing was
+// handed over, or of which a part arrived and nothing more can. `queued`:
+// the code was queued for a connected sink, which counts only where there
+// was no window.
+bool Acknowledges(const CodeDelivery& delivery, bool queued);
+
+// How long a window may take for its first answer to a code, and the longest
+// one character message is waited for. A window that does not answer in time
+// is handed nothing of the code.
 constexpr std::uint32_t kCharAnswerMs = 1000;
+// A code's bound: whatever it cost the window to take it, typed keys or
+// character messages, in proportion to the input it made. A window that keeps
+// up needs a fraction of it; the rest of a slow one's code is handed over
+// without waiting.
 constexpr std::uint32_t kKeysTakenMs = 3000;
+constexpr std::uint32_t kPerMessageMs = 5;
+constexpr std::uint32_t CodeBoundMs(std::uint32_t messages) { return kKeysTakenMs + kPerMessageMs * messages; }
 
 // Task references: small positive numbers, unique in the process while it
 // runs for a long time (they wrap after 2^31 - 1 tasks, skipping 0).
@@ -94,11 +109,18 @@ public:
 
     // Delivery. `stop`, when given, is the scan task's stop signal.
     std::int32_t CaptureFocusWindow();
-    // The one place that decides whether a code was delivered.
-    CodeDelivery DeliverCode(std::int32_t window, std::string code, interfaces::StopSignal* stop);
-    std::int32_t SendCodeToWindow(std::int32_t window, std::string code,
+    // The one place that hands a code over and finds out what became of it.
+    CodeDelivery DeliverCode(std::int32_t window, const std::string& code, interfaces::StopSignal* stop);
+    std::int32_t SendCodeToWindow(std::int32_t window, const std::string& code,
                                   interfaces::StopSignal* stop = nullptr);
     std::int32_t TypeCodeAsKeys(const std::string& code, interfaces::StopSignal* stop = nullptr);
+
+    // Whether a stop is in progress (host thread only). The stop takes in the
+    // messages the task sends to the host's windows, so the host's handlers,
+    // and any member they call, run inside it: such a call starts nothing.
+    bool StopInProgress() const { return stopping_; }
+    // A device close asked for inside a stop, done once the stop has ended.
+    void CloseDeviceAfterStop() { close_after_stop_ = true; }
 
 private:
     // The reading task's reference; else 0, with a task in its closing
@@ -109,8 +131,17 @@ private:
     void StopTask(ScanTask& task, ScanEnd why);
     void TellEnd(ScanTask& task, ScanEnd why);
     CodeDelivery TypeCode(const std::string& code, interfaces::StopSignal* stop);
-    // The scanner's answer to an ordinary code: whether it reached anybody.
-    void AnswerCode(bool delivered, interfaces::StopSignal& stop);
+    CodeDelivery SendCode(interfaces::WindowId target, const std::string& code, interfaces::StopSignal* stop);
+    // Waits for `target`'s answer within `bound_ms` from `start`, in slices
+    // that see the stop.
+    interfaces::CharSent AwaitAnswer(interfaces::WindowId target, std::uint32_t start, std::uint32_t bound_ms,
+                                     interfaces::StopSignal* stop);
+    // Whether `target`'s thread has taken the `messages` input messages
+    // typed for it, within the code's bound.
+    bool AwaitKeysTaken(interfaces::WindowId target, std::uint32_t messages, interfaces::StopSignal* stop);
+    void ShowDelivery(const std::string& code, std::int32_t count, interfaces::StopSignal* stop);
+    // The scanner's answer to a code read.
+    void AnswerCode(bool acknowledged, interfaces::StopSignal& stop);
 
     interfaces::Platform platform_;
     Settings& settings_;
@@ -124,6 +155,8 @@ private:
     // Tasks past "ENDSCAN" whose closing messages are still open when a new
     // task starts; stopped with the rest (host thread only).
     std::vector<std::unique_ptr<ScanTask>> closing_tasks_;
+    bool stopping_ = false;          // host thread only
+    bool close_after_stop_ = false;  // host thread only
 };
 
 }  // namespace orvanta::logic

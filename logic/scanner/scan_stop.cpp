@@ -1,6 +1,8 @@
 // Stopping the scan task, wherever it is, and resetting the fields.
 #include "logic/scanner/scan_session.h"
 
+#include <utility>
+
 namespace orvanta::logic {
 
 namespace {
@@ -17,6 +19,17 @@ constexpr std::uint32_t kStopRoundMs = 50;
 bool ScanSession::IsScanTaskRunning() const { return task_ && !task_->worker->HasEnded(); }
 
 std::int32_t ScanSession::DeactivateScanTask(std::int32_t task_reference, ScanEnd why) {
+    // Called from a handler the running stop takes in: that stop does it.
+    if (stopping_) return 0;
+    struct InProgress {
+        ScanSession& session;
+        explicit InProgress(ScanSession& s) : session(s) { session.stopping_ = true; }
+        ~InProgress() {
+            session.stopping_ = false;
+            // Asked for by a handler inside the stop: now no task uses the device.
+            if (std::exchange(session.close_after_stop_, false)) session.channel_.Close();
+        }
+    } in_progress(*this);
     // 0 names the stored task and every task still in its closing messages;
     // any other value must be one task's reference. A value that names no
     // task changes nothing: the running task keeps its window.

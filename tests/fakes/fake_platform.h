@@ -109,6 +109,20 @@ public:
     std::vector<Call> calls;
 };
 
+// Real time; or, with `tick_us` set, Windows' clock as modelled: a sleep of
+// 1 ms or more lasts to the next tick, and a call costs what its fake spends.
+struct FakeClock {
+    std::atomic<std::uint64_t> now_us{0};
+    std::uint64_t tick_us = 0;
+    std::uint32_t Ms() const {
+        using namespace std::chrono;
+        return static_cast<std::uint32_t>(
+            tick_us ? now_us / 1000 : duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+    }
+    void Spend(std::uint64_t us) { now_us += tick_us ? us : 0; }
+    void Sleep(std::uint32_t ms) { now_us = tick_us && ms ? (now_us + ms * 1000 + tick_us - 1) / tick_us * tick_us : now_us.load(); }
+};
+
 class FakeInput : public interfaces::Input {
 public:
     interfaces::WindowId GetFocus() override { return focus; }
@@ -116,19 +130,29 @@ public:
                                 std::uint32_t bound_ms) override {
         std::lock_guard<std::mutex> lock(mutex);
         if (window_gone) return interfaces::CharSent::Gone;
-        if (not_answering) return interfaces::CharSent::NotAnswered;
         chars.push_back({window, wparam, lparam});
         last_bound_ms = bound_ms;
-        return interfaces::CharSent::Taken;
+        return chars_answered ? interfaces::CharSent::Taken : interfaces::CharSent::NotAnswered;
     }
+    bool HandChar(interfaces::WindowId window, std::uint32_t wparam, std::intptr_t lparam) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!window_gone) chars.push_back({window, wparam, lparam});
+        return !window_gone;
+    }
+    // A window that keeps up answers in 50 µs; one that does not costs the bound.
+    interfaces::CharSent Ping(interfaces::WindowId, std::uint32_t bound_ms) override {
+        const bool answers = !not_answering && answers_left-- != 0;
+        if (clock) clock->Spend(answers ? 50 : bound_ms * 1000);
+        return window_gone ? interfaces::CharSent::Gone : answers ? interfaces::CharSent::Taken : interfaces::CharSent::NotAnswered;
+    }
+    interfaces::WindowId KeyboardTarget() override { return front; }
+    void PrepareTyping(interfaces::WindowId) override {}
     std::uint32_t TypeChar(unsigned char c) override {
         std::lock_guard<std::mutex> lock(mutex);
+        if (blocked) return 0;
         typed.push_back(static_cast<char>(c));
-        return 3;
-    }
-    interfaces::WindowId KeyboardTarget() override { return focus; }
-    bool AwaitInputTaken(interfaces::WindowId, std::uint32_t, std::uint32_t, interfaces::StopSignal*) override {
-        return keys_taken;
+        if (on_typed) on_typed(typed.size());
+        return messages_per_char;
     }
     std::string Typed() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -143,10 +167,16 @@ public:
 
     struct Char { interfaces::WindowId window; std::uint32_t wparam; std::intptr_t lparam; };
     std::atomic<bool> window_gone{false};
-    std::atomic<bool> not_answering{false};
-    std::atomic<bool> keys_taken{true};
+    std::atomic<bool> not_answering{false};  // its thread takes no messages
+    std::atomic<bool> chars_answered{true};  // false: it answers pings, not characters
+    std::atomic<int> answers_left{-1};       // pings it answers before it stops (-1: all)
+    std::atomic<bool> blocked{false};        // the system takes no typed keys
+    std::function<void(std::size_t typed)> on_typed;
+    std::uint32_t messages_per_char = 3;
+    FakeClock* clock = nullptr;
     std::uint32_t last_bound_ms = 0;
-    interfaces::WindowId focus = 0;
+    interfaces::WindowId focus = 0;      // of the calling thread
+    interfaces::WindowId front = 0x100;  // where keys go
     std::vector<Char> chars;
     std::string typed;
 
@@ -197,6 +227,7 @@ public:
         if (thread_.joinable()) thread_.join();
     }
     bool Join(std::uint32_t ms) override {
+        if (on_join) on_join();  // the messages the real one takes in meanwhile
         std::unique_lock<std::mutex> lock(mutex_);
         return cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return ended_; });
     }
@@ -209,6 +240,7 @@ public:
         return static_cast<std::uint32_t>(std::hash<std::thread::id>{}(thread_.get_id()));
     }
     bool terminated = false;
+    std::function<void()> on_join;
 
 private:
     mutable std::mutex mutex_;
@@ -225,13 +257,21 @@ public:
     std::unique_ptr<interfaces::Worker> Start(std::function<void()> body) override {
         if (fail_start) return nullptr;
         ++started;
-        return std::make_unique<FakeWorker>(std::move(body));
+        auto worker = std::make_unique<FakeWorker>(std::move(body));
+        worker->on_join = on_join;
+        return worker;
     }
     std::uint32_t CurrentThreadId() override {
         return static_cast<std::uint32_t>(std::hash<std::thread::id>{}(std::this_thread::get_id()));
     }
-    void Sleep(std::uint32_t ms) override { sleeps.push_back(ms); }
+    void Sleep(std::uint32_t ms) override {
+        if (ms) sleeps.push_back(ms);  // Sleep(0) only yields
+        clock.Sleep(ms);
+    }
+    std::uint32_t TickMs() override { return clock.Ms(); }
 
+    FakeClock clock;
+    std::function<void()> on_join;  // a stop's wait runs the host's handlers
     bool fail_start = false;
     int started = 0;
     std::atomic<int> signals_set{0};  // Set calls on every signal made here

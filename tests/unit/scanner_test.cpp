@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <set>
 #include <string>
 #include <thread>
@@ -242,14 +243,12 @@ TEST_F(Scanner, ACodeThatReachedNoWindowIsAnsweredAsAFailedRead) {
     p.input.window_gone = false;
     p.port->Feed("C\x03");
     ASSERT_TRUE(WaitUntil([&] { return Sent().size() == 4; }));
-    // A window that does not answer in its bound, and keys the window they
-    // were typed for did not take in time: not delivered either.
+    // A window that does not answer in its bound, and a window in front that
+    // does not: handed nothing, not delivered either.
     p.input.not_answering = true;
     p.port->Feed("D\x03");
     ASSERT_TRUE(WaitUntil([&] { return Sent().size() == 5; }));
-    p.input.not_answering = false;
     ctrl.settings().onlyWorkwithCurrentWindow = false;
-    p.input.keys_taken = false;
     p.port->Feed("E\x03");
     ASSERT_TRUE(WaitUntil([&] { return Sent().size() == 6; }));
     EXPECT_EQ(Sent(), "\x06\x0F\x0F\x06\x0F\x0F");
@@ -494,6 +493,81 @@ TEST(ScannerLifetime, DestroyingOrReopeningStopsTheTask) {
     }
     EXPECT_EQ(p.port->devices_alive, 0);
     EXPECT_TRUE(p.ui.Events().empty());
+}
+
+
+// --- the delivery contract ------------------------------------------------------
+
+// Windows' default timer tick: Sleep(1) lasts 15.6 ms there, about 1 ms under Wine.
+constexpr std::uint64_t kWindowsTickUs = 15625;
+
+struct ClaimingSink : ScanListener {
+    bool OnCodeScanned(const std::string&) override { return true; }
+    void OnScanEnded(ScanEnd) override {}
+};
+
+TEST(ScannerContract, TheAnswerFollowsWhatBecameOfTheInputOnTheWindowsClock) {
+    struct Case {
+        const char* what;
+        std::function<void(fakes::DevicePlatform&)> setup;
+        bool message_mode, sink;
+        const char *answer, *arrived;  // after the start's 0x06; typed, or sent and posted
+    } const cases[] = {
+        {"keys the system did not take", [](auto& p) { p.input.blocked = true; }, false, true, "\x0F", ""},
+        {"a dialog came to the front inside the code",
+         [](auto& p) { p.input.on_typed = [&p](std::size_t n) { p.ui.foreground = n == 2 ? 0x200 : p.ui.foreground; }; },
+         false, false, "\x0F", "AB"},
+        {"keys still queued at the bound", [](auto& p) { p.input.answers_left = 5; }, false, false, "\x06", "ABCD"},
+        {"a program in front that answers nothing", [](auto& p) { p.input.not_answering = true; }, false, true, "\x0F", ""},
+        {"a window that answers nothing", [](auto& p) { p.input.not_answering = true; }, true, true, "\x0F", ""},
+        {"a window slow to take a character", [](auto& p) { p.input.chars_answered = false; }, true, false, "\x06", "ABCD"},
+    };
+    for (const Case& c : cases) {
+        fakes::DevicePlatform p;
+        p.threads.clock.tick_us = kWindowsTickUs;
+        p.input.clock = &p.threads.clock;
+        c.setup(p);
+        OrvantaControl ctrl(p.Get());
+        ClaimingSink sink;  // decides nothing where there is a window or a keyboard
+        if (c.sink) ctrl.session().SetListener(&sink);
+        ASSERT_TRUE(ctrl.OpenDevice("COM5"));
+        ctrl.channel().SetCOMSettings("");
+        ctrl.settings().withACKN = true;
+        ctrl.settings().onlyWorkwithCurrentWindow = c.message_mode;
+        ctrl.settings().scanWindowHandle = 0x10;
+        ASSERT_NE(ctrl.session().ActivateScanTask(), 0);
+        p.port->Feed("ABCD\x03");
+        const auto sent = [&] { std::lock_guard<std::mutex> lock(p.port->mutex); return p.port->device_bytes; };
+        EXPECT_TRUE(WaitUntil([&] { return sent().size() == 2; })) << c.what;
+        ctrl.CloseDevice();
+        EXPECT_EQ(sent(), std::string("\x06") + c.answer) << c.what;
+        EXPECT_EQ(c.message_mode ? p.input.Delivered() : p.input.Typed(), c.arrived) << c.what;
+    }
+}
+
+TEST_F(Scanner, KnowingTypedKeysWereTakenCostsTimeByTheCodeNotByTheTimerTick) {
+    p.threads.clock.tick_us = kWindowsTickUs;
+    p.input.clock = &p.threads.clock;
+    p.input.messages_per_char = 5;  // an upper-case letter: Shift, the key down and up, Shift up, its WM_CHAR
+    const CodeDelivery typed = ctrl.session().DeliverCode(0, std::string(200, 'A'), nullptr);
+    EXPECT_TRUE(typed.whole && typed.confirmed);
+    EXPECT_LT(p.threads.clock.now_us / 1000, CodeBoundMs(200 * 5) / 10);
+    EXPECT_TRUE(p.threads.sleeps.empty());  // nothing waited for a tick
+}
+
+TEST_F(Scanner, MembersCalledFromAHandlerInsideAStopStartNothingAndTheCloseFollowsIt) {
+    std::vector<std::int32_t> inside;
+    p.threads.on_join = [&] {
+        if (!inside.empty()) return;
+        inside = {ctrl.session().ActivateScanTask(), ctrl.OpenDevice("COM5"), ctrl.session().DeactivateScanTask(0)};
+        ctrl.CloseDevice();
+        inside.push_back(ctrl.channel().IsOpen());  // the task may still use it
+    };
+    ASSERT_NE(ctrl.session().ActivateScanTask(), 0);
+    ctrl.session().DeactivateScanTask(0);
+    EXPECT_EQ(inside, (std::vector<std::int32_t>{0, 0, 0, 1}));
+    EXPECT_FALSE(ctrl.channel().IsOpen());
+    EXPECT_EQ(p.threads.started, 1);
 }
 
 }  // namespace

@@ -156,5 +156,32 @@ TEST_F(Events, ASinkThatStopsTheTaskOrClosesTheDeviceInsideTheEventLosesNothing)
     }
 }
 
+// A host whose text box's handler takes and drops a reference to the control
+// on the task's messages while the control, released for the last time, stops.
+IDispatch* g_touched = nullptr;
+WNDPROC g_box_proc = nullptr;
+LRESULT CALLBACK TouchingBox(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+    if ((msg == WM_CHAR || msg == WM_NULL) && g_touched) {
+        g_touched->AddRef();
+        g_touched->Release();
+    }
+    return CallWindowProcA(g_box_proc, window, msg, wparam, lparam);
+}
+
+TEST_F(Events, AHandlerTouchingTheControlDuringItsDestructionDeletesItOnce) {
+    HWND box = CreateWindowExA(0, "EDIT", "", WS_POPUP | WS_VISIBLE, 0, 0, 200, 30, nullptr, nullptr, nullptr, nullptr);
+    g_box_proc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TouchingBox)));
+    Start();
+    Put(kDispidscanWindowHandle, static_cast<LONG>(reinterpret_cast<LONG_PTR>(box)));
+    ASSERT_TRUE(scanner->Send("AB\x03"));
+    Sleep(300);  // the task waits for this thread now; the release's stop takes it in
+    g_touched = ctrl.p;
+    point.reset();
+    ctrl.reset();
+    g_touched = nullptr;
+    EXPECT_EQ(ocx->CanUnloadNow(), S_OK) << "the object is gone, once";
+    DestroyWindow(box);
+}
+
 }  // namespace
 }  // namespace orvanta::testing

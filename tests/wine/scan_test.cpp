@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
+#include <vector>
 #include <thread>
 
 #include "windows/notice_dialog.h"
@@ -277,24 +279,44 @@ TEST_F(Scan, FloodsBinaryAndZeroBytesLeaveTheNextCodeIntact) {
     EXPECT_EQ(Bounded("a code", [&] { return ctrl->reader().ScanCodeFromCOM(); }), "\x80\xFF");
 }
 
-// A window whose thread never takes its messages until released.
-class HungWindow {
+// A form's handlers: `g_on_message` runs for the task's messages to the box,
+// each WM_CHAR after `g_char_ms` of work.
+std::function<void()> g_on_message;
+DWORD g_char_ms = 0;
+LRESULT CALLBACK HandlerKeys(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+    if (msg == WM_CHAR) Sleep(g_char_ms);
+    if ((msg == WM_CHAR || msg == WM_NULL) && g_on_message) g_on_message();
+    return CallWindowProcA(g_edit_proc, window, msg, wparam, lparam);
+}
+
+// A window on a thread of its own: one that takes no message until released,
+// or (`char_ms`) a text box that takes its messages, each character in that time.
+class ThreadWindow {
 public:
-    HungWindow()
-        : owner_([this] {
-              window_ = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr,
-                                        nullptr, nullptr);
+    explicit ThreadWindow(DWORD char_ms = 0)
+        : owner_([this, char_ms] {
+              HWND w = CreateWindowExA(0, char_ms ? "EDIT" : "STATIC", "", WS_POPUP | WS_VISIBLE | ES_AUTOHSCROLL,
+                                       0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+              if (char_ms) {
+                  g_char_ms = char_ms;
+                  g_edit_proc = reinterpret_cast<WNDPROC>(
+                      SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HandlerKeys)));
+              }
+              window_ = w;
+              for (MSG msg; char_ms && GetMessageA(&msg, nullptr, 0, 0) > 0;) DispatchMessageA(&msg);
               release_.WaitFor(30000);  // no message loop meanwhile
-              DestroyWindow(window_);
+              DestroyWindow(w);
           }) {
         // The process's first window connects to the display: slow on a busy machine.
         PumpUntil([&] { return window_.load() != nullptr; }, 4 * kBound);
     }
-    ~HungWindow() {
+    ~ThreadWindow() {
+        PostThreadMessageA(GetWindowThreadProcessId(window_, nullptr), WM_QUIT, 0, 0);
         release_.Set();
         owner_.join();
     }
     std::int32_t handle() const { return static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(window_.load())); }
+    std::string Text() const { return WindowText(window_); }
 
 private:
     std::atomic<HWND> window_{nullptr};
@@ -302,9 +324,16 @@ private:
     std::thread owner_;
 };
 
+struct ClaimingSink : logic::ScanListener {  // as a host's connected sink
+    bool OnCodeScanned(const std::string&) override { return true; }
+    void OnScanEnded(logic::ScanEnd) override {}
+};
+
 TEST_F(Scan, AHungWindowCostsABoundedWaitPerCodeAndAStopEndsNoThreadByForce) {
-    HungWindow hung;
+    ThreadWindow hung;
     ASSERT_NE(hung.handle(), 0);
+    ClaimingSink sink;  // a window that took nothing is not made delivered by a sink
+    ctrl->session().SetListener(&sink);
     ctrl->settings().withACKN = true;
     ctrl->settings().onlyWorkwithCurrentWindow = true;
     ctrl->settings().scanWindowHandle = hung.handle();
@@ -334,6 +363,7 @@ TEST_F(Scan, AHungWindowCostsABoundedWaitPerCodeAndAStopEndsNoThreadByForce) {
     ASSERT_TRUE(scanner->Send("OK\x03"));
     EXPECT_TRUE(PumpUntil([&] { return WindowText(form.edit()) == "OK"; }));
     EXPECT_EQ(ctrl->channel().Write("w"), 1);
+    ctrl->session().SetListener(nullptr);
 }
 
 // A busy application: every key costs it tens of milliseconds.
@@ -358,13 +388,69 @@ TEST_F(Scan, KeysTypedForACodeReachItsWindowBeforeTheClosingBoxesAndOnlyTakenCod
     SetWindowLongPtrA(form.edit(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_edit_proc));
 
     // Keys the window in front never takes are not acknowledged.
-    HungWindow hung;
+    ThreadWindow hung;
     SetForegroundWindow(reinterpret_cast<HWND>(static_cast<std::intptr_t>(hung.handle())));
     ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
     ASSERT_EQ(Answers(1), "\x06");
     ASSERT_TRUE(scanner->Send("LOST\x03"));
     EXPECT_EQ(scanner->ReceiveAll(1, logic::kKeysTakenMs + kBound), "\x0F");
     ctrl->session().DeactivateScanTask(0);
+}
+
+struct MessageModeScan : Scan {
+    Form form;
+    void SetUp() override {
+        Scan::SetUp();
+        ctrl->settings().withACKN = true;
+        ctrl->settings().onlyWorkwithCurrentWindow = true;
+        ctrl->settings().scanWindowHandle = form.handle();
+        g_edit_proc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(form.edit(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HandlerKeys)));
+        ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
+        ASSERT_EQ(Answers(1), "\x06");
+    }
+    void TearDown() override {
+        g_on_message = nullptr;
+        g_char_ms = 0;
+        Scan::TearDown();
+    }
+};
+
+TEST_F(MessageModeScan, AHandlerTheCloseRunsStartsNoTaskAndNothingRunsAfterIt) {
+    std::vector<std::int32_t> started;
+    const int threads_before = ThreadCount();
+    ASSERT_TRUE(scanner->Send("AB\x03"));
+    // The task's first message to the box waits for this thread, which takes
+    // none until it closes the device: the stop takes it in and runs the handler.
+    // It waits at most a second for the box's answer before it gives the code up.
+    Sleep(500);
+    g_on_message = [&] { started.push_back(ctrl->session().ActivateScanTask()); };
+    ctrl->CloseDevice();
+    g_on_message = nullptr;
+    ASSERT_FALSE(started.empty());
+    EXPECT_EQ(started, std::vector<std::int32_t>(started.size(), 0));
+    EXPECT_FALSE(ctrl->channel().IsOpen());
+    EXPECT_EQ(scanner->Receive(16, 500), "\x0F") << "the code read, handed nothing; no second start";
+    EXPECT_TRUE(CountsComeBack(HandleCount(), threads_before, kBound)) << ThreadStarts();
+}
+
+TEST_F(Scan, AStopIsSeenBetweenTheCharactersOfASlowWindowAndEndsNoThreadByForce) {
+    ThreadWindow slow(500);
+    ctrl->settings().withACKN = true;
+    ctrl->settings().onlyWorkwithCurrentWindow = true;
+    ctrl->settings().scanWindowHandle = slow.handle();
+    const int threads_before = ThreadCount();
+    ASSERT_NE(ctrl->session().ActivateScanTask(), 0);
+    ASSERT_EQ(Answers(1), "\x06");
+    ASSERT_TRUE(scanner->Send("ABCDEFGHIJKLMNOPQRST\x03"));
+    ASSERT_TRUE(PumpUntil([&] { return slow.Text().size() >= 2; }));
+    Elapsed elapsed;
+    ctrl->session().DeactivateScanTask(0);
+    EXPECT_LT(elapsed.ms(), 3000u) << "the code takes 10 s; the last resort waits 5 s";
+    g_char_ms = 0;
+    EXPECT_EQ(Answers(1), "\x06");
+    EXPECT_TRUE(CountsComeBack(HandleCount(), threads_before, kBound)) << ThreadStarts();
+    EXPECT_TRUE(PumpUntil([&] { return slow.Text() == "ABCDEFGHIJKLMNOPQRST"; })) << "the rest came behind";
 }
 
 TEST_F(Scan, ClosingThePortUnderTheReaderStopsTheTask) {
