@@ -375,17 +375,17 @@ TEST_F(Scanner, StopWhileWaitingIsPromptSilentAndResetsTheFields) {
 TEST_F(Scanner, StopClosesTheBoxTheTaskShowsAndNothingFollows) {
     ctrl.settings().withACKN = true;
     ctrl.settings().debugModus = true;
+    ctrl.session().ActivateScanTask();  // its answer's notice is this thread's: not held
     p.ui.hold_boxes = true;
-    ctrl.session().ActivateScanTask();
-    p.port->ClearCalls();
     p.port->Feed("C3\x03");
-    ASSERT_TRUE(WaitUntil([&] { return !Shown().empty(); }));  // the first byte's box is up
+    ASSERT_TRUE(WaitUntil([&] { return Saw("C"); }));  // the task's box of the first byte is up
     EXPECT_EQ(ctrl.session().DeactivateScanTask(0), 0);
     const auto shown = Shown().size();
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(Shown().size(), shown);
-    EXPECT_EQ(Sent(), "\x06");
+    EXPECT_EQ(Sent(), "\x06");  // the start's answer, none for the code
     EXPECT_FALSE(p.ui.dismissed.empty());
+    p.ui.hold_boxes = false;
 }
 
 TEST_F(Scanner, StopDuringABurstLeavesNothingBehind) {
