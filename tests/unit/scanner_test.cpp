@@ -496,5 +496,42 @@ TEST(ScannerLifetime, DestroyingOrReopeningStopsTheTask) {
     EXPECT_TRUE(p.ui.Events().empty());
 }
 
+// The host hears of each session's end once, with its reason; a second stop
+// and the control's end tell nothing more.
+TEST(ScanEnds, EachSessionsEndIsToldOnceWithItsReason) {
+    struct Heard final : ScanListener {
+        bool OnCodeScanned(const std::string&) override { return false; }
+        void OnScanEnded(ScanEnd why) override {
+            std::lock_guard<std::mutex> lock(mutex);
+            ends.push_back(why);
+        }
+        std::vector<ScanEnd> Ends() {
+            std::lock_guard<std::mutex> lock(mutex);
+            return ends;
+        }
+        std::mutex mutex;
+        std::vector<ScanEnd> ends;
+    };
+    for (const ScanEnd why : {ScanEnd::kEndScan, ScanEnd::kStopped, ScanEnd::kDeviceClosed, ScanEnd::kNotStarted}) {
+        SCOPED_TRACE(static_cast<int>(why));
+        fakes::DevicePlatform p;
+        Heard heard;
+        {
+            OrvantaControl ctrl(p.Get());
+            ASSERT_TRUE(ctrl.OpenDevice("COM5"));
+            ctrl.channel().SetCOMSettings("");
+            ctrl.session().SetListener(&heard);
+            p.threads.fail_start = why == ScanEnd::kNotStarted;
+            ctrl.session().ActivateScanTask();
+            if (why == ScanEnd::kEndScan) p.port->Feed("ENDSCAN\x03");
+            if (why == ScanEnd::kStopped) ctrl.session().DeactivateScanTask(0);
+            if (why == ScanEnd::kDeviceClosed) ctrl.CloseDevice();
+            ASSERT_TRUE(WaitUntil([&] { return !heard.Ends().empty(); }));
+            ctrl.session().DeactivateScanTask(0);
+        }
+        EXPECT_EQ(heard.Ends(), std::vector<ScanEnd>{why});
+    }
+}
+
 }  // namespace
 }  // namespace orvanta::logic

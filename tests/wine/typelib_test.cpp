@@ -136,20 +136,6 @@ TEST_F(TypeLibrary, LibraryAttributesAndDocumentation) {
     EXPECT_EQ(d.context, 0u);
 }
 
-// Library, _DOrvanta, _DOrvantaEvents, Orvanta, property page: one block of
-// five that differs only in the low byte of the first group.
-TEST_F(TypeLibrary, TheFiveIdentitiesRunFrom81To85) {
-    const GUID* ids[] = {&LIBID_ORVANTALib, &DIID__DOrvanta, &DIID__DOrvantaEvents,
-                         &CLSID_Orvanta, &CLSID_OrvantaPropPage};
-    for (int i = 0; i < 5; ++i) {
-        SCOPED_TRACE(i);
-        GUID g = *ids[i];
-        EXPECT_EQ(g.Data1 & 0xFF, 0x81u + i);
-        g.Data1 = LIBID_ORVANTALib.Data1;
-        EXPECT_TRUE(IsEqualGUID(g, LIBID_ORVANTALib));
-    }
-}
-
 TEST_F(TypeLibrary, ThreeTypesInOrderWithTheirFlags) {
     struct Row {
         const char* name;
@@ -284,34 +270,6 @@ TEST_F(TypeLibrary, EveryMemberOfTheDispatchInterface) {
     }
     EXPECT_EQ(func, static_cast<UINT>(kMethodCount));
     EXPECT_EQ(var, static_cast<UINT>(kPropertyCount));
-}
-
-TEST_F(TypeLibrary, NamesResolveWithoutRegardToCase) {
-    ITypeInfo* disp = Info(0);
-    struct Lookup {
-        std::vector<std::wstring> names;
-        HRESULT result;
-        std::vector<MEMBERID> ids;
-    };
-    std::vector<Lookup> lookups = {
-        {{L"write"}, S_OK, {1}},
-        {{L"aboutbox"}, S_OK, {-552}},
-        {{L"WITHACKN"}, S_OK, {18}},
-        {{L"ScanCodeFromCom"}, S_OK, {14}},
-        {{L"readbytes", L"M_BYTESTOREAD", L"str_buffer"}, S_OK, {17, 2, 0}},
-        {{L"WriteLine"}, DISP_E_UNKNOWNNAME, {}},
-    };
-    for (const Member& m : kMembers) lookups.push_back({{Widen(m.name)}, S_OK, {m.id}});
-    for (auto& l : lookups) {
-        SCOPED_TRACE(Narrow(l.names[0].c_str()));
-        std::vector<LPOLESTR> names;
-        for (auto& n : l.names) names.push_back(&n[0]);
-        std::vector<MEMBERID> ids(names.size(), 12345);
-        EXPECT_EQ(disp->GetIDsOfNames(names.data(), static_cast<UINT>(names.size()), ids.data()), l.result);
-        if (l.result == S_OK) {
-            EXPECT_EQ(ids, l.ids);
-        }
-    }
 }
 
 }  // namespace
