@@ -410,6 +410,35 @@ TEST_F(Scanner, StopDuringABurstLeavesNothingBehind) {
     EXPECT_EQ(next.find_first_not_of("0123456789"), std::string::npos);
 }
 
+// Two tasks in their closing messages beside a reading one: a stop by
+// reference ends that one alone.
+TEST_F(Scanner, AStopByReferenceEndsThatClosingTaskAlone) {
+    p.ui.hold_boxes = true;
+    const auto closing_threads = [&] {
+        std::vector<std::uint32_t> threads;
+        for (const auto& e : Shown())
+            if (e.text == texts::kScanEnded) threads.push_back(e.thread);
+        return threads;
+    };
+    std::vector<std::int32_t> closing;
+    for (std::size_t i = 0; i < 2; ++i) {
+        closing.push_back(ctrl.session().ActivateScanTask());
+        p.port->Feed("ENDSCAN\x03");
+        ASSERT_TRUE(WaitUntil([&] { return closing_threads().size() == i + 1; }));
+    }
+    const std::int32_t reading = ctrl.session().ActivateScanTask();
+    const auto threads = closing_threads();
+    const auto dismissed = [&] {  // the stops have returned: nothing else dismisses
+        return std::set<std::uint32_t>(p.ui.dismissed.begin(), p.ui.dismissed.end());
+    };
+    ctrl.session().DeactivateScanTask(closing[1]);
+    EXPECT_EQ(dismissed(), std::set<std::uint32_t>{threads[1]});
+    ctrl.session().DeactivateScanTask(closing[0]);
+    EXPECT_EQ(dismissed(), (std::set<std::uint32_t>{threads[0], threads[1]}));
+    EXPECT_EQ(ctrl.session().ScanTaskReference(), reading);
+    p.ui.hold_boxes = false;
+}
+
 TEST_F(Scanner, EndedOrUnknownReferencesStopNothing) {
     ctrl.settings().scanWindowHandle = 0x10;
     const std::int32_t task = ctrl.session().ActivateScanTask();
