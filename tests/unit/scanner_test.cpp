@@ -457,24 +457,44 @@ TEST_F(Scanner, EndedOrUnknownReferencesStopNothing) {
     EXPECT_TRUE(p.ui.dismissed.empty());
 }
 
-TEST_F(Scanner, ADeadPortIsAnsweredWithoutSpinningAndStillStops) {
+// A dead port: each failed wait is answered as a failed read, the pauses
+// after them double from 10 ms to 1 s at most, a wait that works starts them
+// over, and the stop is prompt. No pause lasts here.
+TEST_F(Scanner, ADeadPortIsAnsweredWithGrowingPausesThatStartOverAndStillStops) {
     ctrl.settings().withACKN = true;
+    std::mutex mutex;
+    std::vector<std::uint32_t> pauses;
+    const auto count = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return pauses.size();
+    };
+    p.threads.on_wait = [&](std::uint32_t ms) {
+        std::lock_guard<std::mutex> lock(mutex);
+        pauses.push_back(ms);
+        if (pauses.size() == 12) {  // the port comes back with a code
+            p.port->Feed("x\x03");
+            std::lock_guard<std::mutex> port(p.port->mutex);
+            p.port->wait_ok = true;
+        }
+        return true;
+    };
     p.port->wait_ok = false;
     ctrl.session().ActivateScanTask();
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    const auto waits = [&] {
-        const Calls calls = p.port->Calls();
-        return std::count(calls.begin(), calls.end(), "wait char");
-    };
-    // 10, 20, 40, 80, 160 ms apart: a handful, not thousands.
-    EXPECT_GE(waits(), 3);
-    EXPECT_LE(waits(), 8);
+    ASSERT_TRUE(WaitUntil([&] { return p.input.Typed() == "x"; }));
+    {
+        std::lock_guard<std::mutex> port(p.port->mutex);
+        p.port->wait_ok = false;
+    }
+    ASSERT_TRUE(WaitUntil([&] { return count() > 12; }));
     const auto before = Clock::now();
     ctrl.session().DeactivateScanTask(0);
     EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(3000));  // the last resort waits 5 s
+    p.threads.on_wait = nullptr;
     const std::string sent = Sent();
-    EXPECT_EQ(sent.substr(0, 2), "\x06\x0F");
-    EXPECT_EQ(sent.find_first_not_of("\x0F", 1), std::string::npos);
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), '\x06'), 2);  // the start's and the code's
+    EXPECT_EQ(sent.find_first_not_of("\x06\x0F"), std::string::npos);
+    pauses.resize(13);
+    EXPECT_EQ(pauses, (std::vector<std::uint32_t>{10, 20, 40, 80, 160, 320, 640, 1000, 1000, 1000, 1000, 1000, 10}));
 }
 
 TEST_F(Scanner, AHostReaderBesideTheTaskNeverSplitsACode) {
