@@ -13,15 +13,10 @@
 #include "tests/wine/handles.h"
 #include "tests/wine/host.h"
 #include "testkit/peer.h"
+#include "testkit/text.h"
 
 namespace orvanta::testing {
 namespace {
-
-std::string WindowText(HWND window) {
-    char text[1024] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
 
 // A top-level window with one edit control, as a host form would have.
 class Form {

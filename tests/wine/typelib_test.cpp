@@ -14,6 +14,7 @@
 
 #include "control/orvanta_ids.h"
 #include "control/orvanta_member_list.h"
+#include "testkit/text.h"
 #include "tests/wine/host.h"
 
 namespace orvanta::testing {
@@ -23,27 +24,6 @@ struct Bstr {
     BSTR b = nullptr;
     ~Bstr() { SysFreeString(b); }
 };
-
-// Texts come back as UTF-16; the control's own are Windows-1252 bytes.
-std::string Narrow(const wchar_t* w) {
-    if (!w || !*w) return {};
-    const int n = WideCharToMultiByte(1252, 0, w, -1, nullptr, 0, nullptr, nullptr);
-    std::string s(n > 0 ? n - 1 : 0, '\0');
-    WideCharToMultiByte(1252, 0, w, -1, &s[0], n, nullptr, nullptr);
-    return s;
-}
-
-std::wstring Widen(const std::string& s) {
-    std::wstring w(s.size(), L'\0');
-    w.resize(MultiByteToWideChar(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), &w[0],
-                                 static_cast<int>(w.size())));
-    return w;
-}
-
-std::string Text(const GUID& g) {
-    wchar_t buf[40];
-    return StringFromGUID2(g, buf, 40) ? Narrow(buf) : std::string();
-}
 
 struct Doc {
     std::string name, text, file;
@@ -64,7 +44,7 @@ Doc Documentation(T* owner, int index) {
 struct TypeLibrary : ::testing::Test {
     void SetUp() override {
         ASSERT_FALSE(OcxPath().empty()) << "pass --ocx=<path of ORVANTA.OCX>";
-        const HRESULT hr = LoadTypeLibEx(Widen(OcxPath()).c_str(), REGKIND_NONE, &lib);
+        const HRESULT hr = LoadTypeLibEx(Wide(OcxPath()).c_str(), REGKIND_NONE, &lib);
         ASSERT_EQ(hr, S_OK) << "no type library in " << OcxPath();
     }
     void TearDown() override {
@@ -116,7 +96,7 @@ struct TypeLibrary : ::testing::Test {
 TEST_F(TypeLibrary, LibraryAttributesAndDocumentation) {
     TLIBATTR* a = nullptr;
     ASSERT_EQ(lib->GetLibAttr(&a), S_OK);
-    EXPECT_EQ(Text(a->guid), "{1C3B2481-A973-4F1E-8A7C-3A51ED70F978}");  // never changes
+    EXPECT_EQ(GuidString(a->guid), "{1C3B2481-A973-4F1E-8A7C-3A51ED70F978}");  // never changes
     EXPECT_EQ(a->wMajorVerNum, 1);
     EXPECT_EQ(a->wMinorVerNum, 0);
     EXPECT_EQ(a->lcid, 0u);
@@ -165,7 +145,7 @@ TEST_F(TypeLibrary, ThreeTypesInOrderWithTheirFlags) {
         EXPECT_EQ(lib->GetTypeInfoType(i, &kind), S_OK);
         EXPECT_EQ(kind, r.kind);
         const TYPEATTR a = Attr(Info(i));
-        EXPECT_TRUE(IsEqualGUID(a.guid, *r.guid)) << Text(a.guid);
+        EXPECT_TRUE(IsEqualGUID(a.guid, *r.guid)) << GuidString(a.guid);
         EXPECT_EQ(a.wTypeFlags, r.flags);
         EXPECT_EQ(a.cFuncs, r.funcs);
         EXPECT_EQ(a.cVars, r.vars);
