@@ -12,6 +12,7 @@
 #include "logic/settings/texts.h"
 #include "tests/wine/handles.h"
 #include "tests/wine/host.h"
+#include "testkit/hung_window.h"
 #include "testkit/peer.h"
 #include "testkit/text.h"
 
@@ -271,31 +272,6 @@ TEST_F(Scan, FloodsBinaryAndZeroBytesLeaveTheNextCodeIntact) {
     EXPECT_EQ(Bounded("a code", [&] { return ctrl->reader().ScanCodeFromCOM(); }), "");
     EXPECT_EQ(Bounded("a code", [&] { return ctrl->reader().ScanCodeFromCOM(); }), "\x80\xFF");
 }
-
-// A window whose thread never takes its messages until released.
-class HungWindow {
-public:
-    HungWindow()
-        : owner_([this] {
-              window_ = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr,
-                                        nullptr, nullptr);
-              release_.WaitFor(30000);  // no message loop meanwhile
-              DestroyWindow(window_);
-          }) {
-        // The process's first window connects to the display: slow on a busy machine.
-        PumpUntil([&] { return window_.load() != nullptr; }, 4 * kBound);
-    }
-    ~HungWindow() {
-        release_.Set();
-        owner_.join();
-    }
-    std::int32_t handle() const { return static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(window_.load())); }
-
-private:
-    std::atomic<HWND> window_{nullptr};
-    windows::Win32StopSignal release_;
-    std::thread owner_;
-};
 
 TEST_F(Scan, AHungWindowCostsABoundedWaitPerCodeAndAStopEndsNoThreadByForce) {
     HungWindow hung;
