@@ -280,7 +280,7 @@ TEST_F(Dispatch, InterfacesComeFromOneIdentityAndUnsafeClaimsAreAbsent) {
     EXPECT_EQ(out, nullptr);
 }
 
-TEST_F(Dispatch, EventSourceAcceptsAndDropsASink) {
+TEST_F(Dispatch, EventSourceAcceptsAndDropsASinkAndRefusesANonDispatchOne) {
     Ptr<IConnectionPointContainer> cpc;
     ASSERT_EQ(disp->QueryInterface(IID_IConnectionPointContainer, cpc.put_void()), S_OK);
     Ptr<IConnectionPoint> cp;
@@ -289,7 +289,11 @@ TEST_F(Dispatch, EventSourceAcceptsAndDropsASink) {
     IID iid;
     ASSERT_EQ(cp->GetConnectionInterface(&iid), S_OK);
     EXPECT_TRUE(IsEqualIID(iid, DIID__DOrvantaEvents));
-    DWORD cookie = 0;
+    Ptr<IStream> not_a_sink;  // answers neither the event interface nor IDispatch
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, not_a_sink.put()), S_OK);
+    DWORD cookie = 7;
+    EXPECT_EQ(cp->Advise(not_a_sink.p, &cookie), CONNECT_E_CANNOTCONNECT);
+    EXPECT_EQ(cookie, 0u);
     ASSERT_EQ(cp->Advise(disp.p, &cookie), S_OK);  // any IDispatch serves as a sink
     EXPECT_NE(cookie, 0u);
     EXPECT_EQ(cp->Unadvise(cookie), S_OK);
