@@ -72,6 +72,16 @@ run_arch() {
     fi
     work="$build/wine/work-$arch"
     rm -rf "$work" && mkdir -p "$work"
+    # One program holds the desktop for the whole run, so Wine's desktop
+    # process (explorer) starts once and not for each process after it;
+    # wh_prefix_down ends it.
+    local held="$build/wine/desktop-$arch.log" waited=0
+    (cd "$work" && exec "$(_wh_loader_for "$dir/orvanta_wine_tests.exe")" "$dir/orvanta_wine_tests.exe" \
+        --hold-desktop >"$held" 2>&1 </dev/null) &
+    until grep -q 'desktop held' "$held" 2>/dev/null || [ "$waited" -ge 300 ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
     log="$build/wine/tests-$arch.log"
     ocx=$(wh_winpath "$dir/ORVANTA.OCX")
     echo "== Windows tests, $arch (prefix booted in ${WH_BOOT_SECONDS:-0} s)"
@@ -118,7 +128,8 @@ run_arch() {
     rc=0
     (cd "$work" && ORVANTA_PEER_PORTS="COM5:COM6" ORVANTA_PULL_CABLE=1 wh_run 120 "$build/wine/tests-$arch-pulled.log" \
         "$dir/orvanta_wine_tests.exe" "--ocx=$ocx" --gtest_filter='CablePulled.*' >/dev/null) &
-    local runner=$! waited=0
+    local runner=$!
+    waited=0
     while [ ! -f "$work/cable.ready" ] && [ "$waited" -lt 300 ] && kill -0 "$runner" 2>/dev/null; do
         sleep 0.1
         waited=$((waited + 1))
