@@ -1,14 +1,22 @@
 #!/usr/bin/env bash
 # The checks beside the tests: static analysis of the product code, the unit
 # tests under AddressSanitizer and UndefinedBehaviorSanitizer and once under
-# valgrind, and a bounded run of each fuzzer. Prints
+# valgrind, and a bounded run of each fuzzer from its committed seed corpus
+# (tests/fuzz/corpus/NAME) with a fixed seed. Prints
 # "hardening: N passed, N failed" last.
+#
+# A long fuzzing run, after a first ./run_tests.sh:
+#   ORVANTA_FUZZ_SECONDS=600 ORVANTA_FUZZ_SEED=0 bash tests/hardening.sh
+# (seed 0: libFuzzer picks one and prints it). What it finds that is worth
+# keeping goes into the seed corpus: fuzz_NAME -merge=1 tests/fuzz/corpus/NAME
+# build/fuzz/corpus/NAME.
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ORVANTA_BUILD:-$root/build}
 jobs=$(nproc)
-seconds=${ORVANTA_FUZZ_SECONDS:-30}
+seconds=${ORVANTA_FUZZ_SECONDS:-10}
+fuzz_seed=${ORVANTA_FUZZ_SEED:-1}
 passed=0
 failed=0
 
@@ -57,9 +65,11 @@ fuzz_build() {
 if check "fuzzers build" "$log/fuzz-build.log" fuzz_build; then
     for name in esc_params persist reader report; do
         mkdir -p "$build/fuzz/corpus/$name" "$build/fuzz/crashes"
-        check "fuzzing $name for ${seconds} s" "$log/fuzz-$name.log" \
-            timeout $((seconds + 120)) "$build/fuzz/fuzz_$name" -max_total_time="$seconds" -rss_limit_mb=2048 \
-            -artifact_prefix="$build/fuzz/crashes/$name-" "$build/fuzz/corpus/$name"
+        # New inputs go to the build's folder; the committed seeds are read only.
+        check "fuzzing $name for ${seconds} s (seed $fuzz_seed)" "$log/fuzz-$name.log" \
+            timeout $((seconds + 120)) "$build/fuzz/fuzz_$name" -seed="$fuzz_seed" -max_total_time="$seconds" \
+            -rss_limit_mb=2048 -artifact_prefix="$build/fuzz/crashes/$name-" "$build/fuzz/corpus/$name" \
+            "$root/tests/fuzz/corpus/$name"
     done
 fi
 

@@ -4,36 +4,16 @@
 // Wine opens but lists in neither of the other two.
 #include <windows.h>
 
-#include <algorithm>
-#include <cctype>
-#include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "interfaces/port_names.h"
 #include "windows/win32_ports.h"
 
 namespace orvanta::windows {
 
 namespace {
-
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-// "COM" and a number, nothing else.
-bool IsComName(const std::string& name) {
-    return name.size() > 3 && name.compare(0, 3, "COM") == 0 &&
-           name.find_first_not_of("0123456789", 3) == std::string::npos;
-}
-
-// COM ports by their number, anything else after them by name.
-bool PortOrder(const std::string& a, const std::string& b) {
-    const bool ca = IsComName(a), cb = IsComName(b);
-    if (ca != cb) return ca;
-    if (ca && a.size() != b.size()) return a.size() < b.size();
-    return a < b;
-}
 
 void FromDeviceMap(std::vector<std::string>& names) {
     HKEY key = nullptr;
@@ -48,7 +28,7 @@ void FromDeviceMap(std::vector<std::string>& names) {
         if (rc == ERROR_NO_MORE_ITEMS) break;
         if (rc != ERROR_SUCCESS || type != REG_SZ) continue;
         data[data_len] = '\0';
-        if (data[0]) names.push_back(Upper(data));
+        names.push_back(data);
     }
     RegCloseKey(key);
 }
@@ -62,8 +42,7 @@ void FromDosDevices(std::vector<std::string>& names) {
         all.resize(all.size() * 2);
     }
     for (const char* p = all.data(); *p; p += std::char_traits<char>::length(p) + 1) {
-        const std::string name = Upper(p);
-        if (IsComName(name)) names.push_back(name);
+        if (interfaces::IsComPortName(p)) names.push_back(p);
     }
 }
 
@@ -80,8 +59,7 @@ void FromWinePrefix(std::vector<std::string>& names) {
     const HANDLE search = FindFirstFileA((folder + "com*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
-        const std::string name = Upper(found.cFileName);
-        if (IsComName(name)) names.push_back(name);
+        if (interfaces::IsComPortName(found.cFileName)) names.push_back(found.cFileName);
     } while (FindNextFileA(search, &found));
     FindClose(search);
 }
@@ -93,9 +71,7 @@ std::vector<std::string> Win32Ports::SerialPortNames() {
     FromDeviceMap(names);
     FromDosDevices(names);
     FromWinePrefix(names);
-    std::sort(names.begin(), names.end(), PortOrder);
-    names.erase(std::unique(names.begin(), names.end()), names.end());
-    return names;
+    return interfaces::MergePortNames(std::move(names));
 }
 
 }  // namespace orvanta::windows

@@ -186,7 +186,9 @@ private:
 
 class FakeStopSignal : public interfaces::StopSignal {
 public:
-    explicit FakeStopSignal(std::atomic<int>* sets = nullptr) : sets_(sets) {}
+    using OnWait = std::function<bool(std::uint32_t ms)>;  // true: the wait does not last
+    explicit FakeStopSignal(std::atomic<int>* sets = nullptr, const OnWait* on_wait = nullptr)
+        : sets_(sets), on_wait_(on_wait) {}
     void Set() override {
         if (sets_) ++*sets_;
         std::lock_guard<std::mutex> lock(mutex_);
@@ -202,12 +204,14 @@ public:
         return set_;
     }
     bool WaitFor(std::uint32_t ms) override {
+        if (on_wait_ && *on_wait_ && (*on_wait_)(ms)) ms = 0;
         std::unique_lock<std::mutex> lock(mutex_);
         return cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return set_; });
     }
 
 private:
     std::atomic<int>* sets_;
+    const OnWait* on_wait_;
     mutable std::mutex mutex_;
     std::condition_variable cv_;
     bool set_ = false;
@@ -252,7 +256,7 @@ private:
 class FakeThreads : public interfaces::Threads {
 public:
     std::unique_ptr<interfaces::StopSignal> CreateStopSignal() override {
-        return std::make_unique<FakeStopSignal>(&signals_set);
+        return std::make_unique<FakeStopSignal>(&signals_set, &on_wait);
     }
     std::unique_ptr<interfaces::Worker> Start(std::function<void()> body) override {
         if (fail_start) return nullptr;
@@ -275,6 +279,7 @@ public:
     bool fail_start = false;
     int started = 0;
     std::atomic<int> signals_set{0};  // Set calls on every signal made here
+    FakeStopSignal::OnWait on_wait;   // sees every timed wait of those signals
     std::vector<std::uint32_t> sleeps;
 };
 

@@ -1,5 +1,6 @@
 // The portable value types beside the interfaces: line settings against a
-// DCB-shaped record, and the look-ahead of the port's reader.
+// DCB-shaped record, the look-ahead of the port's reader, and the list of
+// port names.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "interfaces/line_settings.h"
 #include "interfaces/look_ahead.h"
+#include "interfaces/port_names.h"
 
 namespace orvanta::interfaces {
 namespace {
@@ -136,6 +138,22 @@ TEST(LookAhead, WhenFullTheOldestBytesGiveWayAndAreCounted) {
               LookAhead::kCapacity + 10);
     EXPECT_EQ(buffer.Size(), LookAhead::kCapacity);
     EXPECT_EQ(buffer.At(LookAhead::kCapacity - 1), 'z');
+}
+
+TEST(PortNames, MergedInUpperCaseByNumberThenByNameEachOnce) {
+    using Names = std::vector<std::string>;
+    const struct {
+        Names sources, merged;
+    } rows[] = {
+        {{"COM10", "COM9", "COM1"}, {"COM1", "COM9", "COM10"}},
+        {{"com5", "COM5", "COM6", "com6"}, {"COM5", "COM6"}},             // the map, the DOS names, Wine's links
+        {{"CNCA0", "COM3", "", "bt1", "COM2"}, {"COM2", "COM3", "BT1", "CNCA0"}},  // others after, by name
+        {{"COMX", "COM12A", "COM", "COM7"}, {"COM7", "COM", "COM12A", "COMX"}},  // only "COM" and a number
+        {{}, {}},
+    };
+    for (const auto& row : rows) EXPECT_EQ(MergePortNames(row.sources), row.merged);
+    for (const char* name : {"COM1", "com22", "Com3"}) EXPECT_TRUE(IsComPortName(name)) << name;
+    for (const char* name : {"COM", "COMX", "COM1A", "LPT1", " COM1"}) EXPECT_FALSE(IsComPortName(name)) << name;
 }
 
 }  // namespace

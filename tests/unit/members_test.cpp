@@ -125,17 +125,5 @@ TEST(DispatchTable, NamesResolveWithoutRegardToCaseAndOnlyWholly) {
     EXPECT_EQ(table.FindByName(static_cast<const wchar_t*>(nullptr)), nullptr);
 }
 
-TEST(DispatchTable, IdsAreThePositionsThenAboutBox) {
-    const auto& table = OrvantaMembers();
-    ASSERT_EQ(table.count, 28u);
-    for (std::size_t i = 0; i + 1 < table.count; ++i) {
-        EXPECT_EQ(table.members[i].dispid, static_cast<std::int32_t>(i + 1)) << table.members[i].name;
-        EXPECT_EQ(table.members[i].is_property, i >= 17 && i < 26) << table.members[i].name;
-        EXPECT_EQ(table.FindById(table.members[i].dispid), &table.members[i]);
-    }
-    EXPECT_EQ(table.FindById(0), nullptr);
-    EXPECT_EQ(table.FindById(28), nullptr);
-}
-
 }  // namespace
 }  // namespace orvanta

@@ -374,17 +374,17 @@ TEST_F(Scanner, StopWhileWaitingIsPromptSilentAndResetsTheFields) {
 TEST_F(Scanner, StopClosesTheBoxTheTaskShowsAndNothingFollows) {
     ctrl.settings().withACKN = true;
     ctrl.settings().debugModus = true;
+    ctrl.session().ActivateScanTask();  // its answer's notice is this thread's: not held
     p.ui.hold_boxes = true;
-    ctrl.session().ActivateScanTask();
-    p.port->ClearCalls();
     p.port->Feed("C3\x03");
-    ASSERT_TRUE(WaitUntil([&] { return !Shown().empty(); }));  // the first byte's box is up
+    ASSERT_TRUE(WaitUntil([&] { return Saw("C"); }));  // the task's box of the first byte is up
     EXPECT_EQ(ctrl.session().DeactivateScanTask(0), 0);
     const auto shown = Shown().size();
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(Shown().size(), shown);
-    EXPECT_EQ(Sent(), "\x06");
+    EXPECT_EQ(Sent(), "\x06");  // the start's answer, none for the code
     EXPECT_FALSE(p.ui.dismissed.empty());
+    p.ui.hold_boxes = false;
 }
 
 TEST_F(Scanner, StopDuringABurstLeavesNothingBehind) {
@@ -409,6 +409,35 @@ TEST_F(Scanner, StopDuringABurstLeavesNothingBehind) {
     EXPECT_EQ(next.find_first_not_of("0123456789"), std::string::npos);
 }
 
+// Two tasks in their closing messages beside a reading one: a stop by
+// reference ends that one alone.
+TEST_F(Scanner, AStopByReferenceEndsThatClosingTaskAlone) {
+    p.ui.hold_boxes = true;
+    const auto closing_threads = [&] {
+        std::vector<std::uint32_t> threads;
+        for (const auto& e : Shown())
+            if (e.text == texts::kScanEnded) threads.push_back(e.thread);
+        return threads;
+    };
+    std::vector<std::int32_t> closing;
+    for (std::size_t i = 0; i < 2; ++i) {
+        closing.push_back(ctrl.session().ActivateScanTask());
+        p.port->Feed("ENDSCAN\x03");
+        ASSERT_TRUE(WaitUntil([&] { return closing_threads().size() == i + 1; }));
+    }
+    const std::int32_t reading = ctrl.session().ActivateScanTask();
+    const auto threads = closing_threads();
+    const auto dismissed = [&] {  // the stops have returned: nothing else dismisses
+        return std::set<std::uint32_t>(p.ui.dismissed.begin(), p.ui.dismissed.end());
+    };
+    ctrl.session().DeactivateScanTask(closing[1]);
+    EXPECT_EQ(dismissed(), std::set<std::uint32_t>{threads[1]});
+    ctrl.session().DeactivateScanTask(closing[0]);
+    EXPECT_EQ(dismissed(), (std::set<std::uint32_t>{threads[0], threads[1]}));
+    EXPECT_EQ(ctrl.session().ScanTaskReference(), reading);
+    p.ui.hold_boxes = false;
+}
+
 TEST_F(Scanner, EndedOrUnknownReferencesStopNothing) {
     ctrl.settings().scanWindowHandle = 0x10;
     const std::int32_t task = ctrl.session().ActivateScanTask();
@@ -427,24 +456,44 @@ TEST_F(Scanner, EndedOrUnknownReferencesStopNothing) {
     EXPECT_TRUE(p.ui.dismissed.empty());
 }
 
-TEST_F(Scanner, ADeadPortIsAnsweredWithoutSpinningAndStillStops) {
+// A dead port: each failed wait is answered as a failed read, the pauses
+// after them double from 10 ms to 1 s at most, a wait that works starts them
+// over, and the stop is prompt. No pause lasts here.
+TEST_F(Scanner, ADeadPortIsAnsweredWithGrowingPausesThatStartOverAndStillStops) {
     ctrl.settings().withACKN = true;
+    std::mutex mutex;
+    std::vector<std::uint32_t> pauses;
+    const auto count = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return pauses.size();
+    };
+    p.threads.on_wait = [&](std::uint32_t ms) {
+        std::lock_guard<std::mutex> lock(mutex);
+        pauses.push_back(ms);
+        if (pauses.size() == 12) {  // the port comes back with a code
+            p.port->Feed("x\x03");
+            std::lock_guard<std::mutex> port(p.port->mutex);
+            p.port->wait_ok = true;
+        }
+        return true;
+    };
     p.port->wait_ok = false;
     ctrl.session().ActivateScanTask();
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    const auto waits = [&] {
-        const Calls calls = p.port->Calls();
-        return std::count(calls.begin(), calls.end(), "wait char");
-    };
-    // 10, 20, 40, 80, 160 ms apart: a handful, not thousands.
-    EXPECT_GE(waits(), 3);
-    EXPECT_LE(waits(), 8);
+    ASSERT_TRUE(WaitUntil([&] { return p.input.Typed() == "x"; }));
+    {
+        std::lock_guard<std::mutex> port(p.port->mutex);
+        p.port->wait_ok = false;
+    }
+    ASSERT_TRUE(WaitUntil([&] { return count() > 12; }));
     const auto before = Clock::now();
     ctrl.session().DeactivateScanTask(0);
     EXPECT_LT(Clock::now() - before, std::chrono::milliseconds(3000));  // the last resort waits 5 s
+    p.threads.on_wait = nullptr;
     const std::string sent = Sent();
-    EXPECT_EQ(sent.substr(0, 2), "\x06\x0F");
-    EXPECT_EQ(sent.find_first_not_of("\x0F", 1), std::string::npos);
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), '\x06'), 2);  // the start's and the code's
+    EXPECT_EQ(sent.find_first_not_of("\x06\x0F"), std::string::npos);
+    pauses.resize(13);
+    EXPECT_EQ(pauses, (std::vector<std::uint32_t>{10, 20, 40, 80, 160, 320, 640, 1000, 1000, 1000, 1000, 1000, 10}));
 }
 
 TEST_F(Scanner, AHostReaderBesideTheTaskNeverSplitsACode) {
@@ -568,6 +617,43 @@ TEST_F(Scanner, MembersCalledFromAHandlerInsideAStopStartNothingAndTheCloseFollo
     EXPECT_EQ(inside, (std::vector<std::int32_t>{0, 0, 0, 1}));
     EXPECT_FALSE(ctrl.channel().IsOpen());
     EXPECT_EQ(p.threads.started, 1);
+}
+
+// The host hears of each session's end once, with its reason; a second stop
+// and the control's end tell nothing more.
+TEST(ScanEnds, EachSessionsEndIsToldOnceWithItsReason) {
+    struct Heard final : ScanListener {
+        bool OnCodeScanned(const std::string&) override { return false; }
+        void OnScanEnded(ScanEnd why) override {
+            std::lock_guard<std::mutex> lock(mutex);
+            ends.push_back(why);
+        }
+        std::vector<ScanEnd> Ends() {
+            std::lock_guard<std::mutex> lock(mutex);
+            return ends;
+        }
+        std::mutex mutex;
+        std::vector<ScanEnd> ends;
+    };
+    for (const ScanEnd why : {ScanEnd::kEndScan, ScanEnd::kStopped, ScanEnd::kDeviceClosed, ScanEnd::kNotStarted}) {
+        SCOPED_TRACE(static_cast<int>(why));
+        fakes::DevicePlatform p;
+        Heard heard;
+        {
+            OrvantaControl ctrl(p.Get());
+            ASSERT_TRUE(ctrl.OpenDevice("COM5"));
+            ctrl.channel().SetCOMSettings("");
+            ctrl.session().SetListener(&heard);
+            p.threads.fail_start = why == ScanEnd::kNotStarted;
+            ctrl.session().ActivateScanTask();
+            if (why == ScanEnd::kEndScan) p.port->Feed("ENDSCAN\x03");
+            if (why == ScanEnd::kStopped) ctrl.session().DeactivateScanTask(0);
+            if (why == ScanEnd::kDeviceClosed) ctrl.CloseDevice();
+            ASSERT_TRUE(WaitUntil([&] { return !heard.Ends().empty(); }));
+            ctrl.session().DeactivateScanTask(0);
+        }
+        EXPECT_EQ(heard.Ends(), std::vector<ScanEnd>{why});
+    }
 }
 
 }  // namespace

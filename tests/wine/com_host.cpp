@@ -2,28 +2,6 @@
 
 namespace orvanta::testing {
 
-std::wstring Wide(const std::string& s) {
-    if (s.empty()) return {};
-    std::wstring w(s.size(), L'\0');
-    w.resize(MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), &w[0],
-                                 static_cast<int>(w.size())));
-    return w;
-}
-
-std::string Narrow(const wchar_t* w) {
-    if (!w || !*w) return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, w, -1, nullptr, 0, nullptr, nullptr);
-    std::string s(n > 0 ? n - 1 : 0, '\0');
-    WideCharToMultiByte(CP_ACP, 0, w, -1, &s[0], n, nullptr, nullptr);
-    return s;
-}
-
-std::string GuidString(const GUID& g) {
-    wchar_t buf[40] = {};
-    StringFromGUID2(g, buf, 40);
-    return Narrow(buf);
-}
-
 template <typename F>
 F Export(HMODULE m, const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m, name)));

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "orvanta.h"
+#include "testkit/text.h"
 #include "tests/wine/host.h"
 
 namespace orvanta::testing {
@@ -42,10 +43,6 @@ struct ScopedVariant {
     ScopedVariant() { VariantInit(&v); }
     ~ScopedVariant() { VariantClear(&v); }
 };
-
-std::wstring Wide(const std::string& s);
-std::string Narrow(const wchar_t* w);
-std::string GuidString(const GUID& g);
 
 // The module, loaded once per test and freed after it.
 class Ocx {

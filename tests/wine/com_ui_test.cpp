@@ -15,12 +15,6 @@ namespace {
 
 constexpr DWORD kWait = 10000;
 
-std::string Text(HWND w) {
-    char buf[512] = {};
-    GetWindowTextA(w, buf, sizeof buf);
-    return buf;
-}
-
 BOOL CALLBACK FindSettingsEdit(HWND w, LPARAM found) {
     char cls[16] = {};
     GetClassNameA(w, cls, sizeof cls);
@@ -81,9 +75,9 @@ TEST_F(RegisteredTest, PropertyFrameShowsOnePageGeneralWithItsTextsAndNoEditFiel
             const bool visible = (GetWindowLongA(c, GWL_STYLE) & WS_VISIBLE) != 0;
             if (lstrcmpiA(cls, "Edit") == 0) {
                 (visible ? s.visible_edits : s.hidden_edits)++;
-                s.hidden_edit_text = Text(c);
+                s.hidden_edit_text = WindowText(c);
             } else if (visible) {
-                s.visible_texts.push_back(Text(c));
+                s.visible_texts.push_back(WindowText(c));
             }
         }
         std::lock_guard<std::mutex> lock(mutex);

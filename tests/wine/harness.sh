@@ -262,6 +262,24 @@ _wh_wipe_prefix() {
         "$d/userdef.reg" "$d/.update-timestamp" "$d/.wh-ready"
 }
 
+# The first window of a Wine program starts the desktop (explorer), whose
+# first COM call starts the RPC service when it is not running. Until the
+# service manager has settled after a boot it answers that start only after
+# its time-out (10 s, measured), and the program's first window waits as
+# long: once for each test process. Started here, once per prefix.
+_wh_rpc_service_up() {
+    local log=$WH_PREFIX/.wh/rpcss.log start
+    start=$(_wh_now_ms)
+    while [ $(( $(_wh_now_ms) - start )) -lt 60000 ]; do
+        timeout 30 "$WH_WINE" sc query RpcSs >"$log" 2>&1 </dev/null || true
+        grep -q RUNNING "$log" && return 0
+        # Right after a boot the manager may refuse the start: ask again.
+        grep -q STOPPED "$log" && { _wh_setup_run 30 sc start RpcSs || true; }
+        sleep 0.5
+    done
+    _wh_err "the RPC service did not start: each test process may wait 10 s (see $log)"
+}
+
 wh_prefix_up() {
     if [ $# -ne 2 ]; then _wh_err "usage: wh_prefix_up win32|win64 DIR"; return 2; fi
     local arch=$1 dir=$2 have start rc ovr limit=${WH_BOOT_TIMEOUT:-120}
@@ -310,6 +328,7 @@ wh_prefix_up() {
             wh_prefix_down
             return 1
         fi
+        _wh_rpc_service_up
         WH_BOOT_SECONDS=0
         return 0
     fi
@@ -347,6 +366,7 @@ wh_prefix_up() {
         wh_prefix_down
         return 1
     fi
+    _wh_rpc_service_up
     echo "$arch" >"$dir/.wh-ready"
     return 0
 }

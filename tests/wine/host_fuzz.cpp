@@ -46,6 +46,7 @@
 #include "control/orvanta_ids.h"
 #include "framework/com_util.h"
 #include "tests/wine/handles.h"
+#include "testkit/hung_window.h"
 #include "testkit/peer.h"
 #include "testkit/watcher.h"
 
@@ -571,31 +572,6 @@ private:
 // ---------------------------------------------------------------------------
 // The host
 
-// A window whose thread is busy elsewhere and takes no messages until the end.
-class HungWindow {
-public:
-    HungWindow() {
-        thread_ = std::thread([this] {
-            HWND w = CreateWindowA("STATIC", "hung", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-            window_ = w;
-            ready_.Set();
-            WaitForSingleObject(done_.Event(), INFINITE);
-            DestroyWindow(w);
-        });
-        WaitForSingleObject(ready_.Event(), kBound);
-    }
-    ~HungWindow() {
-        done_.Set();
-        thread_.join();
-    }
-    HWND Window() const { return window_; }
-
-private:
-    windows::Win32StopSignal ready_, done_;
-    std::atomic<HWND> window_{nullptr};
-    std::thread thread_;
-};
-
 enum class Device { None, Real, Nul, File, Unknown };
 
 int g_events = 0;  // fired into the fuzzer's sinks
@@ -687,7 +663,7 @@ private:
     std::map<HWND, DWORD> due_;  // when the watcher presses each box
     std::mutex due_mutex_;
     std::string scratch_, sendable_;
-    HungWindow hung_;
+    HungWindow hung_{false};
     IConnectionPoint* point_ = nullptr;  // of the control held now
     std::vector<FuzzSink*> sinks_;       // connected to it, each held once here
 };
@@ -1207,7 +1183,7 @@ void Host::PropertyStep() {
         }();
         // Now and then a window whose thread takes no messages: each code
         // for it costs the delivery's bound and is answered 0x0F.
-        const HWND pick[] = {window_, gone, nullptr, window_, hung_.Window()};
+        const HWND pick[] = {window_, gone, nullptr, window_, hung_.window()};
         const unsigned n = gen_.Chance(4) ? 4 : gen_.Next(4);
         V_I4(&v) = gen_.Chance(85) ? static_cast<LONG>(reinterpret_cast<LONG_PTR>(pick[n])) : gen_.Number();
     } else if (m.id == kDispidonlyWorkwithCurrentWindow) {

@@ -4,6 +4,7 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -46,6 +47,15 @@ const std::string& OcxPath() { return g_ocx_path; }
 }  // namespace orvanta::testing
 
 int main(int argc, char** argv) {
+    // Beside the test processes (tests/wine/run.sh): while one program holds
+    // the desktop, Wine keeps its desktop process running, so no test process
+    // waits for it to start. It runs until the prefix goes down.
+    if (argc == 2 && std::strcmp(argv[1], "--hold-desktop") == 0) {
+        GetDesktopWindow();
+        std::puts("desktop held");
+        std::fflush(stdout);
+        Sleep(INFINITE);
+    }
     ::testing::InitGoogleTest(&argc, argv);
     if (const char* env = std::getenv("ORVANTA_OCX")) orvanta::testing::g_ocx_path = env;
     for (int i = 1; i < argc; ++i) {
