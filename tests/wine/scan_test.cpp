@@ -412,8 +412,9 @@ TEST_F(MessageModeScan, AHandlerTheCloseRunsStartsNoTaskAndNothingRunsAfterIt) {
     ASSERT_TRUE(scanner->Send("AB\x03"));
     // The task's first message to the box waits for this thread, which takes
     // none until it closes the device: the stop takes it in and runs the handler.
-    // It waits at most a second for the box's answer before it gives the code up.
-    Sleep(500);
+    // It waits at most a second for the box's answer before it gives the code up,
+    // so the close comes as soon as the task's message waits here.
+    for (Elapsed e; !(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && e.ms() < kBound;) Sleep(2);
     g_on_message = [&] { started.push_back(ctrl->session().ActivateScanTask()); };
     ctrl->CloseDevice();
     g_on_message = nullptr;
