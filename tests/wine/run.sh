@@ -25,7 +25,7 @@ HOST_FUZZ_STEPS=300
 
 # Test suites that need the cable (each gets a fresh one), and suites run by
 # steps of their own below (after regsvr32, with the cable pulled, ...).
-CABLE_SUITES="Channel Events PeerPort Scan Soak"
+CABLE_SUITES="Channel Events PeerPort Scan MessageModeScan Soak"
 OWN_STEP_SUITES="CablePulled Regsvr32 SideBySide PerUserRegsvr32"
 
 # Adds the counts of a GoogleTest log; a host that ended early counts as a failure.
