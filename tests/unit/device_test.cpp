@@ -668,11 +668,5 @@ TEST_F(Channel, ReadBytesNeverReadsPastTheCopyOfTheBuffer) {
     EXPECT_EQ(box.style, interfaces::kMbIconError);
 }
 
-TEST_F(Channel, DeactivateResetsTheWindowAndTaskFields) {
-    ctrl.settings().scanWindowHandle = 1234;
-    EXPECT_EQ(ctrl.session().DeactivateScanTask(0), 0);
-    EXPECT_EQ(ctrl.settings().scanWindowHandle.load(), 0);
-}
-
 }  // namespace
 }  // namespace orvanta::logic
