@@ -16,7 +16,11 @@
 #include <cstring>
 #include <string>
 
+#include "testkit/dispatch_sink.h"
+
 namespace {
+
+using orvanta::testing::Arg;
 
 IDispatch* g_ctrl = nullptr;
 int g_left = 0;
@@ -39,39 +43,15 @@ VARIANT Call(const wchar_t* name, VARIANT* arg = nullptr, bool put = false) {
     return result;
 }
 
-VARIANT Long(LONG n) {
-    VARIANT v;
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = n;
-    return v;
-}
-
-VARIANT Text(const char* s) {
-    VARIANT v;
-    V_VT(&v) = VT_BSTR;
-    const std::wstring wide(s, s + std::strlen(s));
-    V_BSTR(&v) = SysAllocString(wide.c_str());
-    return v;
-}
-
 // The host's handlers: _DOrvantaEvents has CodeScanned (1) and ScanEnded (2).
-class Sink final : public IDispatch {
-public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override {
-        *ppv = (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) ? this : nullptr;
-        return *ppv ? S_OK : E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives as long as the program
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+class Sink final : public orvanta::testing::DispatchSink {
+public:  // lives as long as the program: the base's counts
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override {
         if (id == 1 && p->cArgs == 1 && V_VT(&p->rgvarg[0]) == VT_BSTR) {
             std::printf("  host: CodeScanned(\"%ls\")\n", V_BSTR(&p->rgvarg[0]));
             if (--g_left == 0) {
                 std::printf("  host: enough codes; DeactivateScanTask 0, from inside the handler\n");
-                VARIANT zero = Long(0);
+                VARIANT zero = Arg(0);
                 Call(L"DeactivateScanTask", &zero);
             }
         } else if (id == 2 && p->cArgs == 1 && V_VT(&p->rgvarg[0]) == VT_I4) {
@@ -115,10 +95,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("  host: connected a sink to _DOrvantaEvents (cookie %lu)\n", cookie);
-    VARIANT v = Text(argv[1]);
+    VARIANT v = Arg(argv[1]);
     VARIANT opened = Call(L"OpenDevice", &v);
     VariantClear(&v);
-    v = Text("");
+    v = Arg("");
     Call(L"SetCOMSettings", &v);
     VariantClear(&v);
     VARIANT yes;
@@ -126,7 +106,7 @@ int main(int argc, char** argv) {
     V_BOOL(&yes) = VARIANT_TRUE;
     Call(L"withACKN", &yes, true);
     Call(L"onlyWorkwithCurrentWindow", &yes, true);
-    VARIANT none = Long(-1);  // no window: the codes come only as events
+    VARIANT none = Arg(-1);  // no window: the codes come only as events
     Call(L"scanWindowHandle", &none, true);
     VARIANT task = Call(L"ActivateScanTask");
     std::printf("  host: OpenDevice %s, ActivateScanTask -> %ld (messages, scanWindowHandle -1)\n",

@@ -86,6 +86,22 @@ struct PortState {
         std::lock_guard<std::mutex> lock(mutex);
         return std::count(calls.begin(), calls.end(), call);
     }
+    long CountStarting(const std::string& prefix) {
+        std::lock_guard<std::mutex> lock(mutex);
+        return std::count_if(calls.begin(), calls.end(), [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
+    }
+    // The calls a test names, in this order; others may come between.
+    bool InOrder(const std::vector<std::string>& wanted) {
+        const std::vector<std::string> got = Calls();
+        auto at = got.begin();
+        for (const std::string& w : wanted)
+            if ((at = std::find(at, got.end(), w)) == got.end()) return false; else ++at;
+        return true;
+    }
+    std::multiset<std::string> CallSet() {
+        const std::vector<std::string> got = Calls();
+        return {got.begin(), got.end()};
+    }
     void Feed(const std::string& bytes) {
         std::lock_guard<std::mutex> lock(mutex);
         input.insert(input.end(), bytes.begin(), bytes.end());

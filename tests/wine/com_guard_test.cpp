@@ -13,6 +13,8 @@
 #include "orvanta.h"
 #include "framework/control_base.h"
 #include "framework/persist_state.h"
+#include "testkit/dispatch_sink.h"
+#include "testkit/peer.h"
 
 namespace orvanta::testing {
 namespace {
@@ -66,6 +68,41 @@ TEST(ControlBaseGuard, HooksThatThrowBecomeHResultsAtTheComBoundary) {
     EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0),
               E_UNEXPECTED);
     DeleteDC(dc);
+}
+
+// Each event as "dispid:arguments," in the host's order (the first is rgvarg's last).
+struct Recorder final : DispatchSink {
+    std::vector<std::string> seen;
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override {
+        std::string s = std::to_string(id) + ":";
+        const VARIANT* a = p->rgvarg;
+        for (UINT i = p->cArgs; i-- > 0;)
+            s += (V_VT(&a[i]) == VT_BSTR ? Narrow(V_BSTR(&a[i])) : std::to_string(V_I4(&a[i]))) + ",";
+        seen.push_back(s);
+        return S_OK;
+    }
+};
+
+// A frozen host gets nothing until it thaws, then all in order; a queue
+// nobody takes from holds kLongest, and the closing event still comes past it.
+TEST(ControlBaseGuard, FrozenEventsWaitTheQueueStopsAtItsCapAndTheLastStillComes) {
+    Recorder sink;
+    auto control = framework::ComPtr<ThrowingControl>::Attach(new ThrowingControl());
+    framework::ComPtr<IConnectionPoint> point;
+    ASSERT_EQ(control->FindConnectionPoint(DIID__DOrvantaEvents, point.put()), S_OK);
+    DWORD cookie = 0;
+    ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
+    ASSERT_EQ(control->FreezeEvents(TRUE), S_OK);
+    const framework::EventArg two[] = {{framework::AutoType::kBstr, 0, "A1"}, {framework::AutoType::kI4, 7, ""}};
+    EXPECT_TRUE(control->Post(1, two, 2));
+    for (std::size_t i = 1; i < framework::EventQueue::kLongest; ++i) ASSERT_TRUE(control->Post(1, two + 1, 1));
+    EXPECT_FALSE(control->Post(1, two + 1, 1));
+    EXPECT_TRUE(control->Post(2, two + 1, 1, true));
+    EXPECT_FALSE(PumpUntil([&] { return !sink.seen.empty(); }, 200));
+    ASSERT_EQ(control->FreezeEvents(FALSE), S_OK);
+    EXPECT_TRUE(PumpUntil([&] { return sink.seen.size() == framework::EventQueue::kLongest + 1; }));
+    EXPECT_EQ(sink.seen.front(), "1:A1,7,");
+    EXPECT_EQ(sink.seen.back(), "2:7,");
 }
 
 }  // namespace

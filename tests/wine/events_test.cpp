@@ -9,6 +9,7 @@
 
 #include "control/orvanta_ids.h"
 #include "tests/wine/com_host.h"
+#include "testkit/dispatch_sink.h"
 #include "testkit/peer.h"
 
 namespace orvanta::testing {
@@ -16,23 +17,15 @@ namespace {
 
 // Records each event ("code," or "endN"), "!" for one off the creating
 // thread; `inside` runs within the call.
-struct Sink final : IDispatch {
+struct Sink final : DispatchSink {
     std::string seen;
     int count = 0;
     std::function<void(const std::string&)> inside;
     HRESULT answer = S_OK;
     ULONG refs = 0;  // lives on the test's side, never deleted by a release
     const DWORD creator = GetCurrentThreadId();
-    STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override {
-        const bool ok = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch);
-        *ppv = ok ? this : nullptr;
-        return ok ? (++refs, S_OK) : E_NOINTERFACE;
-    }
     STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
     STDMETHODIMP_(ULONG) Release() override { return --refs; }
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO* e, UINT*) override {
         VARIANT& a = p->rgvarg[0];
         const std::string event = id == kDispidCodeScanned ? Narrow(V_BSTR(&a)) + "," : "end" + std::to_string(V_I4(&a));
@@ -44,20 +37,6 @@ struct Sink final : IDispatch {
         return answer;
     }
 };
-
-VARIANT Arg(LONG n) {
-    VARIANT v;
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = n;
-    return v;
-}
-
-VARIANT Arg(const std::string& s) {
-    VARIANT v;
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = SysAllocString(Wide(s).c_str());
-    return v;
-}
 
 // "P0,P1,..." as the sink sees the codes; with 0x03 for "," as the scanner sends them.
 std::string Codes(const char* prefix, int count, char end = ',') {

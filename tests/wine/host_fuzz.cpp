@@ -46,6 +46,7 @@
 #include "control/orvanta_ids.h"
 #include "framework/com_util.h"
 #include "tests/wine/handles.h"
+#include "testkit/dispatch_sink.h"
 #include "testkit/hung_window.h"
 #include "testkit/peer.h"
 #include "testkit/watcher.h"
@@ -578,22 +579,14 @@ int g_events = 0;  // fired into the fuzzer's sinks
 
 // An event sink as hosts write them, some rude: it fails with an exception
 // answer, calls back into the control, or disconnects itself inside its event.
-struct FuzzSink final : IDispatch {
+struct FuzzSink final : DispatchSink {
     enum Kind { kQuiet, kFails, kCallsBack, kLeaves } kind;
     std::function<void(FuzzSink&)> inside;
     DWORD cookie = 0;
     std::atomic<ULONG> refs{1};
     FuzzSink(Kind k, std::function<void(FuzzSink&)> f) : kind(k), inside(std::move(f)) {}
-    STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override {
-        const bool ok = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch);
-        *ppv = ok ? this : nullptr;
-        return ok ? (AddRef(), S_OK) : E_NOINTERFACE;
-    }
     STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
     STDMETHODIMP_(ULONG) Release() override { return --refs ? refs.load() : (delete this, 0); }
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO* e, UINT*) override {
         ++g_events;
         if (kind >= kCallsBack) inside(*this);
