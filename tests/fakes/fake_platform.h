@@ -232,6 +232,7 @@ public:
     }
     bool Join(std::uint32_t ms) override {
         if (on_join) on_join();  // the messages the real one takes in meanwhile
+        if (held) return false;  // inside what the platform cannot interrupt
         std::unique_lock<std::mutex> lock(mutex_);
         return cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return ended_; });
     }
@@ -239,11 +240,12 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return ended_;
     }
-    void Terminate() override { terminated = true; }
+    void Terminate() override { ++*terminations; }
     std::uint32_t ThreadId() const override {
         return static_cast<std::uint32_t>(std::hash<std::thread::id>{}(thread_.get_id()));
     }
-    bool terminated = false;
+    bool held = false;
+    int* terminations = nullptr;  // counted by the threads, which outlive the worker
     std::function<void()> on_join;
 
 private:
@@ -263,6 +265,8 @@ public:
         ++started;
         auto worker = std::make_unique<FakeWorker>(std::move(body));
         worker->on_join = on_join;
+        worker->held = workers_held;
+        worker->terminations = &terminations;
         return worker;
     }
     std::uint32_t CurrentThreadId() override {
@@ -277,6 +281,8 @@ public:
     FakeClock clock;
     std::function<void()> on_join;  // a stop's wait runs the host's handlers
     bool fail_start = false;
+    bool workers_held = false;     // no Join ends: only the last resort stops them
+    int terminations = 0;
     int started = 0;
     std::atomic<int> signals_set{0};  // Set calls on every signal made here
     FakeStopSignal::OnWait on_wait;   // sees every timed wait of those signals

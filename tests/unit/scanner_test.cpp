@@ -352,6 +352,15 @@ TEST_F(Scanner, ASecondActivationNamesTheRunningTaskAndDoesNothingElse) {
     ctrl.session().DeactivateScanTask(0);
 }
 
+TEST_F(Scanner, ATaskThatNeverEndsIsTerminatedAsTheLastResortAndTheLineStaysUsable) {
+    p.threads.workers_held = true;
+    ASSERT_NE(ctrl.session().ActivateScanTask(), 0);
+    EXPECT_EQ(ctrl.session().DeactivateScanTask(0), 0);
+    EXPECT_EQ(p.threads.terminations, 1);
+    EXPECT_EQ(ctrl.session().ScanTaskReference(), 0);
+    EXPECT_EQ(ctrl.channel().Write("after"), 5);
+}
+
 TEST_F(Scanner, StopWhileWaitingIsPromptSilentAndResetsTheFields) {
     ctrl.settings().withACKN = true;
     ctrl.settings().scanWindowHandle = 0x10;
