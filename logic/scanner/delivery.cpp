@@ -89,7 +89,16 @@ CodeDelivery ScanSession::SendCode(interfaces::WindowId target, const std::strin
     // characters.
     const std::uint32_t bound = CodeBoundMs(static_cast<std::uint32_t>(code.size()));
     CodeDelivery result{0, false, true};
+    // A thread takes the messages sent to it before the posted ones, so a
+    // code sent while the rest of an earlier one is still posted would
+    // overtake it. Until the window is seen to have taken those, this code
+    // is posted behind them.
     bool waiting = true;
+    const std::uint32_t behind = posted_to_.load() == target ? posted_left_.load() : 0;
+    if (behind) {
+        waiting = AwaitKeysTaken(target, behind, stop) && !Stopping(stop);
+        if (waiting) posted_left_ = 0;
+    }
     for (const char c : code) {
         // Zero-extended: a sign-extended byte reaches a form as a negative key code.
         const auto wparam = static_cast<std::uint32_t>(static_cast<unsigned char>(c));
@@ -97,6 +106,8 @@ CodeDelivery ScanSession::SendCode(interfaces::WindowId target, const std::strin
         if (waiting && (Stopping(stop) || spent >= bound)) waiting = false;
         if (!waiting) {
             if (!platform_.input.HandChar(target, wparam, 1)) break;
+            if (posted_to_.exchange(target) != target) posted_left_ = 0;
+            ++posted_left_;
             result.confirmed = false;
         } else {
             const CharSent sent = platform_.input.SendChar(target, wparam, 1, std::min(bound - spent, kCharAnswerMs));

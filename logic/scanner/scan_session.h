@@ -155,6 +155,10 @@ private:
     // Tasks past "ENDSCAN" whose closing messages are still open when a new
     // task starts; stopped with the rest (host thread only).
     std::vector<std::unique_ptr<ScanTask>> closing_tasks_;
+    // The window that was last handed characters posted, and how many of
+    // them it is not yet known to have taken (the reading task only).
+    std::atomic<interfaces::WindowId> posted_to_{0};
+    std::atomic<std::uint32_t> posted_left_{0};
     bool stopping_ = false;          // host thread only
     bool close_after_stop_ = false;  // host thread only
 };

@@ -130,18 +130,19 @@ public:
                                 std::uint32_t bound_ms) override {
         std::lock_guard<std::mutex> lock(mutex);
         if (window_gone) return interfaces::CharSent::Gone;
-        chars.push_back({window, wparam, lparam});
+        chars.push_back({window, wparam, lparam, false});
         last_bound_ms = bound_ms;
         return chars_answered ? interfaces::CharSent::Taken : interfaces::CharSent::NotAnswered;
     }
     bool HandChar(interfaces::WindowId window, std::uint32_t wparam, std::intptr_t lparam) override {
         std::lock_guard<std::mutex> lock(mutex);
-        if (!window_gone) chars.push_back({window, wparam, lparam});
+        if (!window_gone) chars.push_back({window, wparam, lparam, true});
         return !window_gone;
     }
     // A window that keeps up answers in 50 µs; one that does not costs the bound.
     interfaces::CharSent Ping(interfaces::WindowId, std::uint32_t bound_ms) override {
-        const bool answers = !not_answering && answers_left-- != 0;
+        bool answers = !not_answering;
+        if (answers && answers_left >= 0) answers = answers_left > 0 && answers_left-- > 0;
         if (clock) clock->Spend(answers ? 50 : bound_ms * 1000);
         return window_gone ? interfaces::CharSent::Gone : answers ? interfaces::CharSent::Taken : interfaces::CharSent::NotAnswered;
     }
@@ -165,7 +166,13 @@ public:
         return s;
     }
 
-    struct Char { interfaces::WindowId window; std::uint32_t wparam; std::intptr_t lparam; };
+    struct Char { interfaces::WindowId window; std::uint32_t wparam; std::intptr_t lparam; bool posted; };
+    std::string Posted() {  // of the characters handed over, 's'ent or 'p'osted, in order
+        std::lock_guard<std::mutex> lock(mutex);
+        std::string s;
+        for (const auto& c : chars) s += c.posted ? 'p' : 's';
+        return s;
+    }
     std::atomic<bool> window_gone{false};
     std::atomic<bool> not_answering{false};  // its thread takes no messages
     std::atomic<bool> chars_answered{true};  // false: it answers pings, not characters

@@ -604,6 +604,25 @@ TEST(ScannerContract, TheAnswerFollowsWhatBecameOfTheInputOnTheWindowsClock) {
     }
 }
 
+// A thread takes sent messages before posted ones: a code must not overtake
+// the posted rest of the one before it until the window has taken that.
+TEST_F(Scanner, ACodeGoesBehindThePostedRestOfTheOneBefore) {
+    ctrl.settings().onlyWorkwithCurrentWindow = true;
+    ctrl.settings().scanWindowHandle = 0x10;
+    p.threads.clock.tick_us = kWindowsTickUs;  // a window that does not answer costs the bound on this clock
+    p.input.clock = &p.threads.clock;
+    for (const int answers : {-1, 1}) {  // the window takes the posted rest; it stops answering
+        p.input.chars.clear();
+        p.input.chars_answered = false;
+        ctrl.session().DeliverCode(0x10, "AB", nullptr);  // 'A' unanswered, 'B' posted
+        p.input.chars_answered = true;
+        p.input.answers_left = answers;
+        ctrl.session().DeliverCode(0x10, "CD", nullptr);
+        p.input.answers_left = -1;
+        EXPECT_EQ(p.input.Posted(), answers < 0 ? "spss" : "sppp") << answers;
+    }
+}
+
 TEST_F(Scanner, KnowingTypedKeysWereTakenCostsTimeByTheCodeNotByTheTimerTick) {
     p.threads.clock.tick_us = kWindowsTickUs;
     p.input.clock = &p.threads.clock;
