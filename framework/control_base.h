@@ -174,7 +174,6 @@ public:
 
     // Events of the default source interface, from any thread; fired on the
     // thread that created the control (control_events.cpp).
-    bool HasListeners() const override { return event_point_.HasSinks(); }
     bool Post(std::int32_t dispid, const framework::EventArg* args, std::size_t count, bool last = false) override;
 
 protected:
