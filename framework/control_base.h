@@ -179,6 +179,7 @@ public:
 protected:
     explicit ControlBase(const ControlClass& cls);
     virtual ~ControlBase();
+    friend class RefCount;  // deletes at the last Release
 
     // The design-time picture, on the device context given.
     virtual void OnDraw(HDC dc, const RECT& bounds, const RECT& invalid) = 0;
@@ -214,7 +215,7 @@ private:
 
     const ControlClass& class_;
     ModuleObjectCount module_count_;
-    std::atomic<ULONG> refs_{1};
+    RefCount refs_;
     ComPtr<ITypeInfo> type_info_;  // of the dispatch interface, once loaded
 
     SIZEL extent_;

@@ -42,7 +42,7 @@ NOT_MESSAGES = {"kCaptionDbgMsg", "kTraceFormat", "kProtocolFileName", "kCodeEnd
 
 def code_checks(root, doc, faults):
     read = lambda path: open(os.path.join(root, path), encoding="latin-1").read()
-    texts = c_strings(read("logic/settings/texts.h"))
+    texts = c_strings(read("logic/reporting/texts.h"))
     traces = set(re.findall(r'DbgMsg\("([^"]*)"', "".join(
         read(os.path.join(d, f)) for d in ("logic/device", "logic/scanner", "control")
         for f in os.listdir(os.path.join(root, d)) if f.endswith(".cpp"))))
@@ -70,7 +70,7 @@ def code_checks(root, doc, faults):
         faults.append("AboutBox: the reference's version text is not the About box's, or that is not the version")
     install = read("docs/install.md")
     for var in sorted(set(re.findall(r'GetEnvironmentVariable[AW]?\(L?"(\w+)"', "".join(
-            read(os.path.join(d, f)) for d in ("windows", "logic/device", "logic/scanner", "logic/settings", "control")
+            read(os.path.join(d, f)) for d in ("windows", "logic/device", "logic/scanner", "logic/reporting", "control")
             for f in os.listdir(os.path.join(root, d)) if f.endswith(".cpp"))))):
         if var not in doc or var not in install:
             faults.append("the control reads the environment variable %s: the reference or docs/install.md does not say so" % var)

@@ -579,10 +579,10 @@ struct FuzzSink final : DispatchSink {
     enum Kind { kQuiet, kFails, kCallsBack, kLeaves } kind;
     std::function<void(FuzzSink&)> inside;
     DWORD cookie = 0;
-    std::atomic<ULONG> refs{1};
+    framework::RefCount refs;
     FuzzSink(Kind k, std::function<void(FuzzSink&)> f) : kind(k), inside(std::move(f)) {}
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs ? refs.load() : (delete this, 0); }
+    STDMETHODIMP_(ULONG) AddRef() override { return refs.Add(); }
+    STDMETHODIMP_(ULONG) Release() override { return refs.Drop(this); }
     STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO* e, UINT*) override {
         ++g_events;
         if (kind >= kCallsBack) inside(*this);
