@@ -102,6 +102,14 @@ bool WriteTypeLib(HINSTANCE module, REFGUID libid_expected) {
     return WriteValues(values.data(), values.size());
 }
 
+// Both scopes remove alike: the machine-wide removal's own rules, applied
+// to the user's keys for the user.
+HRESULT Remove(const ModuleTypeLib& lib, UpdateClasses update_classes) {
+    if (!UnregisterTypeLib(*lib.libid, lib.major, lib.minor, LOCALE_NEUTRAL)) return SELFREG_E_TYPELIB;
+    if (!update_classes(false)) return SELFREG_E_CLASS;
+    return S_OK;
+}
+
 }  // namespace
 
 InstallScope ParseInstallCommand(const wchar_t* command_line) {
@@ -114,14 +122,6 @@ InstallScope ParseInstallCommand(const wchar_t* command_line) {
     if (text.empty()) return InstallScope::Machine;
     if (lstrcmpiW(text.c_str(), L"user") == 0) return InstallScope::User;
     return InstallScope::Unknown;
-}
-
-// Both scopes remove alike: the machine-wide removal's own rules, applied
-// to the user's keys for the user.
-HRESULT Remove(const ModuleTypeLib& lib, UpdateClasses update_classes) {
-    if (!UnregisterTypeLib(*lib.libid, lib.major, lib.minor, LOCALE_NEUTRAL)) return SELFREG_E_TYPELIB;
-    if (!update_classes(false)) return SELFREG_E_CLASS;
-    return S_OK;
 }
 
 HRESULT UpdateModule(InstallScope scope, bool install, const ModuleTypeLib& lib, UpdateClasses update_classes) {
