@@ -8,13 +8,12 @@
 #include "orvanta.h"
 
 #include "control/orvanta_com_object.h"
-#include "control/per_user.h"
+#include "control/orvanta_ids.h"
+#include "control/orvanta_property_page.h"
 #include "control/registration.h"
 #include "framework/com_module.h"
 #include "framework/com_util.h"
-#include "framework/registry.h"
-#include "framework/module.h"
-#include "control/orvanta_property_page.h"
+#include "framework/self_registration.h"
 
 namespace orvanta {
 
@@ -26,6 +25,13 @@ framework::ClassFactory g_page_class(CLSID_OrvantaPropPage, &OrvantaPropertyPage
                                      &registration::UpdatePageRegistry);
 framework::ClassFactory* const g_classes[] = {&g_control_class, &g_page_class};
 framework::ControlModule g_module(g_classes, 2);
+const framework::registry::ModuleTypeLib g_library{&LIBID_ORVANTALib, kLibraryMajor, kLibraryMinor};
+
+bool UpdateClasses(bool install) { return g_module.UpdateRegistryAll(install); }
+
+HRESULT Update(framework::registry::InstallScope scope, bool install) {
+    return framework::Guard([&] { return framework::registry::UpdateModule(scope, install, g_library, &UpdateClasses); });
+}
 
 // The statically linked threads runtime keeps a record (a handle to the
 // thread and an event) of each foreign thread that reached it, the loading
@@ -73,39 +79,15 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
     return framework::Guard([&] { return g_module.GetClassObject(clsid, iid, out); });
 }
 
-STDAPI DllRegisterServer() {
-    return framework::Guard([] {
-        if (!framework::registry::RegisterModuleTypeLib(framework::ModuleInstance(), LIBID_ORVANTALib))
-            return SELFREG_E_TYPELIB;
-        if (!g_module.UpdateRegistryAll(true)) return SELFREG_E_CLASS;
-        return S_OK;
-    });
-}
+STDAPI DllRegisterServer() { return orvanta::Update(framework::registry::InstallScope::Machine, true); }
 
-STDAPI DllUnregisterServer() {
-    return framework::Guard([] {
-        if (!framework::registry::UnregisterTypeLib(LIBID_ORVANTALib, 1, 0, LOCALE_NEUTRAL))
-            return SELFREG_E_TYPELIB;
-        if (!g_module.UpdateRegistryAll(false)) return SELFREG_E_CLASS;
-        return S_OK;
-    });
-}
+STDAPI DllUnregisterServer() { return orvanta::Update(framework::registry::InstallScope::Machine, false); }
 
 // regsvr32 /n /i:user registers for the current user only (/u /n /i:user
 // removes that); an empty command line is the machine-wide registration.
 STDAPI DllInstall(BOOL install, LPCWSTR command_line) {
-    return framework::Guard([&]() -> HRESULT {
-        using orvanta::registration::InstallScope;
-        switch (orvanta::registration::ParseInstallCommand(command_line)) {
-            case InstallScope::Machine:
-                return install ? DllRegisterServer() : DllUnregisterServer();
-            case InstallScope::User:
-                return orvanta::registration::UpdatePerUser(
-                    install != FALSE, [](bool on) { return g_module.UpdateRegistryAll(on); });
-            case InstallScope::Unknown:
-                break;
-        }
-        return E_INVALIDARG;
+    return framework::Guard([&] {
+        return orvanta::Update(framework::registry::ParseInstallCommand(command_line), install != FALSE);
     });
 }
 

@@ -1,5 +1,6 @@
 #include "control/orvanta_com_object.h"
 
+#include "control/orvanta_ids.h"
 #include "control/orvanta_members.h"
 #include "orvanta.h"
 #include "framework/module.h"
@@ -13,7 +14,7 @@ namespace {
 const CLSID* const kPages[] = {&CLSID_OrvantaPropPage};
 
 const framework::ControlClass kClass = {
-    &CLSID_Orvanta, &DIID__DOrvanta, &DIID__DOrvantaEvents, &LIBID_ORVANTALib, 1, 0,
+    &CLSID_Orvanta, &DIID__DOrvanta, &DIID__DOrvantaEvents, &LIBID_ORVANTALib, kLibraryMajor, kLibraryMinor,
     kPages,         1,               IDS_ORVANTA,          &OrvantaMembers(),  OrvantaComObject::kVersion,
     L"OrvantaControlWindow",
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "control/orvanta_ids.h"
+#include "control/orvanta_member_list.h"
+#include "framework/host_events.h"
 
 namespace orvanta {
 
@@ -21,14 +23,28 @@ OrvantaControl::~OrvantaControl() {
     CloseDevice();
 }
 
-bool OrvantaControl::OnCodeScanned(const std::string& code) {
-    const framework::EventArg arg{framework::AutoType::kBstr, 0, code};
-    return events_->Post(kDispidCodeScanned, &arg, 1);
-}
+namespace {
+
+// Each event raised with the parameter types of its entry in the list:
+// Raise<name>(events, last, arguments...).
+constexpr framework::AutoType kBool = framework::AutoType::kBool, kBstr = framework::AutoType::kBstr,
+                              kI2 = framework::AutoType::kI2, kI4 = framework::AutoType::kI4;
+#define ORVANTA_LIST(...) __VA_ARGS__
+#define ORVANTA_RAISE(name, dispid, types, names)                                           \
+    template <typename... Values>                                                           \
+    bool Raise##name(framework::HostEvents& to, bool last, const Values&... values) {       \
+        return framework::PostEvent<ORVANTA_LIST types>(to, kDispid##name, last, values...); \
+    }
+ORVANTA_EVENTS(ORVANTA_RAISE)
+#undef ORVANTA_RAISE
+#undef ORVANTA_LIST
+
+}  // namespace
+
+bool OrvantaControl::OnCodeScanned(const std::string& code) { return RaiseCodeScanned(*events_, false, code); }
 
 void OrvantaControl::OnScanEnded(logic::ScanEnd why) {
-    const framework::EventArg arg{framework::AutoType::kI4, static_cast<std::int32_t>(why), {}};
-    events_->Post(kDispidScanEnded, &arg, 1, /*last=*/true);
+    RaiseScanEnded(*events_, /*last=*/true, static_cast<std::int32_t>(why));
 }
 
 void OrvantaControl::OnDraw(interfaces::Canvas& canvas, const interfaces::Rect& bounds,

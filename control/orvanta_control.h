@@ -16,7 +16,7 @@
 #include "logic/device/channel.h"
 #include "logic/scanner/code_reader.h"
 #include "logic/scanner/scan_session.h"
-#include "logic/settings/reporter.h"
+#include "logic/reporting/reporter.h"
 #include "logic/settings/settings.h"
 
 namespace orvanta {
@@ -39,7 +39,6 @@ public:
     bool IsModified() const { return modified_.load(); }
 
     // The parts.
-    logic::Reporter& reporter() { return report_; }
     logic::DeviceChannel& channel() { return channel_; }
     logic::CodeReader& reader() { return reader_; }
     logic::ScanSession& session() { return session_; }

@@ -85,7 +85,7 @@ void Put(Field& field, DispatchArgs& a) {
 #define ORVANTA_LIST(...) __VA_ARGS__
 
 // Each method calls the member of its name on the part the list names.
-#define ORVANTA_CALL(name, dispid, result, part, types, names)                              \
+#define ORVANTA_CALL(name, dispid, result, part, timing, types, names)                              \
     void Call##name(void* target, DispatchArgs& a, DispatchResult& r) {                   \
         auto& p = part(target);                                                           \
         Run<ORVANTA_LIST types>(                                                          \
@@ -112,7 +112,7 @@ ORVANTA_MEMBERS(ORVANTA_CALL, ORVANTA_GET_PUT)
 template <typename... T>
 constexpr std::uint8_t CountOf(T...) { return sizeof...(T); }
 
-#define ORVANTA_METHOD(name, dispid, result, part, types, names) \
+#define ORVANTA_METHOD(name, dispid, result, part, timing, types, names) \
     {#name, kDispid##name, false, result, CountOf types, {ORVANTA_LIST types}, &Call##name, nullptr},
 #define ORVANTA_PROPERTY(name, dispid, type) {#name, kDispid##name, true, type, 0, {}, &Get##name, &Put##name},
 

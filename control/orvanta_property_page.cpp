@@ -1,6 +1,5 @@
 #include "control/orvanta_property_page.h"
 
-#include "orvanta.h"
 #include "resource.h"
 
 namespace orvanta {
@@ -13,8 +12,6 @@ HRESULT OrvantaPropertyPage::Create(REFIID iid, void** ppv) {
         return page->QueryInterface(iid, ppv);
     });
 }
-
-const CLSID& OrvantaPropertyPage::GetClassID() { return CLSID_OrvantaPropPage; }
 
 BOOL OrvantaPropertyPage::OnInitDialog() {
     PropertyPageBase::OnInitDialog();

@@ -11,7 +11,6 @@ namespace orvanta {
 class OrvantaPropertyPage final : public framework::PropertyPageBase {
 public:
     static HRESULT Create(REFIID iid, void** ppv);
-    static const CLSID& GetClassID();
 
 private:
     OrvantaPropertyPage();

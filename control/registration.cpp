@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "control/orvanta_com_object.h"
+#include "control/orvanta_ids.h"
 #include "orvanta.h"
 #include "framework/com_util.h"
 #include "framework/registry.h"
@@ -54,7 +55,7 @@ bool UpdateControlRegistry(bool register_class) {
         {key + L"\\MiscStatus\\1", nullptr, std::to_wstring(OrvantaComObject::kMiscStatus)},
         {key + L"\\Control", nullptr, L""},
         {key + L"\\TypeLib", nullptr, libid},
-        {key + L"\\Version", nullptr, L"1.0"},
+        {key + L"\\Version", nullptr, std::to_wstring(kLibraryMajor) + L"." + std::to_wstring(kLibraryMinor)},
         // Insertable: hosts list the control among the objects they can insert.
         {progid + L"\\Insertable", nullptr, L""},
         {key + L"\\Insertable", nullptr, L""},

@@ -1,16 +1,34 @@
 // Small COM helpers: an owning interface pointer, an owning BSTR, the one
-// place where exceptions become HRESULTs, and QueryInterface from a table.
+// place where exceptions become HRESULTs, IUnknown's reference count, and
+// QueryInterface from a table.
 #pragma once
 
 #include <windows.h>
 #include <ole2.h>
 
+#include <atomic>
 #include <cstddef>
 #include <new>
 #include <string>
 #include <utility>
 
 namespace framework {
+
+// The reference count of an object made with new, which deletes it at zero:
+// AddRef returns refs.Add(), Release returns refs.Drop(this).
+class RefCount {
+public:
+    ULONG Add() noexcept { return ++count_; }
+    template <typename Object>
+    ULONG Drop(Object* self) noexcept {
+        const ULONG left = --count_;
+        if (left == 0) delete self;
+        return left;
+    }
+
+private:
+    std::atomic<ULONG> count_{1};
+};
 
 // The one way a reference is held: Copy to take one, detach to hand it out,
 // Attach to take back one that was handed out.

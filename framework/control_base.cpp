@@ -53,13 +53,9 @@ STDMETHODIMP ControlBase::QueryInterface(REFIID iid, void** ppv) {
     return QueryFromTable(this, kInterfaces, sizeof kInterfaces / sizeof kInterfaces[0], iid, ppv);
 }
 
-STDMETHODIMP_(ULONG) ControlBase::AddRef() { return ++refs_; }
+STDMETHODIMP_(ULONG) ControlBase::AddRef() { return refs_.Add(); }
 
-STDMETHODIMP_(ULONG) ControlBase::Release() {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
+STDMETHODIMP_(ULONG) ControlBase::Release() { return refs_.Drop(this); }
 
 // ---- IDispatch
 

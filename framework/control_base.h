@@ -174,12 +174,12 @@ public:
 
     // Events of the default source interface, from any thread; fired on the
     // thread that created the control (control_events.cpp).
-    bool HasListeners() const override { return event_point_.HasSinks(); }
     bool Post(std::int32_t dispid, const framework::EventArg* args, std::size_t count, bool last = false) override;
 
 protected:
     explicit ControlBase(const ControlClass& cls);
     virtual ~ControlBase();
+    friend class RefCount;  // deletes at the last Release
 
     // The design-time picture, on the device context given.
     virtual void OnDraw(HDC dc, const RECT& bounds, const RECT& invalid) = 0;
@@ -215,7 +215,7 @@ private:
 
     const ControlClass& class_;
     ModuleObjectCount module_count_;
-    std::atomic<ULONG> refs_{1};
+    RefCount refs_;
     ComPtr<ITypeInfo> type_info_;  // of the dispatch interface, once loaded
 
     SIZEL extent_;

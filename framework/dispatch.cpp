@@ -68,36 +68,37 @@ HRESULT StoreList(const std::vector<std::string>& list, VARIANT* out) {
     return S_OK;
 }
 
-HRESULT Store(AutoType type, const DispatchResult& r, VARIANT* out) {
-    if (!out) return S_OK;
+}  // namespace
+
+HRESULT ToVariant(AutoType type, std::int32_t number, const std::string& text, const std::vector<std::string>& list,
+                  VARIANT* out) {
     VariantInit(out);
     switch (type) {
     case AutoType::kVoid: break;
     case AutoType::kBool:
         V_VT(out) = VT_BOOL;
-        V_BOOL(out) = r.number ? VARIANT_TRUE : VARIANT_FALSE;
+        V_BOOL(out) = number ? VARIANT_TRUE : VARIANT_FALSE;
         break;
     case AutoType::kI2:
         V_VT(out) = VT_I2;
-        V_I2(out) = static_cast<SHORT>(r.number);
+        V_I2(out) = static_cast<SHORT>(number);
         break;
     case AutoType::kI4:
         V_VT(out) = VT_I4;
-        V_I4(out) = r.number;
+        V_I4(out) = number;
         break;
     case AutoType::kBstr: {
-        BSTR b = AnsiToBstr(r.text);
+        BSTR b = AnsiToBstr(text);
         if (!b) return E_OUTOFMEMORY;
         V_VT(out) = VT_BSTR;
         V_BSTR(out) = b;
         break;
     }
-    case AutoType::kVariant: return StoreList(r.list, out);
+    case AutoType::kVariant: return StoreList(list, out);
     }
     return S_OK;
 }
 
-}  // namespace
 
 HRESULT NamesToIds(const framework::AutoTable& table, LPOLESTR* names, UINT count, DISPID* ids) {
     if (!names || !ids) return E_POINTER;
@@ -163,7 +164,8 @@ HRESULT InvokeTable(const framework::AutoTable& table, DispatchHandler& handler,
         if (result) VariantInit(result);
         return S_OK;
     }
-    return Store(m->type, r, result);
+    if (!result) return S_OK;
+    return ToVariant(m->type, r.number, r.text, r.list, result);
 }
 
 }  // namespace framework

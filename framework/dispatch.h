@@ -21,6 +21,11 @@ protected:
     ~DispatchHandler() = default;
 };
 
+// A value of the framework's types as a VARIANT the caller owns: results and
+// event arguments alike. kVariant takes the list, as an array of texts.
+HRESULT ToVariant(AutoType type, std::int32_t number, const std::string& text, const std::vector<std::string>& list,
+                  VARIANT* out);
+
 HRESULT NamesToIds(const framework::AutoTable& table, LPOLESTR* names, UINT count, DISPID* ids);
 
 HRESULT InvokeTable(const framework::AutoTable& table, DispatchHandler& handler, DISPID id,

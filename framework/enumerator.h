@@ -41,12 +41,8 @@ public:
         const InterfaceEntry table[] = {{&Traits::Iid(), 0}};
         return QueryFromTable(static_cast<Interface*>(this), table, 1, iid, ppv);
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
+    STDMETHODIMP_(ULONG) AddRef() override { return refs_.Add(); }
+    STDMETHODIMP_(ULONG) Release() override { return refs_.Drop(this); }
 
     STDMETHODIMP Next(ULONG count, Out* out, ULONG* fetched) override {
         if (fetched) *fetched = 0;
@@ -94,9 +90,10 @@ private:
     Enumerator(std::shared_ptr<const Items> items, std::size_t position) noexcept
         : items_(std::move(items)), position_(position) {}
     ~Enumerator() = default;
+    friend class RefCount;  // deletes at the last Release
 
     ModuleObjectCount module_count_;
-    std::atomic<ULONG> refs_{1};
+    RefCount refs_;
     std::shared_ptr<const Items> items_;
     std::size_t position_;
 };

@@ -26,6 +26,12 @@ public:
     Type get() const noexcept { return value_; }
     explicit operator bool() const noexcept { return value_ != Traits::Invalid(); }
     Type release() noexcept { return std::exchange(value_, Traits::Invalid()); }
+    // For a call that writes a new handle out: closes the one held and
+    // returns the address to write to.
+    Type* put() noexcept {
+        reset();
+        return &value_;
+    }
     void reset(Type value = Traits::Invalid()) noexcept {
         if (value_ != Traits::Invalid()) {
             // Closing must not clobber an error a caller is about to read.

@@ -20,13 +20,9 @@ STDMETHODIMP PropertyPageBase::QueryInterface(REFIID iid, void** ppv) {
     return QueryFromTable(static_cast<IPropertyPage*>(this), table, 1, iid, ppv);
 }
 
-STDMETHODIMP_(ULONG) PropertyPageBase::AddRef() { return ++refs_; }
+STDMETHODIMP_(ULONG) PropertyPageBase::AddRef() { return refs_.Add(); }
 
-STDMETHODIMP_(ULONG) PropertyPageBase::Release() {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
+STDMETHODIMP_(ULONG) PropertyPageBase::Release() { return refs_.Drop(this); }
 
 STDMETHODIMP PropertyPageBase::SetPageSite(IPropertyPageSite* site) {
     if (site && site_) return E_UNEXPECTED;

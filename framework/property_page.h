@@ -38,20 +38,20 @@ public:
 protected:
     PropertyPageBase(UINT template_id, UINT caption_id);
     virtual ~PropertyPageBase();
+    friend class RefCount;  // deletes at the last Release
 
     // After the dialog exists; the return value is WM_INITDIALOG's.
     virtual BOOL OnInitDialog();
     // save: page to objects (on Apply); else objects to page.
     virtual void DoDataExchange(bool save) = 0;
     void SetModified(bool dirty);
-    const std::vector<ComPtr<IUnknown>>& Objects() const { return objects_; }
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT msg, WPARAM wparam, LPARAM lparam);
     SIZE TemplateSize() const;
 
     ModuleObjectCount module_count_;
-    std::atomic<ULONG> refs_{1};
+    RefCount refs_;
     UINT template_id_, caption_id_;
     ComPtr<IPropertyPageSite> site_;
     std::vector<ComPtr<IUnknown>> objects_;

@@ -16,10 +16,9 @@ using framework::UniqueRegKey;
 bool Gone(LONG rc) { return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND || rc == ERROR_BADKEY; }
 
 LONG DeleteTreeUnder(HKEY parent, const wchar_t* name) {
-    HKEY raw = nullptr;
-    LONG rc = RegOpenKeyExW(parent, name, 0, KEY_READ | KEY_WRITE, &raw);
+    UniqueRegKey key;
+    LONG rc = RegOpenKeyExW(parent, name, 0, KEY_READ | KEY_WRITE, key.put());
     if (rc != ERROR_SUCCESS) return rc;
-    UniqueRegKey key(raw);
     for (;;) {
         // Always the first: each deletion shifts the rest down.
         wchar_t child[256];
@@ -47,10 +46,8 @@ std::vector<std::wstring> SubKeys(HKEY key) {
 }
 
 bool HasSubKey(HKEY key, const wchar_t* name, REGSAM view = 0) {
-    HKEY raw = nullptr;
-    if (RegOpenKeyExW(key, name, 0, KEY_READ | view, &raw) != ERROR_SUCCESS) return false;
-    UniqueRegKey opened(raw);
-    return true;
+    UniqueRegKey opened;
+    return RegOpenKeyExW(key, name, 0, KEY_READ | view, opened.put()) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -89,11 +86,10 @@ std::wstring ShortModulePath(HINSTANCE module) {
 bool WriteValues(const Value* values, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         const Value& v = values[i];
-        HKEY raw = nullptr;
-        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, v.key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &raw,
+        UniqueRegKey key;
+        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, v.key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(),
                             nullptr) != ERROR_SUCCESS)
             return false;
-        UniqueRegKey key(raw);
         const DWORD bytes = static_cast<DWORD>((v.data.size() + 1) * sizeof(wchar_t));
         if (RegSetValueExW(key.get(), v.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.data.c_str()),
                            bytes) != ERROR_SUCCESS)
@@ -145,23 +141,20 @@ bool UnregisterTypeLib(REFGUID libid, WORD major, WORD minor, LCID lcid) {
     bool ok = true;
     bool kept = false;
     {
-        HKEY raw = nullptr;
-        const LONG rc = RegOpenKeyExW(HKEY_CLASSES_ROOT, lib_key.c_str(), 0, KEY_READ | KEY_WRITE, &raw);
+        UniqueRegKey lib;
+        const LONG rc = RegOpenKeyExW(HKEY_CLASSES_ROOT, lib_key.c_str(), 0, KEY_READ | KEY_WRITE, lib.put());
         if (rc != ERROR_SUCCESS) return Gone(rc);
-        UniqueRegKey lib(raw);
         for (const std::wstring& version : SubKeys(lib.get())) {
-            HKEY vraw = nullptr;
-            if (RegOpenKeyExW(lib.get(), version.c_str(), 0, KEY_READ | KEY_WRITE, &vraw) != ERROR_SUCCESS)
+            UniqueRegKey vkey;
+            if (RegOpenKeyExW(lib.get(), version.c_str(), 0, KEY_READ | KEY_WRITE, vkey.put()) != ERROR_SUCCESS)
                 continue;
-            UniqueRegKey vkey(vraw);
             bool kept_here = false;
             for (const std::wstring& locale : SubKeys(vkey.get())) {
                 if (lstrcmpiW(locale.c_str(), L"HELPDIR") == 0 || lstrcmpiW(locale.c_str(), L"FLAGS") == 0)
                     continue;
-                HKEY lraw = nullptr;
-                if (RegOpenKeyExW(vkey.get(), locale.c_str(), 0, KEY_READ | KEY_WRITE, &lraw) != ERROR_SUCCESS)
+                UniqueRegKey lkey;
+                if (RegOpenKeyExW(vkey.get(), locale.c_str(), 0, KEY_READ | KEY_WRITE, lkey.put()) != ERROR_SUCCESS)
                     continue;
-                UniqueRegKey lkey(lraw);
                 // Only this build's platform: the other build's ("win32"
                 // beside "win64", one key for both views) and a 16-bit one
                 // stay registered and loadable.

@@ -12,7 +12,6 @@ using WindowId = std::uintptr_t;
 
 struct Rect {
     std::int32_t left = 0, top = 0, right = 0, bottom = 0;
-    bool IsEmpty() const { return right <= left || bottom <= top; }
 };
 
 // Message box styles, with the values of the Win32 MB_* flags.

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <thread>
 
+#include "framework/handle.h"
 #include "testkit/peer.h"
-#include "windows/win32_threads.h"
 
 namespace orvanta::testing {
 
@@ -19,14 +19,14 @@ public:
         : owner_([this, visible] {
               window_ = CreateWindowExA(0, "STATIC", "hung", WS_POPUP | (visible ? WS_VISIBLE : 0), 0, 0, 10, 10,
                                         nullptr, nullptr, nullptr, nullptr);
-              WaitForSingleObject(release_.Event(), INFINITE);  // no message loop meanwhile
+              WaitForSingleObject(release_.get(), INFINITE);  // no message loop meanwhile
               DestroyWindow(window_);
           }) {
         // The process's first window connects to the display: slow on a busy machine.
         PumpUntil([&] { return window_.load() != nullptr; }, 4 * kBound);
     }
     ~HungWindow() {
-        release_.Set();
+        SetEvent(release_.get());
         owner_.join();
     }
     HWND window() const { return window_.load(); }
@@ -34,7 +34,7 @@ public:
 
 private:
     std::atomic<HWND> window_{nullptr};
-    windows::Win32StopSignal release_;
+    framework::UniqueEvent release_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     std::thread owner_;
 };
 

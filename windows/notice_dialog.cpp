@@ -28,19 +28,8 @@ int NoticeDialog::DoModal() {
     return result == 0 ? -1 : static_cast<int>(result);
 }
 
-void NoticeDialog::DoDataExchange(HWND dialog, bool save) {
-    if (save) {
-        char text[kTextLimit + 1] = {};
-        GetDlgItemTextA(dialog, kMessageItem, text, sizeof text);
-        text_ = text;
-    } else {
-        SetDlgItemTextA(dialog, kMessageItem, text_.c_str());
-        SendDlgItemMessageA(dialog, kMessageItem, EM_LIMITTEXT, kTextLimit, 0);
-    }
-}
-
 BOOL NoticeDialog::OnInitDialog(HWND dialog) {
-    DoDataExchange(dialog, false);
+    SendDlgItemMessageA(dialog, kMessageItem, EM_LIMITTEXT, kTextLimit, 0);
     SetWindowTextA(dialog, caption_);
     SetDlgItemTextA(dialog, kMessageItem, message_);
     // Topmost and in front, also where the dialog manager leaves the template's
@@ -58,18 +47,10 @@ INT_PTR CALLBACK NoticeDialog::DialogProc(HWND dialog, UINT message, WPARAM wpar
         return self->OnInitDialog(dialog);
     }
     case WM_COMMAND: {
-        auto* self = reinterpret_cast<NoticeDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
         const WORD id = LOWORD(wparam);
-        if (id == IDOK) {
-            if (self) self->DoDataExchange(dialog, true);
-            EndDialog(dialog, IDOK);
-            return TRUE;
-        }
-        if (id == IDCANCEL) {
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        }
-        return FALSE;
+        if (id != IDOK && id != IDCANCEL) return FALSE;
+        EndDialog(dialog, id);
+        return TRUE;
     }
     default:
         return FALSE;

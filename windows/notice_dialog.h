@@ -3,8 +3,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "interfaces/user_interface.h"
 
 namespace orvanta::windows {
@@ -24,18 +22,13 @@ public:
     // cannot be created.
     int DoModal();
 
-    // What the data exchange read back from the message item on OK.
-    const std::string& Text() const { return text_; }
-
 private:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
     BOOL OnInitDialog(HWND dialog);
-    void DoDataExchange(HWND dialog, bool save);
 
     HINSTANCE instance_;
     char message_[interfaces::kNoticeMessageSize];
     char caption_[interfaces::kNoticeCaptionSize];
-    std::string text_;
 };
 
 }  // namespace orvanta::windows

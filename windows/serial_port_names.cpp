@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "framework/handle.h"
 #include "interfaces/port_names.h"
 #include "windows/win32_ports.h"
 
@@ -16,21 +17,20 @@ namespace orvanta::windows {
 namespace {
 
 void FromDeviceMap(std::vector<std::string>& names) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE, &key) !=
+    framework::UniqueRegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE, key.put()) !=
         ERROR_SUCCESS)
         return;
     for (DWORD i = 0;; ++i) {
         char value[256], data[256];
         DWORD value_len = sizeof value, data_len = sizeof data - 1, type = 0;
-        const LONG rc = RegEnumValueA(key, i, value, &value_len, nullptr, &type,
+        const LONG rc = RegEnumValueA(key.get(), i, value, &value_len, nullptr, &type,
                                       reinterpret_cast<BYTE*>(data), &data_len);
         if (rc == ERROR_NO_MORE_ITEMS) break;
         if (rc != ERROR_SUCCESS || type != REG_SZ) continue;
         data[data_len] = '\0';
         names.push_back(data);
     }
-    RegCloseKey(key);
 }
 
 void FromDosDevices(std::vector<std::string>& names) {

@@ -73,7 +73,7 @@ Win32StopSignal::Win32StopSignal() : event_(CreateEventA(nullptr, TRUE, FALSE, n
 
 std::unique_ptr<interfaces::StopSignal> Win32Threads::CreateStopSignal() {
     auto signal = std::make_unique<Win32StopSignal>();
-    if (!signal->Event()) return nullptr;
+    if (!signal->WaitHandle()) return nullptr;
     return signal;
 }
 

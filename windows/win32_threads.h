@@ -26,7 +26,6 @@ public:
     bool WaitFor(std::uint32_t ms) override {
         return WaitForSingleObject(event_.get(), ms) == WAIT_OBJECT_0;
     }
-    HANDLE Event() const { return event_.get(); }
     void* WaitHandle() const override { return event_.get(); }
 
 private:

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "logic/device/gate.h"
-#include "logic/settings/reporter.h"
+#include "logic/reporting/reporter.h"
 #include "interfaces/services.h"
 #include "logic/settings/settings.h"
 #include "interfaces/port.h"

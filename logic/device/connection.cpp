@@ -1,6 +1,6 @@
 // Opening and closing the device, with the protocol file and the write event.
-#include "logic/settings/reporting.h"
-#include "logic/settings/texts.h"
+#include "logic/reporting/reporting.h"
+#include "logic/reporting/texts.h"
 #include "logic/device/channel.h"
 #include "logic/device/channel_rules.h"
 

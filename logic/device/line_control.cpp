@@ -2,8 +2,8 @@
 // for the event character and raw reads.
 #include <vector>
 
-#include "logic/settings/reporting.h"
-#include "logic/settings/texts.h"
+#include "logic/reporting/reporting.h"
+#include "logic/reporting/texts.h"
 #include "logic/device/channel.h"
 
 namespace orvanta::logic {

@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "logic/settings/reporting.h"
-#include "logic/settings/texts.h"
+#include "logic/reporting/reporting.h"
+#include "logic/reporting/texts.h"
 #include "logic/device/channel.h"
 #include "logic/device/channel_rules.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "logic/settings/texts.h"
+#include "logic/reporting/texts.h"
 
 namespace orvanta::logic {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "logic/settings/reporter.h"
+#include "logic/reporting/reporter.h"
 #include "logic/settings/settings.h"
 #include "logic/device/channel.h"
 #include "interfaces/port.h"

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <string>
 
-#include "logic/settings/reporting.h"
-#include "logic/settings/texts.h"
+#include "logic/reporting/reporting.h"
+#include "logic/reporting/texts.h"
 
 namespace orvanta::logic {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <atomic>
 
-#include "logic/settings/texts.h"
+#include "logic/reporting/texts.h"
 
 namespace orvanta::logic {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "logic/settings/reporter.h"
+#include "logic/reporting/reporter.h"
 #include "interfaces/services.h"
 #include "logic/settings/settings.h"
 #include "logic/device/channel.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "logic/settings/reporting.h"
+#include "logic/reporting/reporting.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;

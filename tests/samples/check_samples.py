@@ -11,10 +11,13 @@ WINDOW = {"status", "name", "event", "length", "parent", "self", "top", "opener"
 
 
 def typelib(root):
-    idl = (root / "control/orvanta.idl").read_text(encoding="latin-1")
-    lib = re.search(r"uuid\(([0-9A-F-]+)\),\s*version\((\d+\.\d+)\).*?library\s+(\w+)", idl, re.S)
+    idl = (root / "control/orvanta.idl.in").read_text(encoding="latin-1")
+    lib = re.search(r"uuid\(([0-9A-F-]+)\),\s*version\([^)]*\).*?library\s+(\w+)", idl, re.S)
     coclass = re.search(r"uuid\(([0-9A-F-]+)\)[^\]]*\]\s*coclass\s+(\w+)", idl)
-    return lib.groups() + coclass.groups()
+    sys.path.insert(0, str(root / "control"))
+    import member_list
+    version = member_list.library_version(root / "control/orvanta_ids.h")
+    return (lib.group(1), version, lib.group(2)) + coclass.groups()
 
 
 # Which check reads a file, by its name's ending.
@@ -23,9 +26,10 @@ READERS = {".vbs": "script", ".js": "script", ".bas": "vba", ".cls": "vba", ".tx
 
 
 def events(root):  # event name -> parameter count
-    idl = (root / "control/orvanta.idl").read_text(encoding="latin-1")
-    body = re.search(r"dispinterface\s+_DOrvantaEvents\s*\{(.*?)\};", idl, re.S).group(1)
-    return {n: len([a for a in args.split(",") if a.strip()]) for n, args in re.findall(r"void (\w+)\((.*?)\)", body)}
+    sys.path.insert(0, str(root / "control"))
+    import member_list
+    entries = member_list.read(root / "control/orvanta_member_list.h")
+    return {e["name"]: len(e["params"]) for e in entries if e["kind"] == "event"}
 
 
 def files(root, *suffixes):

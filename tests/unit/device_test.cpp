@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "control/orvanta_control.h"
-#include "logic/settings/texts.h"
+#include "logic/reporting/texts.h"
 #include "logic/device/channel.h"
 #include "logic/device/channel_rules.h"
 #include "logic/scanner/code_reader.h"

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "control/orvanta_control.h"
-#include "logic/settings/reporting.h"
-#include "logic/settings/texts.h"
+#include "logic/reporting/reporter.h"
+#include "logic/reporting/reporting.h"
+#include "logic/reporting/texts.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace orvanta::logic {
@@ -16,12 +16,13 @@ using fakes::UiEvent;
 
 struct Reporting : ::testing::Test {
     fakes::FakePlatform p;
-    OrvantaControl ctrl{p.Get()};
+    Settings settings;
+    Reporter report{p.ui, settings};
 };
 
 TEST_F(Reporting, NoticeTakesMessagesUpTo511AndCaptionsUpTo254Whole) {
     const std::string msg511(511, 'm'), cap254(254, 'c');
-    EXPECT_EQ(ctrl.reporter().ShowNotice(msg511.c_str(), cap254.c_str()), interfaces::kIdOk);
+    EXPECT_EQ(report.ShowNotice(msg511.c_str(), cap254.c_str()), interfaces::kIdOk);
     const auto e = p.ui.Events();
     ASSERT_EQ(e.size(), 1u);
     EXPECT_EQ(e[0].kind, UiEvent::Notice);
@@ -31,10 +32,10 @@ TEST_F(Reporting, NoticeTakesMessagesUpTo511AndCaptionsUpTo254Whole) {
 
 TEST_F(Reporting, TooLongTextsAreReplacedEachOnItsOwn) {
     const std::string msg512(512, 'm'), cap255(255, 'c');
-    ctrl.reporter().ShowNotice(msg512.c_str(), "Brisomel");
-    ctrl.reporter().ShowNotice("kurz", cap255.c_str());
-    ctrl.reporter().ShowNotice(msg512.c_str(), cap255.c_str());
-    ctrl.reporter().ShowNotice("", "");
+    report.ShowNotice(msg512.c_str(), "Brisomel");
+    report.ShowNotice("kurz", cap255.c_str());
+    report.ShowNotice(msg512.c_str(), cap255.c_str());
+    report.ShowNotice("", "");
     const auto e = p.ui.Events();
     ASSERT_EQ(e.size(), 4u);
     EXPECT_EQ(e[0].text, "Fehlermeldung zu lang !");
@@ -49,22 +50,22 @@ TEST_F(Reporting, TooLongTextsAreReplacedEachOnItsOwn) {
 
 TEST_F(Reporting, NoticeReturnsTheDialogsEndCode) {
     p.ui.notice_result = interfaces::kIdCancel;
-    EXPECT_EQ(ctrl.reporter().ShowNotice("a", "b"), interfaces::kIdCancel);
+    EXPECT_EQ(report.ShowNotice("a", "b"), interfaces::kIdCancel);
     p.ui.notice_result = interfaces::kDialogFailed;
-    EXPECT_EQ(ctrl.reporter().ShowNotice("a", "b"), interfaces::kDialogFailed);
+    EXPECT_EQ(report.ShowNotice("a", "b"), interfaces::kDialogFailed);
 }
 
 TEST_F(Reporting, NoticeShowsWhateverTheDebugSwitch) {
-    ctrl.settings().debugModus = false;
-    ctrl.reporter().ShowNotice("x", "y");
+    settings.debugModus = false;
+    report.ShowNotice("x", "y");
     EXPECT_EQ(p.ui.Events().size(), 1u);
 }
 
 TEST_F(Reporting, TraceHasThreeCrLfLinesAndTheErrorTwice) {
-    ctrl.settings().debugModus = true;
+    settings.debugModus = true;
     p.ui.foreground = 0x1234;
     p.ui.last_error = 0x80070005u;
-    ctrl.reporter().DbgMsg("nicht offen.", "OpenDevice");
+    report.DbgMsg("nicht offen.", "OpenDevice");
     const auto e = p.ui.Events();
     ASSERT_EQ(e.size(), 1u);
     EXPECT_EQ(e[0].kind, UiEvent::Box);
@@ -79,11 +80,11 @@ TEST_F(Reporting, TraceHasThreeCrLfLinesAndTheErrorTwice) {
 }
 
 TEST_F(Reporting, TraceOfErrorZeroAndOfSmallErrors) {
-    ctrl.settings().debugModus = true;
+    settings.debugModus = true;
     p.ui.last_error = 0;
-    ctrl.reporter().DbgMsg("OK", "OpenDevice");
+    report.DbgMsg("OK", "OpenDevice");
     p.ui.last_error = 183;
-    ctrl.reporter().DbgMsg("OK", "OpenDevice");
+    report.DbgMsg("OK", "OpenDevice");
     const auto e = p.ui.Events();
     ASSERT_EQ(e.size(), 2u);
     EXPECT_NE(e[0].text.find("GetLastError == 00000000 (0)\r\n"), std::string::npos);
@@ -92,17 +93,17 @@ TEST_F(Reporting, TraceOfErrorZeroAndOfSmallErrors) {
 
 TEST_F(Reporting, TraceAndDebugBoxesStayHiddenOutsideDebugMode) {
     p.ui.last_error = 5;
-    ctrl.reporter().DbgMsg("Start", "SendFile");
-    ctrl.reporter().DebugBox("Schnittstelle nicht aktiviert !", texts::kCaptionError,
+    report.DbgMsg("Start", "SendFile");
+    report.DebugBox("Schnittstelle nicht aktiviert !", texts::kCaptionError,
                   interfaces::kMbIconInformation);
     EXPECT_TRUE(p.ui.Events().empty());
     EXPECT_EQ(p.ui.last_error_reads, 1);  // still read first, nothing else
 }
 
 TEST_F(Reporting, DebugBoxHasNoOwnerAndKeepsItsStyle) {
-    ctrl.settings().debugModus = true;
+    settings.debugModus = true;
     p.ui.foreground = 99;
-    ctrl.reporter().DebugBox(texts::kNotInitialised, texts::kCaptionError, interfaces::kMbIconError);
+    report.DebugBox(texts::kNotInitialised, texts::kCaptionError, interfaces::kMbIconError);
     const auto e = p.ui.Events();
     ASSERT_EQ(e.size(), 1u);
     EXPECT_EQ(e[0].owner, 0u);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "control/orvanta_control.h"
-#include "logic/settings/texts.h"
+#include "logic/reporting/texts.h"
 #include "tests/fakes/fake_port.h"
 
 namespace orvanta::logic {

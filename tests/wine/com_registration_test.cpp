@@ -3,6 +3,7 @@
 // =unregistered) after wine regsvr32 has run.
 #include "tests/wine/com_host.h"
 
+#include "control/orvanta_ids.h"
 #include "framework/handle.h"
 
 #include <cstdlib>
@@ -253,8 +254,8 @@ TEST_F(RegisteredTest, TypeInformationComesFromTheRegisteredLibrary) {
     ASSERT_EQ(info->GetTypeAttr(&t), S_OK);
     EXPECT_TRUE(IsEqualGUID(t->guid, DIID__DOrvanta));
     EXPECT_EQ(t->typekind, TKIND_DISPATCH);
-    EXPECT_EQ(t->cFuncs, 19);
-    EXPECT_EQ(t->cVars, 9);
+    EXPECT_EQ(t->cFuncs, kMethodCount);
+    EXPECT_EQ(t->cVars, kPropertyCount);
     info->ReleaseTypeAttr(t);
     // The host's own name lookup through the type information agrees with ours.
     LPOLESTR name[] = {const_cast<LPOLESTR>(L"scanwindowhandle")};

@@ -364,10 +364,6 @@ const Member* FindMember(DISPID id) {
     return nullptr;
 }
 
-bool IsBlockingRead(DISPID id) {
-    return id == kDispidWaitCOMSignal || id == kDispidScanCodeFromCOM || id == kDispidReadBytes;
-}
-
 // What Invoke may answer besides S_OK: the rejections of the dispatch layer.
 bool Documented(HRESULT hr) {
     switch (hr) {
@@ -583,10 +579,10 @@ struct FuzzSink final : DispatchSink {
     enum Kind { kQuiet, kFails, kCallsBack, kLeaves } kind;
     std::function<void(FuzzSink&)> inside;
     DWORD cookie = 0;
-    std::atomic<ULONG> refs{1};
+    framework::RefCount refs;
     FuzzSink(Kind k, std::function<void(FuzzSink&)> f) : kind(k), inside(std::move(f)) {}
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs ? refs.load() : (delete this, 0); }
+    STDMETHODIMP_(ULONG) AddRef() override { return refs.Add(); }
+    STDMETHODIMP_(ULONG) Release() override { return refs.Drop(this); }
     STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO* e, UINT*) override {
         ++g_events;
         if (kind >= kCallsBack) inside(*this);
@@ -847,7 +843,7 @@ void Host::RandomInvoke() {
     const auto& members = Members();
     DISPID id;
     if (gen_.Chance(8)) {
-        static const DISPID odd[] = {0, -1, -4, -5, 28, 100, 0x7FFFFFFF, static_cast<DISPID>(0x80000000), -551};
+        static const DISPID odd[] = {0, -1, -4, -5, kUnusedDispid, 100, 0x7FFFFFFF, static_cast<DISPID>(0x80000000), -551};
         id = odd[gen_.Next(sizeof odd / sizeof odd[0])];
     } else {
         id = members[gen_.Next(static_cast<unsigned>(members.size()))].id;
@@ -872,7 +868,7 @@ void Host::RandomInvoke() {
     const Member* m = FindMember(id);
     // A blocking read on the cable waits for bytes only a feed brings; those
     // go through BlockingRead.
-    if (m && IsBlockingRead(id) && device_ != Device::None && device_ != Device::Nul && device_ != Device::File)
+    if (m && MemberWaits(id) && device_ != Device::None && device_ != Device::Nul && device_ != Device::File)
         return;
 
     static const WORD flag_set[] = {DISPATCH_METHOD, DISPATCH_PROPERTYGET, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
@@ -901,7 +897,7 @@ void Host::RandomInvoke() {
         }
     }
     // No hostile value may reach a member that would wait on the cable.
-    if (m && IsBlockingRead(id) && device_ == Device::Unknown) return;
+    if (m && MemberWaits(id) && device_ == Device::Unknown) return;
     // XOFF and break hold the line until undone; they go through LineStep in pairs.
     if (id == kDispidSetSignalOnCOM) return;
     UINT named = 0;
@@ -1309,7 +1305,7 @@ void Host::Run() {
     framework::UniqueFile(CreateFileA(scratch_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
 
     // Read before the handles are counted; the library is let go again.
-    if (Members().size() != static_cast<size_t>(kMethodCount + kPropertyCount)) {
+    if (Members().size() != static_cast<size_t>(kMemberCount)) {
         Fail("the registered type library does not declare the members");
         return;
     }

@@ -6,7 +6,8 @@
 #include <thread>
 
 #include "windows/notice_dialog.h"
-#include "logic/settings/texts.h"
+#include "logic/reporting/reporter.h"
+#include "logic/reporting/texts.h"
 #include "framework/module.h"
 #include "tests/wine/host.h"
 
@@ -17,7 +18,8 @@ constexpr DWORD kWait = 10000;
 
 struct RealBoxes : ::testing::Test {
     Win32Host host;
-    OrvantaControl ctrl{host.Get()};
+    logic::Settings settings;
+    logic::Reporter report{host.ui, settings};
     DialogWatcher watcher;
 
     BoxRecord OnlyBox() {
@@ -38,7 +40,7 @@ std::string Words(size_t length) {
 // test) fit the real dialog whole.
 TEST_F(RealBoxes, NoticeShowsA511CharacterMessageAndA254CharacterCaptionWholeInATopmostDialog) {
     const std::string message = Words(511), caption = Words(254);
-    EXPECT_EQ(ctrl.reporter().ShowNotice(message.c_str(), caption.c_str()), IDOK);
+    EXPECT_EQ(report.ShowNotice(message.c_str(), caption.c_str()), IDOK);
     const BoxRecord box = OnlyBox();
     EXPECT_EQ(box.caption, caption);
     ASSERT_NE(box.Child(windows::NoticeDialog::kMessageItem), nullptr);
@@ -59,10 +61,10 @@ TEST_F(RealBoxes, NoticeShowsA511CharacterMessageAndA254CharacterCaptionWholeInA
 
 TEST_F(RealBoxes, NoticeEndCodes) {
     watcher.SetAnswer([](const BoxRecord&) { return IDCANCEL; });
-    EXPECT_EQ(ctrl.reporter().ShowNotice("Abbrechen", "Brisomel"), IDCANCEL);
+    EXPECT_EQ(report.ShowNotice("Abbrechen", "Brisomel"), IDCANCEL);
     // Windows-1252 text reaches the window as the same bytes.
     watcher.SetAnswer(nullptr);
-    EXPECT_EQ(ctrl.reporter().ShowNotice(texts::kNoEventContext, "Brisomel"), IDOK);
+    EXPECT_EQ(report.ShowNotice(texts::kNoEventContext, "Brisomel"), IDOK);
     ASSERT_TRUE(watcher.WaitUntilNoneOpen(kWait));
     const auto boxes = watcher.Boxes();
     ASSERT_EQ(boxes.size(), 2u);
@@ -70,7 +72,7 @@ TEST_F(RealBoxes, NoticeEndCodes) {
 }
 
 TEST_F(RealBoxes, TraceShowsThreeLinesWithTheErrorInHexAndDecimal) {
-    ctrl.settings().debugModus = true;
+    settings.debugModus = true;
     // The trace names the foreground window as its owner.
     HWND owner = CreateWindowExA(0, "STATIC", "Besitzer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
                                  200, 100, nullptr, nullptr, nullptr, nullptr);
@@ -78,7 +80,7 @@ TEST_F(RealBoxes, TraceShowsThreeLinesWithTheErrorInHexAndDecimal) {
     SetForegroundWindow(owner);
     const HWND foreground = GetForegroundWindow();
     SetLastError(0x80070005u);
-    ctrl.reporter().DbgMsg("Zugriff verweigert", "OpenDevice");
+    report.DbgMsg("Zugriff verweigert", "OpenDevice");
     const BoxRecord box = OnlyBox();
     DestroyWindow(owner);
     EXPECT_EQ(box.Text(),
@@ -90,14 +92,14 @@ TEST_F(RealBoxes, TraceShowsThreeLinesWithTheErrorInHexAndDecimal) {
 
 TEST_F(RealBoxes, DebugBoxesShowOnlyInDebugMode) {
     SetLastError(5);
-    ctrl.reporter().DbgMsg("Start", "SendFile");
-    ctrl.reporter().DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
+    report.DbgMsg("Start", "SendFile");
+    report.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
     Sleep(300);
     EXPECT_TRUE(watcher.Boxes().empty());
 
-    ctrl.settings().debugModus = true;
-    ctrl.reporter().DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
-    ctrl.reporter().DebugBox(texts::kNotInitialised, texts::kCaptionError, interfaces::kMbIconError);
+    settings.debugModus = true;
+    report.DebugBox(texts::kNotActivated, texts::kCaptionError, interfaces::kMbIconInformation);
+    report.DebugBox(texts::kNotInitialised, texts::kCaptionError, interfaces::kMbIconError);
     ASSERT_TRUE(watcher.WaitUntilNoneOpen(kWait));
     const auto boxes = watcher.Boxes();
     ASSERT_EQ(boxes.size(), 2u);
@@ -115,10 +117,10 @@ TEST_F(RealBoxes, NoticeOnASecondThreadDoesNotBlockTheFirst) {
         return IDOK;
     });
     std::atomic<int> worker_result{0};
-    std::thread worker([&] { worker_result = ctrl.reporter().ShowNotice("vom Arbeiter", "Brisomel"); });
+    std::thread worker([&] { worker_result = report.ShowNotice("vom Arbeiter", "Brisomel"); });
     ASSERT_TRUE(watcher.WaitForBoxes(1, kWait));
     // The worker's notice stays up while this thread shows and closes its own.
-    EXPECT_EQ(ctrl.reporter().ShowNotice("vom Gastgeber", "Brisomel"), IDOK);
+    EXPECT_EQ(report.ShowNotice("vom Gastgeber", "Brisomel"), IDOK);
     EXPECT_EQ(worker_result.load(), 0);
     EXPECT_TRUE(watcher.WaitForOpenCount(1, kWait));
     release = true;
@@ -138,8 +140,8 @@ TEST_F(RealBoxes, DismissingAThreadClosesItsBoxAndRefusesTheNext) {
     std::atomic<int> result{0};
     std::thread worker([&] {
         worker_id = GetCurrentThreadId();
-        result = ctrl.reporter().ShowNotice("wartet", "Brisomel");
-        ctrl.reporter().ShowNotice("danach", "Brisomel");
+        result = report.ShowNotice("wartet", "Brisomel");
+        report.ShowNotice("danach", "Brisomel");
     });
     ASSERT_TRUE(watcher.WaitForBoxes(1, kWait));
     host.ui.DismissThread(worker_id);

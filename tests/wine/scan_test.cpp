@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "windows/notice_dialog.h"
-#include "logic/settings/texts.h"
+#include "logic/reporting/texts.h"
 #include "tests/wine/handles.h"
 #include "tests/wine/host.h"
 #include "testkit/hung_window.h"

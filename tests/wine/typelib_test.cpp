@@ -196,7 +196,7 @@ constexpr VARTYPE kVoid = VT_VOID, kBool = VT_BOOL, kBstr = VT_BSTR, kI2 = VT_I2
                   kVariant = VT_VARIANT;
 
 #define ORVANTA_LIST(...) __VA_ARGS__
-#define ORVANTA_METHOD(name, dispid, result, part, types, names) \
+#define ORVANTA_METHOD(name, dispid, result, part, timing, types, names) \
     Method(kDispid##name, #name, result, {ORVANTA_LIST types}, #names),
 #define ORVANTA_PROPERTY(name, dispid, type) Member{kDispid##name, #name, true, type, {}},
 // Dispatch-table order: the methods, the nine properties, then AboutBox.

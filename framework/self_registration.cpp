@@ -1,4 +1,4 @@
-#include "control/per_user.h"
+#include "framework/self_registration.h"
 
 #include <oleauto.h>
 #include <olectl.h>
@@ -7,18 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "orvanta.h"
 #include "framework/com_util.h"
-#include "framework/registry.h"
 #include "framework/handle.h"
 #include "framework/module.h"
+#include "framework/registry.h"
 
-namespace orvanta::registration {
+namespace framework::registry {
 
 namespace {
-
-using framework::registry::GuidText;
-using framework::registry::Value;
 
 // PSDispatch: the marshaller every dispinterface uses.
 constexpr wchar_t kDispatchProxy[] = L"{00020420-0000-0000-C000-000000000046}";
@@ -34,11 +30,9 @@ std::wstring Hex(unsigned value) {
 class UserClassesRoot {
 public:
     UserClassesRoot() {
-        HKEY raw = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw,
-                            nullptr) != ERROR_SUCCESS)
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            key_.put(), nullptr) != ERROR_SUCCESS)
             return;
-        key_.reset(raw);
         active_ = RegOverridePredefKey(HKEY_CLASSES_ROOT, key_.get()) == ERROR_SUCCESS;
     }
     ~UserClassesRoot() {
@@ -49,7 +43,7 @@ public:
     bool Active() const { return active_; }
 
 private:
-    framework::UniqueRegKey key_;
+    UniqueRegKey key_;
     bool active_ = false;
 };
 
@@ -61,18 +55,18 @@ std::wstring Directory(const std::wstring& path) {
 // The keys RegisterTypeLib writes, taken from the library embedded in the
 // module: RegisterTypeLibForUser cannot be relied on for this (some
 // platforms register machine-wide through it).
-bool WriteTypeLib(HINSTANCE module) {
-    const std::wstring path = framework::registry::ModulePath(module);
+bool WriteTypeLib(HINSTANCE module, REFGUID libid_expected) {
+    const std::wstring path = ModulePath(module);
     if (path.empty()) return false;
-    framework::ComPtr<ITypeLib> lib;
+    ComPtr<ITypeLib> lib;
     if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put()))) return false;
     TLIBATTR* attr = nullptr;
     if (FAILED(lib->GetLibAttr(&attr))) return false;
     const TLIBATTR lib_attr = *attr;
     lib->ReleaseTLibAttr(attr);
-    if (!IsEqualGUID(lib_attr.guid, LIBID_ORVANTALib)) return false;
+    if (!IsEqualGUID(lib_attr.guid, libid_expected)) return false;
 
-    framework::Bstr doc;
+    Bstr doc;
     const std::wstring libid = GuidText(lib_attr.guid);
     const std::wstring version = Hex(lib_attr.wMajorVerNum) + L"." + Hex(lib_attr.wMinorVerNum);
     std::wstring title;
@@ -82,19 +76,19 @@ bool WriteTypeLib(HINSTANCE module) {
         {key, nullptr, title},
         {key + L"\\FLAGS", nullptr, std::to_wstring(lib_attr.wLibFlags)},
         {key + L"\\HELPDIR", nullptr, Directory(path)},
-        {key + L"\\" + Hex(lib_attr.lcid) + L"\\" + framework::registry::kOwnPlatform, nullptr, path},
+        {key + L"\\" + Hex(lib_attr.lcid) + L"\\" + kOwnPlatform, nullptr, path},
     };
     // Each dispinterface, so that hosts in other apartments can marshal it.
     const UINT count = lib->GetTypeInfoCount();
     for (UINT i = 0; i < count; ++i) {
         TYPEKIND kind = TKIND_MAX;
         if (FAILED(lib->GetTypeInfoType(i, &kind)) || kind != TKIND_DISPATCH) continue;
-        framework::ComPtr<ITypeInfo> info;
+        ComPtr<ITypeInfo> info;
         TYPEATTR* type_attr = nullptr;
         if (FAILED(lib->GetTypeInfo(i, info.put())) || FAILED(info->GetTypeAttr(&type_attr))) return false;
         const std::wstring iface = L"Interface\\" + GuidText(type_attr->guid);
         info->ReleaseTypeAttr(type_attr);
-        framework::Bstr name;
+        Bstr name;
         std::wstring type_name;
         if (SUCCEEDED(lib->GetDocumentation(static_cast<INT>(i), name.put(), nullptr, nullptr, nullptr)) &&
             name.get())
@@ -105,7 +99,15 @@ bool WriteTypeLib(HINSTANCE module) {
         values.push_back({iface + L"\\TypeLib", nullptr, libid});
         values.push_back({iface + L"\\TypeLib", L"Version", version});
     }
-    return framework::registry::WriteValues(values.data(), values.size());
+    return WriteValues(values.data(), values.size());
+}
+
+// Both scopes remove alike: the machine-wide removal's own rules, applied
+// to the user's keys for the user.
+HRESULT Remove(const ModuleTypeLib& lib, UpdateClasses update_classes) {
+    if (!UnregisterTypeLib(*lib.libid, lib.major, lib.minor, LOCALE_NEUTRAL)) return SELFREG_E_TYPELIB;
+    if (!update_classes(false)) return SELFREG_E_CLASS;
+    return S_OK;
 }
 
 }  // namespace
@@ -122,18 +124,20 @@ InstallScope ParseInstallCommand(const wchar_t* command_line) {
     return InstallScope::Unknown;
 }
 
-HRESULT UpdatePerUser(bool install, bool (*update_classes)(bool install)) {
-    UserClassesRoot root;
-    if (!root.Active()) return E_ACCESSDENIED;
-    if (install) {
-        if (!WriteTypeLib(framework::ModuleInstance())) return SELFREG_E_TYPELIB;
+HRESULT UpdateModule(InstallScope scope, bool install, const ModuleTypeLib& lib, UpdateClasses update_classes) {
+    if (scope == InstallScope::Unknown) return E_INVALIDARG;
+    if (scope == InstallScope::Machine) {
+        if (!install) return Remove(lib, update_classes);
+        if (!RegisterModuleTypeLib(ModuleInstance(), *lib.libid)) return SELFREG_E_TYPELIB;
         if (!update_classes(true)) return SELFREG_E_CLASS;
         return S_OK;
     }
-    // The machine-wide removal's own rules, applied to the user's keys.
-    if (!framework::registry::UnregisterTypeLib(LIBID_ORVANTALib, 1, 0, LOCALE_NEUTRAL)) return SELFREG_E_TYPELIB;
-    if (!update_classes(false)) return SELFREG_E_CLASS;
+    UserClassesRoot root;
+    if (!root.Active()) return E_ACCESSDENIED;
+    if (!install) return Remove(lib, update_classes);
+    if (!WriteTypeLib(ModuleInstance(), *lib.libid)) return SELFREG_E_TYPELIB;
+    if (!update_classes(true)) return SELFREG_E_CLASS;
     return S_OK;
 }
 
-}  // namespace orvanta::registration
+}  // namespace framework::registry

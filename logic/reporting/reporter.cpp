@@ -1,7 +1,7 @@
-#include "logic/settings/reporter.h"
+#include "logic/reporting/reporter.h"
 
-#include "logic/settings/reporting.h"
-#include "logic/settings/texts.h"
+#include "logic/reporting/reporting.h"
+#include "logic/reporting/texts.h"
 
 namespace orvanta::logic {
 

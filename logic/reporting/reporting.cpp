@@ -1,10 +1,10 @@
-#include "logic/settings/reporting.h"
+#include "logic/reporting/reporting.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "logic/settings/texts.h"
+#include "logic/reporting/texts.h"
 
 namespace orvanta::logic {
 
