@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "interfaces/port_names.h"
-
 namespace orvanta::interfaces {
 
 namespace {
@@ -87,7 +85,7 @@ std::vector<PortDetails> MergePortDetails(const std::vector<std::string>& presen
 }
 
 bool LooksLikeDeviceId(const std::string& wanted) {
-    if (IsComPortName(wanted) || wanted.compare(0, 2, "\\\\") == 0) return false;
+    if (wanted.compare(0, 2, "\\\\") == 0) return false;  // "\\.\COM12", a device path
     return wanted.find('\\') != std::string::npos || Upper(wanted).find("VID_") != std::string::npos;
 }
 

@@ -64,9 +64,9 @@ struct PortDetails {
 std::vector<PortDetails> MergePortDetails(const std::vector<std::string>& present_names,
                                           const std::vector<PortDeviceRecord>& records);
 
-// Whether OpenDevice should look `wanted` up as a device id at all: not a COM
-// port name, not a "\\.\" path, and holding a '\' or "VID_". Other names go to
-// the platform as they are, without reading the device information.
+// Whether OpenDevice should look `wanted` up as a device id at all: not a
+// "\\.\" path, and holding a '\' or "VID_" (no port name does). Other names go
+// to the platform as they are, without reading the device information.
 bool LooksLikeDeviceId(const std::string& wanted);
 
 // The port a device id names, for OpenDevice; empty when `wanted` does not

@@ -70,8 +70,7 @@ TEST(PortDetails, ADeviceIdChoosesThePresentPortItNames) {
         {"VID_0403&PID_6001", "COM4"},
         {"ACPI\\PNP0501\\1", "COM3"},
         {"VID_0403&PID_6001\\C1", ""},  // no such serial
-        {"COM8", ""},                   // names go as they are
-        {"\\\\.\\COM8", ""},
+        {"\\\\.\\COM8", ""},      // names go as they are
     };
     for (const auto& row : rows) EXPECT_EQ(PortForDeviceId(row.wanted, ports), row.port) << row.wanted;
 
