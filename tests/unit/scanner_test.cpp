@@ -302,7 +302,7 @@ TEST_F(Scanner, AHostCallingInFromABoxClosesTheDeviceOrFindsItsTaskSafely) {
     ctrl.settings().debugModus = false;
     ASSERT_TRUE(ctrl.OpenDevice("COM5"));
     ctrl.settings().withACKN = true;
-    p.port->write_mode = fakes::WriteMode::PendingTimeout;
+    p.port->write_end = interfaces::WriteEnd::kTimedOut;
     std::int32_t inner = -1;
     p.ui.on_event = [&](const fakes::UiEvent&) {
         p.ui.on_event = nullptr;
