@@ -187,10 +187,19 @@ bool Win32Device::ApplyLineSettings(const interfaces::LineChange& change) {
 }
 
 bool Win32Device::SetSignal(interfaces::LineSignal signal) {
-    static const DWORD kFunctions[] = {SETRTS, CLRRTS, SETDTR, CLRDTR, SETXOFF, SETXON, SETBREAK, CLRBREAK};
-    const auto index = static_cast<std::size_t>(signal);
-    if (index >= sizeof kFunctions / sizeof kFunctions[0]) return false;
-    return EscapeCommFunction(file_.get(), kFunctions[index]) != FALSE;
+    using S = interfaces::LineSignal;
+    DWORD function = 0;
+    switch (signal) {
+    case S::kSetRts: function = SETRTS; break;
+    case S::kClearRts: function = CLRRTS; break;
+    case S::kSetDtr: function = SETDTR; break;
+    case S::kClearDtr: function = CLRDTR; break;
+    case S::kSetXoff: function = SETXOFF; break;
+    case S::kSetXon: function = SETXON; break;
+    case S::kSetBreak: function = SETBREAK; break;
+    case S::kClearBreak: function = CLRBREAK; break;
+    }
+    return function && EscapeCommFunction(file_.get(), function) != FALSE;
 }
 
 bool Win32Device::ClearErrors(std::uint32_t& errors) {
