@@ -2,6 +2,8 @@
 // control made by its class object and driven through IDispatch only.
 #pragma once
 
+#include <ocidl.h>
+
 #include "bench/bench.h"
 
 namespace bench {
@@ -22,6 +24,10 @@ public:
         factory->Release();
     }
     ~Automation() {
+        if (point_) {
+            point_->Unadvise(cookie_);
+            point_->Release();
+        }
         if (dispatch_) dispatch_->Release();
         if (module_) FreeLibrary(module_);
     }
@@ -61,9 +67,39 @@ public:
         return value;
     }
 
+    bool Put(const wchar_t* name, VARIANT value) {
+        DISPID put = DISPID_PROPERTYPUT;
+        DISPPARAMS params = {&value, &put, 1, 1};
+        return SUCCEEDED(dispatch_->Invoke(Id(name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT,
+                                           &params, nullptr, nullptr, nullptr));
+    }
+    // Connects `sink` to the control's events: its one connection point
+    // besides the property notifications.
+    bool Connect(IDispatch* sink) {
+        IConnectionPointContainer* container = nullptr;
+        IEnumConnectionPoints* points = nullptr;
+        if (FAILED(dispatch_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container))))
+            return false;
+        const HRESULT listed = container->EnumConnectionPoints(&points);
+        container->Release();
+        if (FAILED(listed)) return false;
+        for (IConnectionPoint* point = nullptr; !point_ && points->Next(1, &point, nullptr) == S_OK;) {
+            IID iid = IID_NULL;
+            if (SUCCEEDED(point->GetConnectionInterface(&iid)) && !IsEqualIID(iid, IID_IPropertyNotifySink) &&
+                SUCCEEDED(point->Advise(sink, &cookie_)))
+                point_ = point;
+            else
+                point->Release();
+        }
+        points->Release();
+        return point_ != nullptr;
+    }
+
 private:
     HMODULE module_ = nullptr;
     IDispatch* dispatch_ = nullptr;
+    IConnectionPoint* point_ = nullptr;
+    DWORD cookie_ = 0;
 };
 
 }  // namespace bench

@@ -153,26 +153,26 @@ class CountingDevice : public interfaces::Device {
 public:
     CountingDevice(std::unique_ptr<interfaces::Device> inner, std::atomic<int>& waits)
         : inner_(std::move(inner)), waits_(waits) {}
-    bool CreateWriteEvent() override { return inner_->CreateWriteEvent(); }
-    interfaces::WriteStart StartWrite(const void* d, std::uint32_t n) override { return inner_->StartWrite(d, n); }
-    interfaces::WaitOutcome WaitWrite(std::uint32_t ms, std::uint32_t& w, interfaces::StopSignal* s) override {
-        return inner_->WaitWrite(ms, w, s);
+    bool ReadyForWrites() const override { return inner_->ReadyForWrites(); }
+    interfaces::WriteResult Write(const void* d, std::uint32_t n, std::uint32_t ms, interfaces::StopSignal* s) override {
+        return inner_->Write(d, n, ms, s);
     }
-    bool CancelWrite() override { return inner_->CancelWrite(); }
-    bool CancelRead() override { return inner_->CancelRead(); }
-    void Close() override { inner_->Close(); }
     bool Flush() override { return inner_->Flush(); }
+    void Close() override { inner_->Close(); }
     bool ReadLineSettings(interfaces::LineSettings& s) override { return inner_->ReadLineSettings(s); }
-    bool ParseMode(const char* m, interfaces::LineSettings& s) override { return inner_->ParseMode(m, s); }
-    bool ApplyLineSettings(const interfaces::LineSettings& s) override { return inner_->ApplyLineSettings(s); }
-    bool Escape(std::uint32_t f) override { return inner_->Escape(f); }
+    bool ApplyLineSettings(const interfaces::LineChange& c) override { return inner_->ApplyLineSettings(c); }
+    bool SetSignal(interfaces::LineSignal s) override { return inner_->SetSignal(s); }
     bool ClearErrors(std::uint32_t& e) override { return inner_->ClearErrors(e); }
     bool WaitEventChar(interfaces::StopSignal* s) override {
         ++waits_;
         return inner_->WaitEventChar(s);
     }
     std::uint32_t Read(void* b, std::uint32_t n, interfaces::StopSignal* s) override { return inner_->Read(b, n, s); }
-    std::uint32_t Peek(void* b, std::uint32_t n) override { return inner_->Peek(b, n); }
+    std::uint32_t ReadThrough(char c, void* b, std::uint32_t n, interfaces::StopSignal* s) override {
+        return inner_->ReadThrough(c, b, n, s);
+    }
+    bool EndAbandonedWrite() override { return inner_->EndAbandonedWrite(); }
+    bool EndAbandonedRead() override { return inner_->EndAbandonedRead(); }
 
 private:
     std::unique_ptr<interfaces::Device> inner_;

@@ -8,12 +8,12 @@
 
 namespace orvanta {
 
-OrvantaControl::OrvantaControl(const interfaces::Platform& platform)
+OrvantaControl::OrvantaControl(const interfaces::Platform& platform, framework::HostEvents* events)
     : ports_(platform.ports),
-      events_(platform.events),
+      events_(events),
       report_(platform.ui, settings_),
       channel_(platform, settings_, report_),
-      reader_(channel_, settings_, report_, platform.ports),
+      reader_(channel_, platform.ports),
       session_(platform, settings_, report_, channel_, reader_) {
     if (events_) session_.SetListener(this);
 }

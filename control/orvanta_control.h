@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/host_events.h"
 #include "interfaces/services.h"
 #include "interfaces/types.h"
 #include "interfaces/user_interface.h"
@@ -23,7 +24,8 @@ namespace orvanta {
 
 class OrvantaControl : private logic::ScanListener {
 public:
-    explicit OrvantaControl(const interfaces::Platform& platform);
+    // `events`: the host's, where the control has a host that takes them.
+    explicit OrvantaControl(const interfaces::Platform& platform, framework::HostEvents* events = nullptr);
     ~OrvantaControl();
     OrvantaControl(const OrvantaControl&) = delete;
     OrvantaControl& operator=(const OrvantaControl&) = delete;

@@ -1,5 +1,7 @@
-// Port access: devices opened for overlapped I/O, with blocking semantics for
-// the logic, plus the plain files the control writes and sends.
+// Port access as the logic needs it: a device that takes bytes within a time
+// limit, hands back what came, watches for one byte and carries line
+// settings and signals; and the plain files the control writes and sends.
+// Every call that may wait takes the stop signal of the thread that waits.
 #pragma once
 
 #include <cstdint>
@@ -13,71 +15,74 @@ namespace orvanta::interfaces {
 
 class StopSignal;
 
-// Escape functions, with the values of Win32's EscapeCommFunction.
-enum EscapeFunction : std::uint32_t {
-    kSetXoff = 1, kSetXon = 2, kSetRts = 3, kClrRts = 4,
-    kSetDtr = 5, kClrDtr = 6, kSetBreak = 8, kClrBreak = 9,
+// How a write ended.
+enum class WriteEnd {
+    kWritten,     // the device took `written` bytes
+    kRefused,     // the device would not start it
+    kTimedOut,    // the time limit passed first
+    kWaitFailed,  // the wait for its end broke
+    kFailed,      // the device ended it with an error
+    kStopped,     // the stop signal came first
 };
 
-// Failed: the wait itself broke; WriteFailed: the write ended with an error.
-enum class WaitOutcome { Completed, TimedOut, Failed, Stopped, WriteFailed };
-
-struct WriteStart {
-    bool completed = false;     // finished at once
-    std::uint32_t error = 0;    // last error read right after the start
-    std::uint32_t written = 0;  // count when completed
+struct WriteResult {
+    WriteEnd end = WriteEnd::kRefused;
+    std::uint32_t written = 0;
+    // The platform's code for how the write began, for debug mode to show.
+    std::uint32_t start_code = 0;
+    // A write the device could not end holds it: it takes no more writes
+    // until it is closed.
+    bool stuck = false;
 };
-
-constexpr std::uint32_t kErrorIoPending = 997;
 
 class Device {
 public:
     virtual ~Device() = default;
 
-    // The write-completion event: unnamed, auto-reset, initially signalled.
-    virtual bool CreateWriteEvent() = 0;
-    // Starts one write (the start clears the completion event); at most one
-    // is outstanding per device.
-    virtual WriteStart StartWrite(const void* data, std::uint32_t length) = 0;
-    // Waits up to `limit_ms` for the outstanding write; `written` gets its count.
-    // Stopped when `stop` is set first; the write is then still outstanding.
-    virtual WaitOutcome WaitWrite(std::uint32_t limit_ms, std::uint32_t& written,
-                                  StopSignal* stop) = 0;
-    // Cancels the outstanding write and returns once it has ended: true. A
-    // write that a broken driver never ends is given up after a bound: false,
-    // and the device takes no more writes.
-    virtual bool CancelWrite() = 0;
+    // Whether writes can be timed and stopped; a device that could not get
+    // ready for that after its open fails every write that does not end at once.
+    virtual bool ReadyForWrites() const = 0;
+    // Writes `length` bytes, waiting at most `limit_ms` (never "for ever")
+    // and no longer than `stop` is clear. A write that did not end is ended
+    // before this returns, so the bytes are the caller's again.
+    virtual WriteResult Write(const void* data, std::uint32_t length, std::uint32_t limit_ms,
+                              StopSignal* stop) = 0;
+    virtual bool Flush() = 0;
     // Ends the device now, as destroying it would. A caller that still holds
     // the object may call on: every later call fails.
     virtual void Close() = 0;
-    virtual bool Flush() = 0;
 
     virtual bool ReadLineSettings(LineSettings& settings) = 0;
-    // Parses a mode string such as "baud=9600 parity=N data=7 stop=2" into
-    // `settings`; fields it does not name keep their values.
-    virtual bool ParseMode(const char* mode, LineSettings& settings) = 0;
-    virtual bool ApplyLineSettings(const LineSettings& settings) = 0;
-    virtual bool Escape(std::uint32_t function) = 0;
+    // Lays `change` over the line as it is: what its mode does not name
+    // keeps its value. False when the mode does not parse or the line
+    // refuses it; the line is then unchanged.
+    virtual bool ApplyLineSettings(const LineChange& change) = 0;
+    virtual bool SetSignal(LineSignal signal) = 0;
+    // Clears the line's error state; `errors` gets the error bits as the
+    // host reads them, with any the device noted itself since the last call.
     virtual bool ClearErrors(std::uint32_t& errors) = 0;
 
     // Reads and waits are never issued from two threads at once: the control
     // holds one reader at a time per device.
     //
-    // Blocks until the port's event character has arrived; the bytes stay
-    // readable, in order, by Read. False when the wait fails or `stop` is set.
+    // Blocks until the line's event character has come; the bytes stay
+    // readable, in order. Each arrival ends one wait, read or not. False
+    // when the wait fails or `stop` is set.
     virtual bool WaitEventChar(StopSignal* stop) = 0;
     // Blocks until `count` bytes have been read, the port fails, or `stop` is
-    // set; returns the count read. A count of 0 reads nothing. Bytes that
-    // have arrived already are taken without a call to the system.
+    // set; returns the count read. A count of 0 reads nothing.
     virtual std::uint32_t Read(void* buffer, std::uint32_t count, StopSignal* stop) = 0;
-    // Copies up to `count` of the bytes that have arrived and are not read
-    // yet, oldest first, and leaves them to Read; never blocks. After a
-    // successful WaitEventChar they hold the event character.
-    virtual std::uint32_t Peek(void* buffer, std::uint32_t count) = 0;
-    // Cancels a read left outstanding by a reader that was ended inside it,
-    // as CancelWrite does for a write: false when the driver would not end it
-    // within the bound, and the device then takes no more reads.
-    virtual bool CancelRead() = 0;
+    // Takes up to `count` of the bytes that have come, up to and with the
+    // first `last` among them; with none come yet it waits for one byte, as
+    // Read does.
+    virtual std::uint32_t ReadThrough(char last, void* buffer, std::uint32_t count,
+                                      StopSignal* stop) = 0;
+
+    // A thread ended inside Write or inside a read leaves it running: these
+    // end it, within a bound. False when the device would not: it then takes
+    // no more writes (or reads) until it is closed.
+    virtual bool EndAbandonedWrite() = 0;
+    virtual bool EndAbandonedRead() = 0;
 };
 
 class File {
@@ -96,7 +101,7 @@ public:
     // opens by `wide` when it is given, so no character is lost to the code
     // page.
     //
-    // Opens a device for overlapped read and write, unshared; null on failure,
+    // Opens a device for reading and writing, unshared; null on failure,
     // with the platform's error left as the thread's last error.
     virtual std::unique_ptr<Device> OpenDevice(const char* name, const char16_t* wide = nullptr) = 0;
     // Creates (empties) a file for read and write, unshared; null on failure.

@@ -2,7 +2,6 @@
 // device channel and the scan session.
 #pragma once
 
-#include "framework/host_events.h"
 #include "interfaces/input.h"
 #include "interfaces/port.h"
 #include "interfaces/threads.h"
@@ -15,8 +14,6 @@ struct Platform {
     interfaces::Ports& ports;
     interfaces::Input& input;
     interfaces::Threads& threads;
-    // The host's events, where the control has a host that takes them.
-    framework::HostEvents* events = nullptr;
 };
 
 }  // namespace orvanta::interfaces

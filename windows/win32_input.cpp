@@ -1,6 +1,6 @@
 #include "windows/win32_input.h"
 
-#include "interfaces/keystrokes.h"
+#include "windows/keystrokes.h"
 
 namespace orvanta::windows {
 
@@ -80,7 +80,7 @@ std::uint32_t Win32Input::TypeChar(unsigned char ansi_char) {
     wchar_t wide = 0;
     if (MultiByteToWideChar(CP_ACP, 0, &narrow, 1, &wide, 1) != 1) return 0;
     const SHORT scan = VkKeyScanExW(wide, layout_);
-    interfaces::LayoutKey key;
+    LayoutKey key;
     if (scan != -1) {
         key.found = true;
         key.vk = LOBYTE(scan);
@@ -89,11 +89,11 @@ std::uint32_t Win32Input::TypeChar(unsigned char ansi_char) {
     }
     const bool has_case = CharUpperW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(wide))) !=
                           CharLowerW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(wide)));
-    const interfaces::KeyPlan plan = interfaces::PlanKeystrokes(wide, key, caps_lock_, has_case);
+    const KeyPlan plan = PlanKeystrokes(wide, key, caps_lock_, has_case);
 
     INPUT inputs[8] = {};
     for (std::size_t i = 0; i < plan.count; ++i) {
-        const interfaces::KeyEvent& e = plan.events[i];
+        const KeyEvent& e = plan.events[i];
         INPUT& in = inputs[i];
         in.type = INPUT_KEYBOARD;
         if (e.vk) {

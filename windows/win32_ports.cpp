@@ -21,36 +21,15 @@ HANDLE OpenByName(const char* name, const char16_t* wide, DWORD access, DWORD di
     return CreateFileA(name, access, 0, nullptr, disposition, flags, nullptr);
 }
 
-interfaces::DcbRecord FromWin32(const DCB& d) {
-    interfaces::DcbRecord r;
-#define ORVANTA_FROM_DCB(type, name, bits) r.name = static_cast<type>(d.name);
-    ORVANTA_DCB_FIELDS(ORVANTA_FROM_DCB)
-#undef ORVANTA_FROM_DCB
-    return r;
-}
-
-// A flag field keeps only the bits it has; a whole field is taken as it is.
-template <typename T>
-T Masked(T value, unsigned bits) {
-    return bits ? static_cast<T>(value & bits) : value;
-}
-
-DCB ToWin32(const interfaces::DcbRecord& r) {
-    DCB d = {};
-#define ORVANTA_TO_DCB(type, name, bits) d.name = Masked(r.name, bits);
-    ORVANTA_DCB_FIELDS(ORVANTA_TO_DCB)
-#undef ORVANTA_TO_DCB
-    d.DCBlength = sizeof d;
-    return d;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
 
-Win32Device::Win32Device(framework::UniqueFile file, framework::UniqueEvent read_event)
-    : file_(std::move(file)), read_event_(std::move(read_event)) {
+Win32Device::Win32Device(framework::UniqueFile file, framework::UniqueEvent read_event,
+                         framework::UniqueEvent write_event)
+    : file_(std::move(file)), write_event_(std::move(write_event)), read_event_(std::move(read_event)) {
     read_ov_.hEvent = read_event_.get();
+    write_ov_.hEvent = write_event_.get();
     // A comm port keeps the read time-outs of whoever used it last; with,
     // say, ReadIntervalTimeout = MAXDWORD every read would end at once with
     // nothing. Reads here wait for their bytes (and a stop), so the control
@@ -70,15 +49,15 @@ Win32Device::~Win32Device() { Win32Device::Close(); }
 void Win32Device::Close() {
     if (closed_) return;
     closed_ = true;
-    // Reads are awaited before Read and WaitEventChar return, unless their
-    // thread was ended inside one. What is still running is cancelled; an
+    // Writes and reads are awaited before they return, unless their thread
+    // was ended inside one. What is still running is cancelled; an
     // operation the driver never ended keeps its record, buffer and event:
     // the driver may still write into the one and signal the other.
-    if (!Win32Device::CancelWrite()) {
+    if (!CancelWrite()) {
         static_cast<void>(write_record_.release());  // left to the driver
         static_cast<void>(write_event_.release());
     }
-    if (!Win32Device::CancelRead()) {
+    if (!CancelRead()) {
         static_cast<void>(read_record_.release());  // left to the driver
         static_cast<void>(chunk_.release());
         static_cast<void>(read_event_.release());
@@ -86,54 +65,44 @@ void Win32Device::Close() {
     file_.reset();  // later calls fail on the closed handle
 }
 
-bool Win32Device::CreateWriteEvent() {
-    // The record's event must not change under a running write.
-    if (!write_event_ && !write_outstanding_) {
-        write_event_.reset(CreateEventA(nullptr, FALSE, TRUE, nullptr));
-        write_ov_.hEvent = write_event_.get();
-    }
-    return static_cast<bool>(write_event_);
-}
-
 void Win32Device::FinishWrite(DWORD count) {
     write_outstanding_ = false;
     write_offset_ += count;
-    last_written_ = count;
 }
 
-interfaces::WriteStart Win32Device::StartWrite(const void* data, std::uint32_t length) {
-    interfaces::WriteStart start;
+interfaces::WriteResult Win32Device::Write(const void* data, std::uint32_t length, std::uint32_t limit_ms,
+                                           interfaces::StopSignal* stop) {
+    interfaces::WriteResult result;
     if (write_outstanding_) {
-        start.error = ERROR_BUSY;  // the record still belongs to the last write
-        return start;
+        result.start_code = ERROR_BUSY;  // the record still belongs to a write never ended
+        result.stuck = true;
+        return result;
     }
     Prepare(write_ov_, write_offset_);
     // The count WriteFile reports for an overlapped handle is unreliable.
     const BOOL done = WriteFile(file_.get(), data, length, nullptr, &write_ov_);
-    start.error = done ? ERROR_SUCCESS : GetLastError();
+    result.start_code = done ? ERROR_SUCCESS : GetLastError();
     if (done) {
         DWORD count = 0;
         GetOverlappedResult(file_.get(), &write_ov_, &count, FALSE);
         FinishWrite(count);
-        start.completed = true;
-        start.written = count;
-    } else if (start.error == ERROR_IO_PENDING) {
-        write_outstanding_ = true;
+        result.end = interfaces::WriteEnd::kWritten;
+        result.written = count;
+        return result;
     }
-    return start;
+    if (result.start_code != ERROR_IO_PENDING) return result;
+    write_outstanding_ = true;
+    result.end = AwaitWrite(limit_ms, result.written, stop);
+    // Ended before the record serves another write.
+    if (result.end != interfaces::WriteEnd::kWritten && !CancelWrite()) result.stuck = true;
+    return result;
 }
 
-interfaces::WaitOutcome Win32Device::WaitWrite(std::uint32_t limit_ms, std::uint32_t& written,
+interfaces::WriteEnd Win32Device::AwaitWrite(std::uint32_t limit_ms, std::uint32_t& written,
                                              interfaces::StopSignal* stop) {
-    // Nothing running (it ended at once, or was waited for or cancelled):
-    // the count of the write that ended last.
-    if (!write_outstanding_) {
-        written = last_written_;
-        return interfaces::WaitOutcome::Completed;
-    }
     written = 0;
-    // Nothing would tell us when it ends; CancelWrite frees the record.
-    if (!write_event_) return interfaces::WaitOutcome::Failed;
+    // Nothing would tell us when it ends; the cancel frees the record.
+    if (!write_event_) return interfaces::WriteEnd::kWaitFailed;
 
     // Wine reports a plain file's overlapped write as pending although the
     // record says it has ended already: take the result without a wait, as
@@ -146,15 +115,12 @@ interfaces::WaitOutcome Win32Device::WaitWrite(std::uint32_t limit_ms, std::uint
     const DWORD count = handles[1] ? 2 : 1;
     const DWORD started = GetTickCount();
     for (;;) {
-        DWORD wait_ms = limit_ms;
-        if (limit_ms != INFINITE) {
-            const DWORD elapsed = GetTickCount() - started;
-            wait_ms = elapsed >= limit_ms ? 0 : limit_ms - elapsed;
-        }
+        const DWORD elapsed = GetTickCount() - started;
+        const DWORD wait_ms = elapsed >= limit_ms ? 0 : limit_ms - elapsed;
         const DWORD woke = WaitForMultipleObjects(count, handles, FALSE, wait_ms);
-        if (woke == WAIT_OBJECT_0 + 1) return interfaces::WaitOutcome::Stopped;
-        if (woke == WAIT_TIMEOUT) return interfaces::WaitOutcome::TimedOut;
-        if (woke != WAIT_OBJECT_0) return interfaces::WaitOutcome::Failed;
+        if (woke == WAIT_OBJECT_0 + 1) return interfaces::WriteEnd::kStopped;
+        if (woke == WAIT_TIMEOUT) return interfaces::WriteEnd::kTimedOut;
+        if (woke != WAIT_OBJECT_0) return interfaces::WriteEnd::kWaitFailed;
 
         // The event is auto-reset and the wait took its signal: ask the
         // record without waiting on the event again.
@@ -163,15 +129,15 @@ interfaces::WaitOutcome Win32Device::WaitWrite(std::uint32_t limit_ms, std::uint
     }
 }
 
-interfaces::WaitOutcome Win32Device::TakeWriteResult(std::uint32_t& written) {
+interfaces::WriteEnd Win32Device::TakeWriteResult(std::uint32_t& written) {
     DWORD moved = 0;
     const BOOL ok = GetOverlappedResult(file_.get(), &write_ov_, &moved, FALSE);
     const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
     FinishWrite(moved);
     written = moved;
-    if (ok) return interfaces::WaitOutcome::Completed;
+    if (ok) return interfaces::WriteEnd::kWritten;
     SetLastError(error);
-    return interfaces::WaitOutcome::WriteFailed;
+    return interfaces::WriteEnd::kFailed;
 }
 
 bool Win32Device::CancelWrite() {
@@ -192,47 +158,48 @@ bool Win32Device::ReadDcb(DCB& dcb) {
     return GetCommState(file_.get(), &dcb) != FALSE;
 }
 
-DCB Win32Device::BaseDcb(const interfaces::LineSettings& settings) {
-    interfaces::DcbRecord port_now;
-    if (!settings.has_record) {
-        // Never filled by ReadLineSettings: start from the port as it is.
-        DCB dcb;
-        if (ReadDcb(dcb)) {
-            port_now = FromWin32(dcb);
-        } else {
-            port_now.DCBlength = sizeof(DCB);
-            port_now.fBinary = 1;  // Windows supports no other mode
-        }
-    }
-    return ToWin32(settings.ToDcb(port_now));
-}
-
 bool Win32Device::ReadLineSettings(interfaces::LineSettings& settings) {
     DCB dcb;
     if (!ReadDcb(dcb)) return false;
     const int applied = applied_event_char_.load();
-    if (applied >= 0) dcb.EvtChar = static_cast<char>(applied);
-    settings = interfaces::LineSettings::FromDcb(FromWin32(dcb));
+    settings.baud_rate = dcb.BaudRate;
+    settings.data_bits = dcb.ByteSize;
+    settings.parity = dcb.Parity;
+    settings.stop_bits = dcb.StopBits;
+    settings.event_char = applied >= 0 ? static_cast<char>(applied) : dcb.EvtChar;
     return true;
 }
 
-bool Win32Device::ParseMode(const char* mode, interfaces::LineSettings& settings) {
-    if (!mode) return false;
-    DCB dcb = BaseDcb(settings);
-    if (!BuildCommDCBA(mode, &dcb)) return false;
-    settings = interfaces::LineSettings::FromDcb(FromWin32(dcb));
-    return true;
-}
-
-bool Win32Device::ApplyLineSettings(const interfaces::LineSettings& settings) {
-    DCB dcb = BaseDcb(settings);
+bool Win32Device::ApplyLineSettings(const interfaces::LineChange& change) {
+    // Read, changed and written whole: every field the mode does not name
+    // keeps its value.
+    DCB dcb;
+    if (!ReadDcb(dcb)) {
+        dcb = DCB{};
+        dcb.DCBlength = sizeof dcb;
+        dcb.fBinary = 1;  // Windows supports no other mode
+    }
+    if (!BuildCommDCBA(change.mode.c_str(), &dcb)) return false;
+    dcb.EvtChar = change.event_char;
     if (!SetCommState(file_.get(), &dcb)) return false;
     applied_event_char_.store(static_cast<unsigned char>(dcb.EvtChar));
     return true;
 }
 
-bool Win32Device::Escape(std::uint32_t function) {
-    return EscapeCommFunction(file_.get(), function) != FALSE;
+bool Win32Device::SetSignal(interfaces::LineSignal signal) {
+    using S = interfaces::LineSignal;
+    DWORD function = 0;
+    switch (signal) {
+    case S::kSetRts: function = SETRTS; break;
+    case S::kClearRts: function = CLRRTS; break;
+    case S::kSetDtr: function = SETDTR; break;
+    case S::kClearDtr: function = CLRDTR; break;
+    case S::kSetXoff: function = SETXOFF; break;
+    case S::kSetXon: function = SETXON; break;
+    case S::kSetBreak: function = SETBREAK; break;
+    case S::kClearBreak: function = CLRBREAK; break;
+    }
+    return function && EscapeCommFunction(file_.get(), function) != FALSE;
 }
 
 bool Win32Device::ClearErrors(std::uint32_t& errors) {
@@ -271,8 +238,10 @@ std::unique_ptr<interfaces::Device> Win32Ports::OpenDevice(const char* name, con
     framework::UniqueFile file(raw);
     framework::UniqueEvent read_event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!read_event) return nullptr;  // closing the file keeps this error
-    std::unique_ptr<Win32Device> device(new (std::nothrow)
-                                            Win32Device(std::move(file), std::move(read_event)));
+    // Without it the device still opens; the control says writes cannot be timed.
+    framework::UniqueEvent write_event(CreateEventA(nullptr, FALSE, TRUE, nullptr));
+    std::unique_ptr<Win32Device> device(new (std::nothrow) Win32Device(
+        std::move(file), std::move(read_event), std::move(write_event)));
     if (!device) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return device;
 }

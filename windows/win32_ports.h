@@ -8,46 +8,56 @@
 #include <memory>
 #include <utility>
 
-#include "interfaces/look_ahead.h"
 #include "interfaces/port.h"
 #include "framework/handle.h"
+#include "windows/look_ahead.h"
 
 namespace orvanta::windows {
 
 class Win32Device : public interfaces::Device {
 public:
-    // Takes the handle of a device opened for overlapped I/O.
-    Win32Device(framework::UniqueFile file, framework::UniqueEvent read_event);
+    // Takes the handle of a device opened for overlapped I/O and the events
+    // of its reads (manual-reset) and writes (auto-reset, initially
+    // signalled; null: writes that pend cannot be awaited).
+    Win32Device(framework::UniqueFile file, framework::UniqueEvent read_event,
+                framework::UniqueEvent write_event);
     ~Win32Device() override;
     Win32Device(const Win32Device&) = delete;
     Win32Device& operator=(const Win32Device&) = delete;
 
-    bool CreateWriteEvent() override;
-    interfaces::WriteStart StartWrite(const void* data, std::uint32_t length) override;
-    interfaces::WaitOutcome WaitWrite(std::uint32_t limit_ms, std::uint32_t& written,
-                                    interfaces::StopSignal* stop) override;
-    bool CancelWrite() override;
-    void Close() override;
+    bool ReadyForWrites() const override { return static_cast<bool>(write_event_); }
+    interfaces::WriteResult Write(const void* data, std::uint32_t length, std::uint32_t limit_ms,
+                                  interfaces::StopSignal* stop) override;
     bool Flush() override;
+    void Close() override;
 
     bool ReadLineSettings(interfaces::LineSettings& settings) override;
-    bool ParseMode(const char* mode, interfaces::LineSettings& settings) override;
-    bool ApplyLineSettings(const interfaces::LineSettings& settings) override;
-    bool Escape(std::uint32_t function) override;
+    bool ApplyLineSettings(const interfaces::LineChange& change) override;
+    bool SetSignal(interfaces::LineSignal signal) override;
     bool ClearErrors(std::uint32_t& errors) override;
 
+    // The read side is in win32_device_reads.cpp.
     bool WaitEventChar(interfaces::StopSignal* stop) override;
-    // The read side is in device_input.cpp.
     std::uint32_t Read(void* buffer, std::uint32_t count, interfaces::StopSignal* stop) override;
-    std::uint32_t Peek(void* buffer, std::uint32_t count) override;
-    bool CancelRead() override;
+    std::uint32_t ReadThrough(char last, void* buffer, std::uint32_t count,
+                              interfaces::StopSignal* stop) override;
+
+    bool EndAbandonedWrite() override { return CancelWrite(); }
+    bool EndAbandonedRead() override { return CancelRead(); }
 
 private:
-    DCB BaseDcb(const interfaces::LineSettings& settings);
     bool ReadDcb(DCB& dcb);
+    // Waits up to `limit_ms` for the outstanding write; `written` gets its count.
+    interfaces::WriteEnd AwaitWrite(std::uint32_t limit_ms, std::uint32_t& written,
+                                    interfaces::StopSignal* stop);
+    // Cancels the outstanding write and returns once it has ended: true. A
+    // write that a broken driver never ends is given up after a bound: false,
+    // and the device takes no more writes. The same for a read.
+    bool CancelWrite();
+    bool CancelRead();
     void FinishWrite(DWORD count);
     // The ended write's count and outcome, from its record.
-    interfaces::WaitOutcome TakeWriteResult(std::uint32_t& written);
+    interfaces::WriteEnd TakeWriteResult(std::uint32_t& written);
     // One overlapped read of up to `count` bytes into `into`, awaited; the
     // count it delivered, also when it failed or was stopped part-way.
     enum class ReadEnd { Done, Failed, Stopped };
@@ -67,7 +77,6 @@ private:
     OVERLAPPED& write_ov_ = *write_record_;
     bool write_outstanding_ = false;
     std::uint64_t write_offset_ = 0;  // only a plain file opened as a device heeds it
-    std::uint32_t last_written_ = 0;
 
     // Reads and the wait for the event character. Record and buffer on the
     // heap, as the write's: a read the driver never ends keeps them.
@@ -79,7 +88,7 @@ private:
     std::atomic<bool> read_outstanding_{false};
     std::atomic<bool> read_broken_{false};
     std::uint64_t read_offset_ = 0;
-    interfaces::LookAhead look_ahead_;
+    LookAhead look_ahead_;
 
     // The wait for the event character is ours, not the driver's, and some
     // drivers (Wine's) report it back as 0: the one applied here rules.

@@ -7,7 +7,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -55,18 +54,23 @@ public:
                            std::int32_t bytes_to_read);
 
     // The read path: one reader at a time (so no code is split between two
-    // readers) waits for the port's event character, then `take` reads what
-    // came, still inside the gate, with the same stop signal. The device stays alive for `take` while
-    // the host, called back from a box, closes or replaces it (see Holds).
+    // readers) waits for the line's event character, then takes the bytes up
+    // to the suffix, as many at a time as have come. In debug mode each byte
+    // is shown in a box first; a host called back from a box may close or
+    // replace the device, and what follows then stays unread.
     enum class ReadWait {
         kNoDevice,  // none open; the debug box said so
         kFailed,    // the gate or the wait was stopped, or the wait failed
-        kArrived,   // the event character came and `take` ran
+        kArrived,   // the event character came and the bytes were taken
     };
-    ReadWait ReadAfterEventChar(interfaces::StopSignal* stop,
-                                const std::function<void(interfaces::Device&, interfaces::StopSignal*)>& take);
-    // Whether `device` is still the open one.
-    bool Holds(const interfaces::Device& device) const { return device_.get() == &device; }
+    struct CodeBytes {
+        ReadWait wait = ReadWait::kFailed;
+        std::string bytes;  // in front of the suffix, at most the longest code kept
+        // Taken up to the suffix or the end of what the line gave, not cut
+        // short by a stop: the scanner awaits its answer.
+        bool taken = false;
+    };
+    CodeBytes ReadCode(interfaces::StopSignal* stop);
     // Frees the write and the read path from a thread that was terminated
     // inside one of them.
     void AbandonPaths();
@@ -103,7 +107,7 @@ private:
     std::unique_ptr<interfaces::File> protocol_file_;
     Gate write_gate_;
     Gate read_gate_;
-    // A write the driver would not end holds the record: no write goes
+    // A write the driver would not end holds the device: no write goes
     // until the device is closed (write gate only).
     bool write_broken_ = false;
 };

@@ -1,4 +1,4 @@
-// Opening and closing the device, with the protocol file and the write event.
+// Opening and closing the device, with the protocol file.
 #include "logic/reporting/reporting.h"
 #include "logic/reporting/texts.h"
 #include "logic/device/channel.h"
@@ -41,7 +41,7 @@ bool DeviceChannel::Open(const std::string& device_name, const std::u16string& w
         report_.ShowNotice(message, texts::kCaptionBrisomel);
         return false;
     }
-    if (!device_->CreateWriteEvent()) {
+    if (!device_->ReadyForWrites()) {
         report_.DbgMsg("hEvent == NULL.", texts::kFnOpenDevice);
         report_.ShowNotice(texts::kNoEventContext, texts::kCaptionBrisomel);
         return true;
@@ -63,15 +63,15 @@ void DeviceChannel::Close() {
 }
 
 void DeviceChannel::AbandonPaths() {
-    // A thread ended inside a read leaves its record outstanding: ended here,
-    // within a bound, or left to the driver with the device refusing reads.
-    if (read_gate_.Abandon() && device_) device_->CancelRead();
-    // A thread ended inside a write leaves the record outstanding; without
-    // this every later write would fail until the device is closed.
+    // A thread ended inside a read leaves it running: ended here, within a
+    // bound, or left with the device refusing reads.
+    if (read_gate_.Abandon() && device_) device_->EndAbandonedRead();
+    // A thread ended inside a write leaves it running; without this every
+    // later write would fail until the device is closed.
     if (!write_gate_.Abandon() || !device_) return;
     if (write_gate_.Enter(nullptr) != Gate::Entry::Entered) return;
     GatePass leave(write_gate_);
-    if (!device_->CancelWrite()) write_broken_ = true;
+    if (!device_->EndAbandonedWrite()) write_broken_ = true;
 }
 
 }  // namespace orvanta::logic

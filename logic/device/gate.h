@@ -1,5 +1,5 @@
 // Lets one caller at a time through a path of the control, from the host's
-// thread or the scan task's: the write path (so no two writes share the record
+// thread or the scan task's: the write path (so no two writes run at once
 // or interleave on the device and in the protocol file) and the read path (so
 // no code is split between two readers).
 //

@@ -44,7 +44,7 @@ std::int32_t DeviceChannel::WriteBlock(const char* data, std::uint32_t length,
         result = WriteLocked(data, length, echo_length, requested, stop, notices);
         break;
     }
-    case Gate::Entry::Reentered:  // the record is in use by this thread's own write
+    case Gate::Entry::Reentered:  // the device is in use by this thread's own write
     case Gate::Entry::Stopped:
         return 0;
     }
@@ -61,33 +61,35 @@ std::int32_t DeviceChannel::WriteLocked(const char* data, std::uint32_t length,
     interfaces::Device& device = *device_;
     const auto stopping = [stop] { return stop && stop->IsSet(); };
     char message[kNoticeBuffer];
-    if (write_broken_) {  // a write the driver never ended still holds the record
+    if (write_broken_) {  // a write the driver never ended still holds the device
         if (!stopping()) notices.Add(texts::kSevereWriteError);
         return 0;
     }
     if (protocol_file_) protocol_file_->Write(data, echo_length);
 
-    const interfaces::WriteStart start = device.StartWrite(data, length);
-    if (settings_.Debug() && !stopping()) {
-        FormatBounded(message, sizeof message, texts::kErrorNumber, static_cast<int>(start.error));
+    // Whether the write began for a task that is stopping: such a write
+    // tells the user nothing.
+    const bool stopped_at_start = stopping();
+    const interfaces::WriteResult r =
+        device.Write(data, length, WriteTimeLimit(settings_.timeout.load(), length), stop);
+    if (settings_.Debug() && !stopped_at_start) {
+        FormatBounded(message, sizeof message, texts::kErrorNumber, static_cast<int>(r.start_code));
         notices.Add(message);
     }
-    if (start.completed) return static_cast<std::int32_t>(start.written);
-    if (start.error != interfaces::kErrorIoPending) {
-        if (!stopping()) notices.Add(texts::kSevereWriteError);
+    // A write the driver never ends leaves the device broken until it is closed.
+    if (r.stuck) write_broken_ = true;
+    switch (r.end) {
+    case interfaces::WriteEnd::kWritten:
+        return static_cast<std::int32_t>(r.written);
+    case interfaces::WriteEnd::kRefused:
+        if (!stopped_at_start) notices.Add(texts::kSevereWriteError);
         return 0;
+    default:
+        break;
     }
-
-    std::uint32_t written = 0;
-    const interfaces::WaitOutcome outcome =
-        device.WaitWrite(WriteTimeLimit(settings_.timeout.load(), length), written, stop);
-    if (outcome == interfaces::WaitOutcome::Completed) return static_cast<std::int32_t>(written);
-    // Ended before the record serves another write; a driver that never
-    // ends it leaves the device broken until it is closed.
-    if (!device.CancelWrite()) write_broken_ = true;
-    if (stopping() || outcome == interfaces::WaitOutcome::Stopped) return 0;
-    switch (outcome) {
-    case interfaces::WaitOutcome::TimedOut:
+    if (stopping() || r.end == interfaces::WriteEnd::kStopped) return 0;
+    switch (r.end) {
+    case interfaces::WriteEnd::kTimedOut:
         notices.Add(texts::kTimeoutAgain);
         FormatBounded(message, sizeof message, texts::kTimeoutLengths, static_cast<int>(requested),
                       static_cast<int>(length));
@@ -97,7 +99,7 @@ std::int32_t DeviceChannel::WriteLocked(const char* data, std::uint32_t length,
                       static_cast<int>(static_cast<signed char>(length ? data[0] : 0)));
         notices.Add(message);
         break;
-    case interfaces::WaitOutcome::WriteFailed:
+    case interfaces::WriteEnd::kFailed:
         // No time limit passed: the device refused the write.
         notices.Add(texts::kSevereWriteError);
         break;

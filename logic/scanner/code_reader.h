@@ -1,11 +1,9 @@
-// Reading one scanned code through the device channel's read path: wait for
-// the suffix, then take the bytes up to it.
+// Reading one scanned code: the channel hands over the bytes up to the
+// suffix, the reader makes them the code.
 #pragma once
 
 #include <string>
 
-#include "logic/reporting/reporter.h"
-#include "logic/settings/settings.h"
 #include "logic/device/channel.h"
 #include "interfaces/port.h"
 #include "interfaces/threads.h"
@@ -14,9 +12,7 @@ namespace orvanta::logic {
 
 class CodeReader {
 public:
-    CodeReader(DeviceChannel& channel, const Settings& settings, Reporter& report,
-                interfaces::Ports& ports)
-        : channel_(channel), settings_(settings), report_(report), ports_(ports) {}
+    CodeReader(DeviceChannel& channel, interfaces::Ports& ports) : channel_(channel), ports_(ports) {}
 
     // One code as the reader got it; `wait_failed` tells a failed wait from a
     // scanned "ERROR"; `taken`: bytes came from the port and were taken up to
@@ -33,13 +29,7 @@ public:
     std::string ScanCodeFromCOM() { return Read(nullptr).code; }
 
 private:
-    // Takes the bytes up to and with the suffix from `device` into `code`.
-    // False when a stop cut it short.
-    bool TakeCode(interfaces::Device& device, interfaces::StopSignal* stop, std::string& code);
-
     DeviceChannel& channel_;
-    const Settings& settings_;
-    Reporter& report_;
     interfaces::Ports& ports_;
 };
 

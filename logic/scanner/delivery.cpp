@@ -43,11 +43,6 @@ std::int32_t ScanSession::CaptureFocusWindow() {
     return static_cast<std::int32_t>(static_cast<std::intptr_t>(platform_.input.GetFocus()));
 }
 
-std::int32_t ScanSession::SendCodeToWindow(std::int32_t window, const std::string& code,
-                                            interfaces::StopSignal* stop) {
-    return DeliverCode(window, code, stop).count;
-}
-
 CodeDelivery ScanSession::DeliverCode(std::int32_t window, const std::string& code,
                                        interfaces::StopSignal* stop) {
     CodeDelivery result;
@@ -134,10 +129,6 @@ void ScanSession::ShowDelivery(const std::string& code, std::int32_t count, inte
     char text[kDebugTextSize];
     FormatBounded(text, sizeof text, format.c_str(), room, code.c_str(), static_cast<int>(count));
     report_.DebugBox(text, texts::kCaptionCodeSent, interfaces::kMbIconInformation);
-}
-
-std::int32_t ScanSession::TypeCodeAsKeys(const std::string& code, interfaces::StopSignal* stop) {
-    return TypeCode(code, stop).count;
 }
 
 bool ScanSession::AwaitKeysTaken(interfaces::WindowId target, std::uint32_t messages,

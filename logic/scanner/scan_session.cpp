@@ -73,7 +73,6 @@ std::int32_t ScanSession::ActivateScanTask() {
     if (const std::int32_t reading = ReadingTaskOrSetAside()) return reading;
     if (window == 0) settings_.scanWindowHandle.store(CaptureFocusWindow());
 
-    task_reference_.store(0);
     auto task = std::make_unique<ScanTask>();
     task->stop = platform_.threads.CreateStopSignal();
     if (task->stop) {
@@ -86,7 +85,6 @@ std::int32_t ScanSession::ActivateScanTask() {
         return 0;
     }
     task->reference = NextTaskReference();
-    task_reference_.store(task->reference);
     task_ = std::move(task);
     return task_->reference;
 }

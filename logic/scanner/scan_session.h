@@ -102,18 +102,14 @@ public:
     // Set on the host's thread, before or between tasks; null for none.
     void SetListener(ScanListener* listener) { listener_.store(listener); }
     std::int32_t SendStartAck();
-    // The reference of the task held (0: none), and whether its thread still
-    // runs (it has not read "ENDSCAN" and closed its messages).
-    std::int32_t ScanTaskReference() const { return task_reference_.load(); }
+    // Whether the task's thread still runs (it has not read "ENDSCAN" and
+    // closed its messages).
     bool IsScanTaskRunning() const;
 
     // Delivery. `stop`, when given, is the scan task's stop signal.
     std::int32_t CaptureFocusWindow();
     // The one place that hands a code over and finds out what became of it.
     CodeDelivery DeliverCode(std::int32_t window, const std::string& code, interfaces::StopSignal* stop);
-    std::int32_t SendCodeToWindow(std::int32_t window, const std::string& code,
-                                  interfaces::StopSignal* stop = nullptr);
-    std::int32_t TypeCodeAsKeys(const std::string& code, interfaces::StopSignal* stop = nullptr);
 
     // Whether a stop is in progress (host thread only). The stop takes in the
     // messages the task sends to the host's windows, so the host's handlers,
@@ -150,7 +146,6 @@ private:
     CodeReader& reader_;
 
     std::atomic<ScanListener*> listener_{nullptr};
-    std::atomic<std::int32_t> task_reference_{0};
     std::unique_ptr<ScanTask> task_;  // host thread only
     // Tasks past "ENDSCAN" whose closing messages are still open when a new
     // task starts; stopped with the rest (host thread only).

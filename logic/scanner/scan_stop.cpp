@@ -53,7 +53,6 @@ std::int32_t ScanSession::DeactivateScanTask(std::int32_t task_reference, ScanEn
         for (auto& task : closing) StopTask(*task, why);
     }
     settings_.scanWindowHandle.store(0);
-    task_reference_.store(0);
     return 0;
 }
 

@@ -23,17 +23,6 @@
 
 namespace orvanta::fakes {
 
-// How one write on the device behaves.
-enum class WriteMode {
-    AtOnce,            // finishes inside StartWrite
-    Pending,           // pends, then WaitWrite completes
-    PendingTimeout,    // pends, WaitWrite times out
-    PendingFail,       // pends, WaitWrite fails
-    PendingError,      // pends, then ends with an error
-    FailAtOnce,        // fails without pending (error 5)
-    PendingUntilStop,  // pends until the caller's stop signal is set
-};
-
 // Everything the fake device and ports know, shared with the test.
 struct PortState {
     std::mutex mutex;
@@ -43,18 +32,19 @@ struct PortState {
     std::set<std::string> locked_files;  // held by "another program"
     std::set<std::string> missing_devices;
 
-    // Device script
-    bool event_ok = true;
-    WriteMode write_mode = WriteMode::AtOnce;
-    std::deque<WriteMode> next_writes;  // consumed first, one per write
-    std::uint32_t short_count = 0;      // nonzero: a pending write completes with this count
-    std::uint32_t pending_ms = 0;       // how long a pending write takes
-    std::string device_bytes;           // every byte the device took
+    // Device script: how each write ends (kStopped: once the stop is set).
+    bool ready = true;
+    interfaces::WriteEnd write_end = interfaces::WriteEnd::kWritten;
+    std::deque<interfaces::WriteEnd> next_writes;  // consumed first, one per write
+    std::uint32_t start_code = 0;       // the platform's code each write reports
+    std::uint32_t short_count = 0;      // nonzero: a write takes this count
+    std::uint32_t write_ms = 0;         // how long a write takes
+    bool stuck = false;                 // a write that does not end holds the device
+    std::string device_bytes;           // every byte a write was given
     std::vector<std::string> writes;    // each write's bytes
-    std::vector<std::uint32_t> limits;  // each wait's time limit
-    bool outstanding = false;
-    bool cancel_ends = true;  // false: a driver that never ends a cancelled write
-    int overlaps = 0;  // writes started while another was outstanding
+    std::vector<std::uint32_t> limits;  // each write's time limit
+    bool writing = false;
+    int overlaps = 0;  // writes started while another was running
     bool flush_ok = true;
 
     interfaces::LineSettings line;
@@ -162,82 +152,45 @@ public:
         closed_ = true;
         state_->calls.push_back("close " + name_);
     }
-    bool closed_ = false;
 
-    bool CreateWriteEvent() override {
-        state_->Log("event");
-        return state_->event_ok;
-    }
-
-    interfaces::WriteStart StartWrite(const void* data, std::uint32_t length) override {
-        std::lock_guard<std::mutex> lock(state_->mutex);
-        const std::string bytes(static_cast<const char*>(data), length);
-        state_->calls.push_back("write " + std::to_string(length));
-        if (state_->outstanding) ++state_->overlaps;
-        mode_ = state_->write_mode;
-        if (!state_->next_writes.empty()) {
-            mode_ = state_->next_writes.front();
-            state_->next_writes.pop_front();
-        }
-        length_ = length;
-        interfaces::WriteStart start;
-        switch (mode_) {
-        case WriteMode::AtOnce:
-            state_->device_bytes += bytes;
-            state_->writes.push_back(bytes);
-            start.completed = true;
-            start.written = length;
-            return start;
-        case WriteMode::FailAtOnce:
-            start.error = 5;
-            return start;
-        default:
-            state_->device_bytes += bytes;
-            state_->writes.push_back(bytes);
-            state_->outstanding = true;
-            start.error = interfaces::kErrorIoPending;
-            return start;
-        }
-    }
-
-    interfaces::WaitOutcome WaitWrite(std::uint32_t limit_ms, std::uint32_t& written,
-                                    interfaces::StopSignal* stop) override {
+    bool ReadyForWrites() const override { return state_->ready; }
+    interfaces::WriteResult Write(const void* data, std::uint32_t length, std::uint32_t limit_ms,
+                                  interfaces::StopSignal* stop) override {
+        interfaces::WriteResult r;
         {
             std::lock_guard<std::mutex> lock(state_->mutex);
-            state_->calls.push_back("wait " + std::to_string(limit_ms));
+            state_->calls.push_back("write " + std::to_string(length));
             state_->limits.push_back(limit_ms);
-        }
-        if (state_->pending_ms) std::this_thread::sleep_for(std::chrono::milliseconds(state_->pending_ms));
-        switch (mode_) {
-        case WriteMode::PendingTimeout:
-            return interfaces::WaitOutcome::TimedOut;
-        case WriteMode::PendingFail:
-            return interfaces::WaitOutcome::Failed;
-        case WriteMode::PendingError:
-            return interfaces::WaitOutcome::WriteFailed;
-        case WriteMode::PendingUntilStop:
-            while (!(stop && stop->WaitFor(5))) {
-                if (!stop) return interfaces::WaitOutcome::TimedOut;
+            if (state_->writing) ++state_->overlaps;
+            state_->writing = true;
+            r.end = state_->write_end;
+            if (!state_->next_writes.empty()) {
+                r.end = state_->next_writes.front();
+                state_->next_writes.pop_front();
             }
-            return interfaces::WaitOutcome::Stopped;
-        default: {
-            std::lock_guard<std::mutex> lock(state_->mutex);
-            state_->outstanding = false;
-            written = state_->short_count ? state_->short_count : length_;
-            return interfaces::WaitOutcome::Completed;
+            r.start_code = r.end == interfaces::WriteEnd::kRefused ? 5 : state_->start_code;
+            if (r.end != interfaces::WriteEnd::kRefused) {
+                state_->device_bytes.append(static_cast<const char*>(data), length);
+                state_->writes.emplace_back(static_cast<const char*>(data), length);
+            }
         }
-        }
-    }
-
-    bool CancelWrite() override {
+        if (state_->write_ms) std::this_thread::sleep_for(std::chrono::milliseconds(state_->write_ms));
+        if (r.end == interfaces::WriteEnd::kStopped)
+            while (!(stop && stop->WaitFor(5))) {}
         std::lock_guard<std::mutex> lock(state_->mutex);
-        state_->calls.push_back("cancel");
-        if (!state_->cancel_ends) return false;
-        state_->outstanding = false;
-        return true;
+        state_->writing = false;
+        if (r.end == interfaces::WriteEnd::kWritten) r.written = state_->short_count ? state_->short_count : length;
+        else r.stuck = state_->stuck;
+        return r;
     }
-    bool CancelRead() override {
-        state_->Log("cancel read");
+    bool EndAbandonedWrite() override {
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        state_->calls.push_back("end write");
+        state_->writing = false;
+        return !state_->stuck;
+    }
+    bool EndAbandonedRead() override {
+        state_->Log("end read");
         return true;
     }
     bool Flush() override {
@@ -251,34 +204,29 @@ public:
         if (state_->read_ok) settings = state_->line;
         return state_->read_ok;
     }
-    // The mode-string keys the tests use; an unknown key or value fails.
-    bool ParseMode(const char* mode, interfaces::LineSettings& settings) override {
-        state_->Log(std::string("parse ") + mode);
-        interfaces::LineSettings parsed = settings;
-        std::istringstream words(mode);
-        std::string word;
-        while (words >> word) {
+    // The mode keys the tests use; an unknown key or value fails.
+    bool ApplyLineSettings(const interfaces::LineChange& change) override {
+        state_->Log("apply " + change.mode + " evt=" + std::to_string(static_cast<unsigned char>(change.event_char)));
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        interfaces::LineSettings line = state_->line;
+        std::istringstream words(change.mode);
+        for (std::string word; words >> word;) {
             const std::size_t eq = word.find('=');
-            if (eq == std::string::npos) return false;
-            const std::string key = word.substr(0, eq), value = word.substr(eq + 1);
-            if (key == "baud") parsed.BaudRate = static_cast<std::uint32_t>(std::atoi(value.c_str()));
-            else if (key == "data") parsed.ByteSize = static_cast<std::uint8_t>(std::atoi(value.c_str()));
-            else if (key == "stop") parsed.StopBits = value == "1" ? 0 : value == "2" ? 2 : 1;
-            else if (key == "parity" && value.size() == 1 && std::string("NOEMS").find(value) != std::string::npos)
-                parsed.Parity = static_cast<std::uint8_t>(std::string("NOEMS").find(value));
+            const std::string key = word.substr(0, eq), value = eq == std::string::npos ? "" : word.substr(eq + 1);
+            const std::size_t parity = std::string("NOEMS").find(value);
+            if (key == "baud") line.baud_rate = static_cast<std::uint32_t>(std::atoi(value.c_str()));
+            else if (key == "data") line.data_bits = static_cast<std::uint8_t>(std::atoi(value.c_str()));
+            else if (key == "stop") line.stop_bits = value == "1" ? 0 : value == "2" ? 2 : 1;
+            else if (key == "parity" && value.size() == 1 && parity != std::string::npos)
+                line.parity = static_cast<std::uint8_t>(parity);
             else return false;
         }
-        settings = parsed;
-        return true;
-    }
-    bool ApplyLineSettings(const interfaces::LineSettings& settings) override {
-        state_->Log("apply evt=" + std::to_string(static_cast<unsigned char>(settings.EvtChar)));
-        std::lock_guard<std::mutex> lock(state_->mutex);
-        if (state_->apply_ok) state_->line = settings;
+        line.event_char = change.event_char;
+        if (state_->apply_ok) state_->line = line;
         return state_->apply_ok;
     }
-    bool Escape(std::uint32_t function) override {
-        state_->Log("escape " + std::to_string(function));
+    bool SetSignal(interfaces::LineSignal signal) override {
+        state_->Log("signal " + std::to_string(static_cast<int>(signal)));
         return state_->escape_ok;
     }
     bool ClearErrors(std::uint32_t& errors) override {
@@ -292,41 +240,46 @@ public:
         std::unique_lock<std::mutex> lock(state_->mutex);
         for (;;) {
             if (!state_->wait_ok) return false;
-            for (char c : state_->input)
-                if (c == state_->line.EvtChar) return true;
+            if (std::find(state_->input.begin(), state_->input.end(), state_->line.event_char) != state_->input.end())
+                return true;
             if (stop && stop->IsSet()) return false;
             state_->input_cv.wait_for(lock, std::chrono::milliseconds(5));
         }
     }
     std::uint32_t Read(void* buffer, std::uint32_t count, interfaces::StopSignal* stop) override {
         state_->Log("read " + std::to_string(count));
-        std::unique_lock<std::mutex> lock(state_->mutex);
-        std::uint32_t done = 0;
-        char* out = static_cast<char*>(buffer);
-        while (done < count) {
-            if (!state_->input.empty()) {
-                out[done++] = state_->input.front();
-                state_->input.pop_front();
-                continue;
-            }
-            if (!state_->wait_ok || (stop && stop->IsSet())) break;
-            state_->input_cv.wait_for(lock, std::chrono::milliseconds(5));
-        }
-        return done;
+        return Take(static_cast<char*>(buffer), count, stop, [](char) { return false; });
     }
-    // Everything fed counts as come; unlogged, as it calls nothing below.
-    std::uint32_t Peek(void* buffer, std::uint32_t count) override {
-        std::lock_guard<std::mutex> lock(state_->mutex);
-        const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(count, state_->input.size()));
-        std::copy(state_->input.begin(), state_->input.begin() + n, static_cast<char*>(buffer));
+    // Everything fed counts as come.
+    std::uint32_t ReadThrough(char last, void* buffer, std::uint32_t count, interfaces::StopSignal* stop) override {
+        const std::uint32_t n = Take(static_cast<char*>(buffer), count, stop, [last](char c) { return c == last; }, true);
+        state_->Log("read " + std::to_string(n));
         return n;
     }
 
 private:
+    // Moves bytes out until `count`, a byte `ends` says is the last, or (with
+    // `some`) what has come is gone once one byte was taken.
+    template <typename Ends>
+    std::uint32_t Take(char* out, std::uint32_t count, interfaces::StopSignal* stop, Ends ends, bool some = false) {
+        std::unique_lock<std::mutex> lock(state_->mutex);
+        std::uint32_t done = 0;
+        while (done < count) {
+            if (!state_->input.empty()) {
+                out[done++] = state_->input.front();
+                state_->input.pop_front();
+                if (ends(out[done - 1])) break;
+                continue;
+            }
+            if ((some && done > 0) || !state_->wait_ok || (stop && stop->IsSet())) break;
+            state_->input_cv.wait_for(lock, std::chrono::milliseconds(5));
+        }
+        return done;
+    }
+
     std::shared_ptr<PortState> state_;
     std::string name_;
-    WriteMode mode_ = WriteMode::AtOnce;
-    std::uint32_t length_ = 0;
+    bool closed_ = false;
 };
 
 class FakePorts : public interfaces::Ports {

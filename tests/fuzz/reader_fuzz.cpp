@@ -21,8 +21,8 @@ public:
     bool WaitEventChar(orvanta::interfaces::StopSignal*) override {
         return input_.find(evt_, at_) != std::string::npos;
     }
-    bool ApplyLineSettings(const orvanta::interfaces::LineSettings& s) override {
-        evt_ = s.EvtChar;
+    bool ApplyLineSettings(const orvanta::interfaces::LineChange& change) override {
+        evt_ = change.event_char;
         return true;
     }
     std::uint32_t Read(void* buffer, std::uint32_t count, orvanta::interfaces::StopSignal*) override {
@@ -32,12 +32,16 @@ public:
         for (; n < count && at_ < input_.size(); ++n) static_cast<char*>(buffer)[n] = input_[at_++];
         return n;
     }
-    // Some of what is left, as much as the script's next step says (none:
-    // the reader waits for a byte instead).
-    std::uint32_t Peek(void* buffer, std::uint32_t count) override {
+    // Some of what is left counts as come, as much as the script's next step
+    // says (none: one byte is read instead).
+    std::uint32_t ReadThrough(char last, void* buffer, std::uint32_t count, orvanta::interfaces::StopSignal* stop) override {
         const std::size_t step = reads_.empty() ? 0xFF : static_cast<unsigned char>(reads_[peek_++ % reads_.size()]);
-        const std::size_t n = std::min<std::size_t>({count, input_.size() - at_, (step >> 4) * 97});
+        std::size_t n = std::min<std::size_t>({count, input_.size() - at_, (step >> 4) * 97});
+        if (n == 0) return count ? Read(buffer, 1, stop) : 0;
+        const std::size_t found = input_.find(last, at_);
+        if (found != std::string::npos && found < at_ + n) n = found - at_ + 1;
         input_.copy(static_cast<char*>(buffer), n, at_);
+        at_ += n;
         return static_cast<std::uint32_t>(n);
     }
     std::size_t Consumed() const { return at_; }

@@ -12,7 +12,10 @@ product file grows past its limit.
           framework/    the generic COM/ActiveX framework: uses nothing of ours
 
 Product code never reaches the tests or their kit; the demo and the bench
-may use the kit, never the tests themselves.
+may use the kit, never the tests themselves. interfaces/ and logic/ are
+portable: their code names no Win32 type, constant or call, and nothing in
+them (comments too) speaks of overlapped I/O or the DCB; the texts the user sees are
+left out, as they are the system's own words.
 """
 import pathlib
 import re
@@ -35,6 +38,17 @@ BARE = {"orvanta.h": "control", "resource.h": "resources", "version.h": "resourc
 MAX_LINES = 400  # not counting blank lines
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 SOURCES = (".h", ".cpp", ".rc", ".c")
+PORTABLE = ("interfaces", "logic/settings", "logic/device", "logic/scanner")
+WIN32_NAMES = re.compile(
+    r"\b(?:HANDLE|HWND|HINSTANCE|HKEY|DWORD|BOOL|WORD|UINT|LPARAM|WPARAM|LRESULT|HRESULT|OVERLAPPED"
+    r"|DCB|COMSTAT|COMMTIMEOUTS|INFINITE|MAXDWORD|(?:ERROR|WAIT|CE|MB|WM|VK)_[A-Z0-9_]+"
+    r"|WaitFor(?:Single|Multiple)Objects?|(?:Create|Set|Reset)Event[AW]?|GetOverlappedResult"
+    r"|HasOverlappedIoCompleted|CancelIo(?:Ex)?|(?:Read|Write)File|CreateFile[AW]?|CloseHandle"
+    r"|[GS]etLastError|EscapeCommFunction|ClearCommError|[GS]etCommState|BuildCommDCB[AW]?"
+    r"|[GS]etCommTimeouts|997)\b")
+OVERLAPPED = re.compile(r"overlapped|io[ _]?pending|dcb", re.I)
+STRINGS = re.compile(r'"(?:\\.|[^"\\\n])*"' + r"|'(?:\\.|[^'\\\n])'")
+COMMENTS = re.compile(r"//[^\n]*|/\*.*?\*/", re.S)
 
 
 def folder_of(name):
@@ -59,6 +73,12 @@ def main(root):
                     faults.append(f"{rel}: includes {name} from outside the product")
                 elif to != folder and to not in below:
                     faults.append(f"{rel}: includes {name}, which {folder}/ may not use")
+            if folder in PORTABLE:
+                words = STRINGS.sub('""', text)
+                for name in sorted(set(WIN32_NAMES.findall(COMMENTS.sub(" ", words)))):
+                    faults.append(f"{rel}: names {name}, a Win32 name, in portable code")
+                if OVERLAPPED.search(words):
+                    faults.append(f"{rel}: speaks of overlapped I/O or the DCB in portable code")
             if folder == "framework" and re.search("orvanta", text, re.I):
                 faults.append(f"{rel}: the framework names the control")
             lines = sum(1 for line in text.splitlines() if line.strip())

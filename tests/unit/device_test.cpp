@@ -18,7 +18,7 @@
 namespace orvanta::logic {
 namespace {
 
-using fakes::WriteMode;
+using End = interfaces::WriteEnd;
 using Calls = std::vector<std::string>;
 
 struct Channel : ::testing::Test {
@@ -45,13 +45,12 @@ std::string TraceOf(const char* function, const char* message, const char* error
 
 // --- opening and closing --------------------------------------------------
 
-TEST_F(Channel, OpenClosesFirstPausesThenMakesProtocolFileDeviceAndEvent) {
+TEST_F(Channel, OpenClosesFirstPausesThenMakesProtocolFileAndDevice) {
     ctrl.settings().debugModus = true;
     EXPECT_TRUE(ctrl.OpenDevice("COM1"));
     EXPECT_TRUE(p.port->InOrder({"box " + TraceOf("OpenDevice", "Start"), "create OCXPROT.PRT", "open COM1",
                                  "box " + TraceOf("OpenDevice", "OK")}));
     EXPECT_TRUE(p.port->InOrder({"sleep 200", "create OCXPROT.PRT"}));
-    EXPECT_EQ(p.port->Count("event"), 1);
     EXPECT_TRUE(ctrl.channel().IsOpen());
     EXPECT_EQ(Protocol(), "");
 
@@ -113,8 +112,8 @@ TEST_F(Channel, PortsFromTenUpGoToThePlatformWithTheDevicePrefix) {
         EXPECT_EQ(PlatformDeviceName(host), platform_name) << host;
 }
 
-TEST_F(Channel, EventThatCannotBeMadeStillOpensWithItsNotice) {
-    p.port->event_ok = false;
+TEST_F(Channel, ADeviceNotReadyForWritesStillOpensWithItsNotice) {
+    p.port->ready = false;
     ctrl.settings().debugModus = true;
     EXPECT_TRUE(ctrl.OpenDevice("COM1"));
     EXPECT_TRUE(ctrl.channel().IsOpen());
@@ -151,13 +150,12 @@ TEST_F(Channel, AProtocolFileThatCannotBeMadeLeavesWritesWorking) {
 
 TEST_F(Channel, WritelnSendsTextThenLineEndAndEchoesBoth) {
     Open();
-    p.port->write_mode = WriteMode::Pending;
     EXPECT_EQ(ctrl.channel().Writeln("abc"), 5);
     EXPECT_EQ(p.port->writes, (std::vector<std::string>{"abc", "\r\n"}));
     EXPECT_EQ(Protocol(), "abc\r\n");
     // timeout x length + 9000 for each write.
     EXPECT_EQ(p.port->limits, (std::vector<std::uint32_t>{9030, 9020}));
-    EXPECT_EQ(p.port->Calls(), (Calls{"write 3", "wait 9030", "write 2", "wait 9020"}));
+    EXPECT_EQ(p.port->Calls(), (Calls{"write 3", "write 2"}));
     EXPECT_TRUE(p.ui.Events().empty());
 
     EXPECT_EQ(ctrl.channel().Writeln(""), 2);
@@ -168,7 +166,7 @@ TEST_F(Channel, WritelnSendsTextThenLineEndAndEchoesBoth) {
 
 TEST_F(Channel, ATextWhoseWriteFailedGetsNoLineEnd) {
     Open();
-    p.port->write_mode = WriteMode::FailAtOnce;
+    p.port->write_end = End::kRefused;
     EXPECT_EQ(ctrl.channel().Writeln("abc"), 0);
     EXPECT_EQ(p.port->Calls(), (Calls{"write 3", std::string("notice ") + texts::kSevereWriteError}));
     // The echo is made before the write is tried.
@@ -177,19 +175,18 @@ TEST_F(Channel, ATextWhoseWriteFailedGetsNoLineEnd) {
 
 TEST_F(Channel, SuccessCountsWhatThePlatformReportsWritten) {
     Open();
-    p.port->write_mode = WriteMode::Pending;
     p.port->short_count = 2;
     EXPECT_EQ(ctrl.channel().Write("abcdef"), 2);
-    p.port->write_mode = WriteMode::AtOnce;
+    p.port->short_count = 0;
     EXPECT_EQ(ctrl.channel().Write("abcdef"), 6);
 }
 
 TEST_F(Channel, DebugModeShowsTheErrorNumberOnceTheWriteHasLeftThePath) {
     Open();
     ctrl.settings().debugModus = true;
-    p.port->write_mode = WriteMode::Pending;
+    p.port->start_code = 997;
     EXPECT_EQ(ctrl.channel().Write("a"), 1);
-    EXPECT_EQ(p.port->Calls(), (Calls{"write 1", "wait 9010", "notice Fehler-Nr.: 997"}));
+    EXPECT_EQ(p.port->Calls(), (Calls{"write 1", "notice Fehler-Nr.: 997"}));
     EXPECT_EQ(p.ui.Events()[0].caption, "Brisomel");
 }
 
@@ -197,8 +194,7 @@ TEST_F(Channel, DebugModeShowsTheErrorNumberOnceTheWriteHasLeftThePath) {
 TEST_F(Channel, AWritesNoticesDoNotHoldTheWritePath) {
     Open();
     p.ui.hold_boxes = true;
-    p.port->next_writes = {WriteMode::PendingTimeout};
-    p.port->write_mode = WriteMode::Pending;
+    p.port->next_writes = {End::kTimedOut};
     std::thread::id first_id;
     std::thread first([&] {
         first_id = std::this_thread::get_id();
@@ -214,24 +210,21 @@ TEST_F(Channel, AWritesNoticesDoNotHoldTheWritePath) {
     other.join();
 }
 
-TEST_F(Channel, TimedOutWriteIsCancelledShowsFourNoticesAndTheNextWriteWorks) {
+TEST_F(Channel, TimedOutWriteShowsFourNoticesAndTheNextWriteWorks) {
     Open();
-    p.port->next_writes = {WriteMode::PendingTimeout};
-    p.port->write_mode = WriteMode::Pending;
+    p.port->next_writes = {End::kTimedOut};
     EXPECT_EQ(ctrl.channel().Write("\xE9xyz"), 0);
-    EXPECT_EQ(p.port->Calls(), (Calls{"write 4", "wait 9040", "cancel",
-                                      "notice schon wieder waitstate==WAIT_TIMEOUT",
+    EXPECT_EQ(p.port->Calls(), (Calls{"write 4", "notice schon wieder waitstate==WAIT_TIMEOUT",
                                       "notice m_Bytes: 0   L\xE4" "nge: 4", "notice \xE9xyz",
                                       "notice Char: -23"}));
     for (const auto& e : p.ui.Events()) EXPECT_EQ(e.caption, "Brisomel");
-    EXPECT_EQ(p.port->outstanding, false);
     EXPECT_EQ(ctrl.channel().Write("ok"), 2);
     EXPECT_EQ(p.port->overlaps, 0);
 }
 
 TEST_F(Channel, TimeOutNoticesOfAByteShowTheCountAsGiven) {
     Open();
-    p.port->write_mode = WriteMode::PendingTimeout;
+    p.port->write_end = End::kTimedOut;
     EXPECT_EQ(ctrl.channel().SendByte(0x41), 0);
     const auto shown = Shown();
     ASSERT_EQ(shown.size(), 4u);
@@ -239,32 +232,30 @@ TEST_F(Channel, TimeOutNoticesOfAByteShowTheCountAsGiven) {
     EXPECT_EQ(shown[3], "Char: 65");
 }
 
-TEST_F(Channel, FailedWaitCancelsAndShowsTheAbortNotice) {
+TEST_F(Channel, FailedWaitShowsTheAbortNotice) {
     Open();
-    p.port->write_mode = WriteMode::PendingFail;
+    p.port->write_end = End::kWaitFailed;
     EXPECT_EQ(ctrl.channel().Write("abc"), 0);
-    EXPECT_EQ(p.port->Calls(),
-              (Calls{"write 3", "wait 9030", "cancel", std::string("notice ") + texts::kWriteFailed}));
+    EXPECT_EQ(p.port->Calls(), (Calls{"write 3", std::string("notice ") + texts::kWriteFailed}));
     // A write the device ended with an error passed no time limit: the
     // failed-write notice, not the time-out's.
     p.port->ClearCalls();
-    p.port->write_mode = WriteMode::PendingError;
+    p.port->write_end = End::kFailed;
     EXPECT_EQ(ctrl.channel().Write("abc"), 0);
-    EXPECT_EQ(p.port->Calls(),
-              (Calls{"write 3", "wait 9030", "cancel", std::string("notice ") + texts::kSevereWriteError}));
+    EXPECT_EQ(p.port->Calls(), (Calls{"write 3", std::string("notice ") + texts::kSevereWriteError}));
 }
 
 TEST_F(Channel, AWriteTheDriverNeverEndsBreaksTheDeviceUntilItIsReopened) {
     Open();
-    p.port->cancel_ends = false;
-    p.port->write_mode = WriteMode::PendingTimeout;
+    p.port->stuck = true;
+    p.port->write_end = End::kTimedOut;
     EXPECT_EQ(ctrl.channel().Write("abc"), 0);
     EXPECT_EQ(Shown().size(), 4u);  // the time-out's notices
     p.port->ClearCalls();
-    p.port->write_mode = WriteMode::Pending;
-    EXPECT_EQ(ctrl.channel().Write("x"), 0);  // at once, without touching the record
+    EXPECT_EQ(ctrl.channel().Write("x"), 0);  // at once, without touching the device
     EXPECT_EQ(p.port->Calls(), (Calls{std::string("notice ") + texts::kSevereWriteError}));
-    p.port->cancel_ends = true;
+    p.port->stuck = false;
+    p.port->write_end = End::kWritten;
     ctrl.CloseDevice();
     Open();
     EXPECT_EQ(ctrl.channel().Write("x"), 1);
@@ -284,7 +275,6 @@ TEST(WriteTimeLimit, GrowsWithLengthStaysFiniteAndNeverNegative) {
 
 TEST_F(Channel, NegativeTimeoutWaitsTheFixedPartOnly) {
     Open();
-    p.port->write_mode = WriteMode::Pending;
     ctrl.settings().timeout = -5;
     ctrl.channel().Write(std::string(1000, 'x'));
     EXPECT_EQ(p.port->limits.back(), 9000u);
@@ -364,7 +354,6 @@ TEST_F(Channel, SendFileGoesInChunksOf4000AndEchoesEveryByte) {
     std::string content(9000, '\0');
     for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7);
     p.port->files["job.prn"] = content;
-    p.port->write_mode = WriteMode::Pending;
     EXPECT_EQ(ctrl.channel().SendFile("job.prn"), 9000);
     ASSERT_EQ(p.port->writes.size(), 3u);
     EXPECT_EQ(p.port->writes[0].size(), 4000u);
@@ -377,31 +366,30 @@ TEST_F(Channel, SendFileGoesInChunksOf4000AndEchoesEveryByte) {
 }
 
 // The scan task's last resort ends its thread wherever it is; inside a write
-// or a read it leaves the record outstanding. Freeing the paths frees both.
-TEST(ChannelPaths, AbandoningAThreadInsideAWriteOrAReadFreesTheRecord) {
+// or a read it leaves that running. Freeing the paths ends both.
+TEST(ChannelPaths, AbandoningAThreadInsideAWriteOrAReadFreesThePaths) {
     fakes::DevicePlatform p;
     Settings settings;
     Reporter report(p.ui, settings);
     DeviceChannel channel(p.Get(), settings, report);
     ASSERT_TRUE(channel.Open("COM1"));
-    p.port->next_writes = {WriteMode::PendingUntilStop};
-    p.port->write_mode = WriteMode::Pending;
+    p.port->next_writes = {End::kStopped};
     fakes::FakeStopSignal stop;
     std::thread stuck([&] { channel.SendByte(6, &stop); });  // stands for the ended thread
-    while (!p.port->outstanding) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    while (!p.port->writing) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     channel.AbandonPaths();
     EXPECT_EQ(channel.Write("ok"), 2);
     EXPECT_EQ(p.port->overlaps, 0);
-    EXPECT_EQ(p.port->Count("cancel read"), 0);  // no reader was inside
+    EXPECT_EQ(p.port->Count("end read"), 0);  // no reader was inside
     stop.Set();
     stuck.join();
 
-    CodeReader reader(channel, settings, report, p.ports);
+    CodeReader reader(channel, p.ports);
     fakes::FakeStopSignal reading;
     std::thread reader_stuck([&] { reader.Read(&reading); });  // waits for a code
     while (p.port->Count("wait char") == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     channel.AbandonPaths();
-    EXPECT_EQ(p.port->Count("cancel read"), 1);
+    EXPECT_EQ(p.port->Count("end read"), 1);
     reading.Set();
     reader_stuck.join();
 }
@@ -409,7 +397,6 @@ TEST(ChannelPaths, AbandoningAThreadInsideAWriteOrAReadFreesTheRecord) {
 TEST_F(Channel, SendFileCountsPast2GiBWithoutWrapping) {
     Open();
     p.port->files["big.prn"] = std::string(12000, 'b');
-    p.port->write_mode = WriteMode::Pending;
     p.port->short_count = 1u << 30;  // each chunk reported as 1 GiB
     EXPECT_EQ(ctrl.channel().SendFile("big.prn"), INT32_MAX);
 }
@@ -433,7 +420,7 @@ TEST_F(Channel, SendFileThatCannotBeOpenedOrFailsMidwayReportsIt) {
                                                  "Die Datei: locked.prn konnte nicht gelesen werden !"}));
 
     p.port->files["big.prn"] = std::string(10000, 'b');
-    p.port->next_writes = {WriteMode::AtOnce, WriteMode::FailAtOnce};
+    p.port->next_writes = {End::kWritten, End::kRefused};
     EXPECT_EQ(ctrl.channel().SendFile("big.prn"), 4000);
     EXPECT_EQ(Shown().back(),
               "Die Ausgabe der  Datei: big.prn wurde abbgebrochen, da das Ausgabeger\xE4"
@@ -521,10 +508,9 @@ TEST_F(Channel, EveryOperationWithoutADeviceReportsOnlyInDebugMode) {
 
 // --- writes from two threads -----------------------------------------------
 
-TEST_F(Channel, WritesFromTwoThreadsNeverShareTheRecordOrInterleave) {
+TEST_F(Channel, WritesFromTwoThreadsNeverRunAtOnceOrInterleave) {
     Open();
-    p.port->write_mode = WriteMode::Pending;
-    p.port->pending_ms = 1;
+    p.port->write_ms = 1;
     const std::string a(50, 'a'), b(70, 'b');
     std::thread other([&] {
         for (int i = 0; i < 40; ++i) ctrl.channel().Write(b);
@@ -542,9 +528,9 @@ TEST_F(Channel, WritesFromTwoThreadsNeverShareTheRecordOrInterleave) {
     EXPECT_EQ(Protocol(), expected);
 }
 
-TEST_F(Channel, AStoppedWriteGivesUpWithoutNoticesAndFreesTheRecord) {
+TEST_F(Channel, AStoppedWriteGivesUpWithoutNoticesAndTheNextOneGoes) {
     Open();
-    p.port->next_writes = {WriteMode::PendingUntilStop};
+    p.port->next_writes = {End::kStopped};
     fakes::FakeStopSignal stop;
     std::int16_t result = -1;
     std::thread task([&] { result = ctrl.channel().SendByte(6, &stop); });
@@ -553,7 +539,6 @@ TEST_F(Channel, AStoppedWriteGivesUpWithoutNoticesAndFreesTheRecord) {
     task.join();
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(p.ui.Events().empty());
-    EXPECT_EQ(p.port->Calls().back(), "cancel");
     EXPECT_EQ(ctrl.channel().Write("next"), 4);
 }
 
@@ -561,17 +546,17 @@ TEST_F(Channel, AStoppedWriteGivesUpWithoutNoticesAndFreesTheRecord) {
 
 TEST_F(Channel, EmptyModeAppliesTheDefaultsWithTheSuffixAsEventCharacter) {
     Open();
-    p.port->line.BaudRate = 1200;
-    p.port->line.Parity = 2;
-    p.port->line.ByteSize = 8;
-    p.port->line.StopBits = 0;
+    p.port->line.baud_rate = 1200;
+    p.port->line.parity = 2;
+    p.port->line.data_bits = 8;
+    p.port->line.stop_bits = 0;
     ctrl.settings().debugModus = true;
     EXPECT_TRUE(ctrl.channel().SetCOMSettings(""));
-    EXPECT_EQ(p.port->line.BaudRate, 9600u);
-    EXPECT_EQ(p.port->line.ByteSize, 7);
-    EXPECT_EQ(p.port->line.Parity, 0);
-    EXPECT_EQ(p.port->line.StopBits, 2);
-    EXPECT_EQ(p.port->line.EvtChar, 3);
+    EXPECT_EQ(p.port->line.baud_rate, 9600u);
+    EXPECT_EQ(p.port->line.data_bits, 7);
+    EXPECT_EQ(p.port->line.parity, 0);
+    EXPECT_EQ(p.port->line.stop_bits, 2);
+    EXPECT_EQ(p.port->line.event_char, 3);
     const auto events = p.ui.Events();
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[0].text, "baud=9600 parity=N data=7 stop=2");
@@ -587,7 +572,7 @@ TEST_F(Channel, ModeThatCannotBeReadOrParsedAppliesNothing) {
     Open();
     ctrl.settings().ScannerSuffixChar = 0x10D;
     EXPECT_FALSE(ctrl.channel().SetCOMSettings("baud=9600 bogus"));
-    EXPECT_EQ(p.port->CountStarting("apply"), 0);
+    EXPECT_EQ(p.port->line.baud_rate, 0u);
     p.port->ClearCalls();
     p.port->read_ok = false;
     EXPECT_FALSE(ctrl.channel().SetCOMSettings("baud=1200"));
@@ -599,18 +584,17 @@ TEST_F(Channel, ModeThatCannotBeReadOrParsedAppliesNothing) {
     p.port->ClearCalls();
     // The low byte of the suffix; a mode string's own fields for the rest.
     EXPECT_TRUE(ctrl.channel().SetCOMSettings("baud=19200"));
-    EXPECT_EQ(p.port->Calls().back(), "apply evt=13");
-    EXPECT_EQ(p.port->line.BaudRate, 19200u);
+    EXPECT_EQ(p.port->Calls().back(), "apply baud=19200 evt=13");
+    EXPECT_EQ(p.port->line.baud_rate, 19200u);
 }
 
-TEST_F(Channel, SignalsOneToEightMapToTheirEscapeFunctions) {
+TEST_F(Channel, SignalsOneToEightMapToTheirLineSignals) {
     Open();
-    const std::uint32_t expected[] = {3, 4, 5, 6, 1, 2, 8, 9};
     for (std::int16_t s = 1; s <= 8; ++s) EXPECT_TRUE(ctrl.channel().SetSignalOnCOM(s));
     for (std::int16_t s : {0, 9, -1, 32767}) EXPECT_FALSE(ctrl.channel().SetSignalOnCOM(s));
     const Calls calls = p.port->Calls();
     ASSERT_EQ(calls.size(), 8u);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(calls[i], "escape " + std::to_string(expected[i]));
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(calls[i], "signal " + std::to_string(i));
     p.port->escape_ok = false;
     EXPECT_FALSE(ctrl.channel().SetSignalOnCOM(7));
 }

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "interfaces/keystrokes.h"
+#include "windows/keystrokes.h"
 
-namespace orvanta::interfaces {
+namespace orvanta::windows {
 namespace {
 
 // "+10 -10" style: v for a key down, ^ for up, u for a Unicode event.
@@ -50,4 +50,4 @@ TEST(Keystrokes, WhatTheLayoutCannotTypePlainlyGoesAsUnicode) {
 }
 
 }  // namespace
-}  // namespace orvanta::interfaces
+}  // namespace orvanta::windows

@@ -145,31 +145,31 @@ TEST(ScannerNoDevice, ReaderAndTaskWithoutADevice) {
 TEST_F(Scanner, MessageModeSendsEachByteZeroExtendedToTheWindow) {
     ctrl.settings().onlyWorkwithCurrentWindow = true;
     ctrl.settings().scanWindowHandle = 0x1234;
-    EXPECT_EQ(ctrl.session().SendCodeToWindow(0x1234, "a\xE4"), 2);
+    EXPECT_EQ(ctrl.session().DeliverCode(0x1234, "a\xE4", nullptr).count, 2);
     ASSERT_EQ(p.input.chars.size(), 2u);
     EXPECT_EQ(p.input.chars[0].wparam, 0x61u);
     EXPECT_EQ(p.input.chars[1].wparam, 0xE4u);
     EXPECT_EQ(p.input.chars[1].lparam, 1);
     EXPECT_EQ(p.input.chars[1].window, 0x1234u);
-    EXPECT_EQ(ctrl.session().SendCodeToWindow(0x1234, ""), 0);
+    EXPECT_EQ(ctrl.session().DeliverCode(0x1234, "", nullptr).count, 0);
 
     // The field decides whether there is a target, the argument which it is.
     ctrl.settings().scanWindowHandle = 0;
-    EXPECT_EQ(ctrl.session().SendCodeToWindow(0x1234, "abc"), -1);
+    EXPECT_EQ(ctrl.session().DeliverCode(0x1234, "abc", nullptr).count, -1);
     EXPECT_EQ(p.input.chars.size(), 2u);
     EXPECT_TRUE(p.input.typed.empty());
 }
 
 TEST_F(Scanner, KeystrokeModeTypesTheCodeAndIgnoresTheWindow) {
     ctrl.settings().scanWindowHandle = 0x1234;
-    EXPECT_EQ(ctrl.session().SendCodeToWindow(0x1234, "Hello, World! \xC4"), 15);
+    EXPECT_EQ(ctrl.session().DeliverCode(0x1234, "Hello, World! \xC4", nullptr).count, 15);
     EXPECT_EQ(p.input.typed, "Hello, World! \xC4");
     EXPECT_TRUE(p.input.chars.empty());
 }
 
 TEST_F(Scanner, DeliveryDebugBoxesInOrderAndCutToTheirBuffer) {
     ctrl.settings().debugModus = true;
-    EXPECT_EQ(ctrl.session().SendCodeToWindow(0, "ab"), 2);
+    EXPECT_EQ(ctrl.session().DeliverCode(0, "ab", nullptr).count, 2);
     auto boxes = Shown();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].text, "Code wurde direkt \xFC" "ber Tastaturpuffer gesendet !");
@@ -179,7 +179,7 @@ TEST_F(Scanner, DeliveryDebugBoxesInOrderAndCutToTheirBuffer) {
 
     ctrl.settings().onlyWorkwithCurrentWindow = true;
     const std::string long_code(1000, 'L');
-    EXPECT_EQ(ctrl.session().SendCodeToWindow(0, long_code), -1);
+    EXPECT_EQ(ctrl.session().DeliverCode(0, long_code, nullptr).count, -1);
     const std::string text = Shown().back().text;
     EXPECT_EQ(text.size(), 255u);
     const std::string tail = " . Anzahl gesendeter Zeichen: -1";
@@ -202,7 +202,7 @@ TEST_F(Scanner, ASessionAnswersEachCodeDeliversAndEndsWithItsTwoMessages) {
     p.input.focus = 0x42;
     const std::int32_t task = ctrl.session().ActivateScanTask();
     EXPECT_GT(task, 0);
-    EXPECT_EQ(ctrl.session().ScanTaskReference(), task);
+    EXPECT_EQ(ctrl.session().ActivateScanTask(), task);  // a second start names it
     EXPECT_EQ(ctrl.settings().scanWindowHandle.load(), 0x42);
     p.port->Feed("A1\x03" "ERROR\x03" "B2\x03" "ENDSCAN\x03");
     ASSERT_TRUE(WaitUntil([&] { return Saw(texts::kScanTaskEnded); }));
@@ -221,8 +221,7 @@ TEST_F(Scanner, ASessionAnswersEachCodeDeliversAndEndsWithItsTwoMessages) {
     ASSERT_NE(notice, calls.end());
     EXPECT_EQ(std::count(calls.begin(), notice, "write 1"), 5);
 
-    // The ended task keeps its reference and window; the next one uses it.
-    EXPECT_EQ(ctrl.session().ScanTaskReference(), task);
+    // The ended task keeps its window; the next one uses it.
     p.input.focus = 0x99;
     const std::int32_t again = ctrl.session().ActivateScanTask();
     EXPECT_NE(again, 0);
@@ -302,7 +301,7 @@ TEST_F(Scanner, AHostCallingInFromABoxClosesTheDeviceOrFindsItsTaskSafely) {
     ctrl.settings().debugModus = false;
     ASSERT_TRUE(ctrl.OpenDevice("COM5"));
     ctrl.settings().withACKN = true;
-    p.port->write_mode = fakes::WriteMode::PendingTimeout;
+    p.port->write_end = interfaces::WriteEnd::kTimedOut;
     std::int32_t inner = -1;
     p.ui.on_event = [&](const fakes::UiEvent&) {
         p.ui.on_event = nullptr;
@@ -335,7 +334,7 @@ TEST_F(Scanner, StartAnswerGoesFirstAndAFailedStartIsReported) {
     ASSERT_EQ(Shown().size(), 1u);
     EXPECT_EQ(Shown()[0].text, "Scan-Thread konnte nicht gestartet werden !");
     EXPECT_EQ(Shown()[0].caption, "Brisomel");
-    EXPECT_EQ(ctrl.session().ScanTaskReference(), 0);
+    EXPECT_FALSE(ctrl.session().IsScanTaskRunning());
 }
 
 TEST_F(Scanner, ASecondActivationNamesTheRunningTaskAndDoesNothingElse) {
@@ -357,7 +356,7 @@ TEST_F(Scanner, ATaskThatNeverEndsIsTerminatedAsTheLastResortAndTheLineStaysUsab
     ASSERT_NE(ctrl.session().ActivateScanTask(), 0);
     EXPECT_EQ(ctrl.session().DeactivateScanTask(0), 0);
     EXPECT_EQ(p.threads.terminations, 1);
-    EXPECT_EQ(ctrl.session().ScanTaskReference(), 0);
+    EXPECT_FALSE(ctrl.session().IsScanTaskRunning());
     EXPECT_EQ(ctrl.channel().Write("after"), 5);
 }
 
@@ -374,11 +373,11 @@ TEST_F(Scanner, StopWhileWaitingIsPromptSilentAndResetsTheFields) {
     EXPECT_EQ(Sent(), "\x06");
     EXPECT_TRUE(Shown().empty());
     EXPECT_EQ(ctrl.settings().scanWindowHandle.load(), 0);
-    EXPECT_EQ(ctrl.session().ScanTaskReference(), 0);
+    EXPECT_FALSE(ctrl.session().IsScanTaskRunning());
     EXPECT_EQ(p.port->input.size(), 5u);  // nobody read it
     EXPECT_NE(ctrl.session().ActivateScanTask(), 0);
     ctrl.CloseDevice();
-    EXPECT_EQ(ctrl.session().ScanTaskReference(), 0);
+    EXPECT_FALSE(ctrl.session().IsScanTaskRunning());
 }
 
 TEST_F(Scanner, StopClosesTheBoxTheTaskShowsAndNothingFollows) {
@@ -444,7 +443,7 @@ TEST_F(Scanner, AStopByReferenceEndsThatClosingTaskAlone) {
     EXPECT_EQ(dismissed(), std::set<std::uint32_t>{threads[1]});
     ctrl.session().DeactivateScanTask(closing[0]);
     EXPECT_EQ(dismissed(), (std::set<std::uint32_t>{threads[0], threads[1]}));
-    EXPECT_EQ(ctrl.session().ScanTaskReference(), reading);
+    EXPECT_EQ(ctrl.session().ActivateScanTask(), reading);  // a second start names it
     p.ui.hold_boxes = false;
 }
 
@@ -453,7 +452,7 @@ TEST_F(Scanner, EndedOrUnknownReferencesStopNothing) {
     const std::int32_t task = ctrl.session().ActivateScanTask();
     EXPECT_EQ(ctrl.session().DeactivateScanTask(task + 1000), 0);
     // The running task was not touched: it keeps its reference and its window.
-    EXPECT_EQ(ctrl.session().ScanTaskReference(), task);
+    EXPECT_EQ(ctrl.session().ActivateScanTask(), task);  // a second start names it
     EXPECT_EQ(ctrl.settings().scanWindowHandle.load(), 0x10);
     p.port->Feed("x\x03");
     ASSERT_TRUE(WaitUntil([&] { return p.input.Typed() == "x"; }));
@@ -462,7 +461,7 @@ TEST_F(Scanner, EndedOrUnknownReferencesStopNothing) {
     ctrl.settings().scanWindowHandle = 5;
     EXPECT_EQ(ctrl.session().DeactivateScanTask(0), 0);  // ended: only the fields
     EXPECT_EQ(ctrl.settings().scanWindowHandle.load(), 0);
-    EXPECT_EQ(ctrl.session().ScanTaskReference(), 0);
+    EXPECT_FALSE(ctrl.session().IsScanTaskRunning());
     EXPECT_TRUE(p.ui.dismissed.empty());
 }
 
@@ -547,7 +546,7 @@ TEST(ScannerLifetime, DestroyingOrReopeningStopsTheTask) {
         ASSERT_TRUE(ctrl.OpenDevice("COM5"));
         ASSERT_NE(ctrl.session().ActivateScanTask(), 0);
         ASSERT_TRUE(ctrl.OpenDevice("COM5"));  // closes first, task included
-        EXPECT_EQ(ctrl.session().ScanTaskReference(), 0);
+        EXPECT_FALSE(ctrl.session().IsScanTaskRunning());
         ASSERT_NE(ctrl.session().ActivateScanTask(), 0);
     }
     EXPECT_EQ(p.port->devices_alive, 0);

@@ -119,11 +119,11 @@ TEST_F(Channel, EmptyModeStringAppliesTheDefaultsReadBackFromThePort) {
     const int data_bits = OnWine() ? 8 : 7;
     interfaces::LineSettings line;
     ASSERT_TRUE(host.ports.last->ReadLineSettings(line));
-    EXPECT_EQ(line.BaudRate, 9600u);
-    EXPECT_EQ(line.ByteSize, data_bits);
-    EXPECT_EQ(line.Parity, NOPARITY);
-    EXPECT_EQ(line.StopBits, TWOSTOPBITS);
-    EXPECT_EQ(line.EvtChar, 3);
+    EXPECT_EQ(line.baud_rate, 9600u);
+    EXPECT_EQ(line.data_bits, data_bits);
+    EXPECT_EQ(line.parity, NOPARITY);
+    EXPECT_EQ(line.stop_bits, TWOSTOPBITS);
+    EXPECT_EQ(line.event_char, 3);
 
     ASSERT_TRUE(watcher.WaitUntilNoneOpen(kBound));
     const auto boxes = watcher.Boxes();
@@ -139,13 +139,13 @@ TEST_F(Channel, EmptyModeStringAppliesTheDefaultsReadBackFromThePort) {
     ctrl->settings().debugModus = false;
     EXPECT_FALSE(ctrl->channel().SetCOMSettings("baud=fast"));
     ASSERT_TRUE(host.ports.last->ReadLineSettings(line));
-    EXPECT_EQ(line.BaudRate, 9600u);  // unchanged
+    EXPECT_EQ(line.baud_rate, 9600u);  // unchanged
     EXPECT_TRUE(ctrl->channel().SetCOMSettings("baud=19200 parity=E data=8 stop=1"));
     ASSERT_TRUE(host.ports.last->ReadLineSettings(line));
-    EXPECT_EQ(line.BaudRate, 19200u);
-    EXPECT_EQ(line.Parity, OnWine() ? NOPARITY : EVENPARITY);  // a pty has no parity either
-    EXPECT_EQ(line.ByteSize, 8);
-    EXPECT_EQ(line.StopBits, ONESTOPBIT);
+    EXPECT_EQ(line.baud_rate, 19200u);
+    EXPECT_EQ(line.parity, OnWine() ? NOPARITY : EVENPARITY);  // a pty has no parity either
+    EXPECT_EQ(line.data_bits, 8);
+    EXPECT_EQ(line.stop_bits, ONESTOPBIT);
 }
 
 TEST_F(Channel, SignalsAndTheErrorMask) {

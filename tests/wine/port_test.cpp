@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "windows/win32_ports.h"
@@ -22,7 +23,7 @@
 namespace orvanta::testing {
 namespace {
 
-using interfaces::WaitOutcome;
+using interfaces::WriteEnd;
 std::string Pattern(size_t size) {
     std::string bytes(size, '\0');
     for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 % 251);
@@ -32,27 +33,24 @@ std::string Pattern(size_t size) {
 
 std::uint32_t Size(const std::string& bytes) { return static_cast<std::uint32_t>(bytes.size()); }
 
-// Writes as the control does; the count that went, 0 on a failure.
+// The count that went, 0 on a failure.
 std::uint32_t WriteAll(interfaces::Device& device, const std::string& bytes) {
-    const auto start = device.StartWrite(bytes.data(), Size(bytes));
-    std::uint32_t written = start.written;
-    if (start.completed) return written;
-    if (start.error != interfaces::kErrorIoPending) return 0;
-    return device.WaitWrite(kBound, written, nullptr) == WaitOutcome::Completed ? written : 0;
+    const auto r = device.Write(bytes.data(), Size(bytes), kBound, nullptr);
+    return r.end == WriteEnd::kWritten ? r.written : 0;
 }
 
-// Starts a write the peer does not take; true when it pends. `bytes` must
-// outlive the write.
-bool Pends(interfaces::Device& device, const std::string& bytes) {
-    const auto start = device.StartWrite(bytes.data(), Size(bytes));
-    return !start.completed && start.error == interfaces::kErrorIoPending;
+// A write the peer does not take, within `limit_ms` or `stop`.
+interfaces::WriteResult WriteBig(interfaces::Device& device, std::uint32_t limit_ms,
+                                 interfaces::StopSignal* stop = nullptr) {
+    static const std::string big = Pattern(1 << 20);
+    return Bounded("Write", [&] { return device.Write(big.data(), Size(big), limit_ms, stop); });
 }
 
 // Baud/data bits/parity/stop bits/event character.
 std::string Show(const interfaces::LineSettings& s) {
     char text[64];
-    std::snprintf(text, sizeof text, "%u/%u/%u/%u/%d", static_cast<unsigned>(s.BaudRate), s.ByteSize,
-                  s.Parity, s.StopBits, s.EvtChar);
+    std::snprintf(text, sizeof text, "%u/%u/%u/%u/%d", static_cast<unsigned>(s.baud_rate), s.data_bits,
+                  s.parity, s.stop_bits, s.event_char);
     return text;
 }
 
@@ -72,15 +70,9 @@ struct PeerPort : ::testing::Test {
         peer->Drain();
         device = ports.OpenDevice(own.c_str());
         ASSERT_TRUE(device) << "cannot open " << own << ", error " << GetLastError();
-        ASSERT_TRUE(device->CreateWriteEvent());
+        ASSERT_TRUE(device->ReadyForWrites());
     }
-    bool UseEventChar(char c) {
-        interfaces::LineSettings s;
-        if (!device->ReadLineSettings(s) || !device->ParseMode("baud=9600 parity=N data=8 stop=1", s))
-            return false;
-        s.EvtChar = c;
-        return device->ApplyLineSettings(s);
-    }
+    bool UseEventChar(char c) { return device->ApplyLineSettings({"baud=9600 parity=N data=8 stop=1", c}); }
     // True when the character came; false also when the watchdog had to stop it.
     bool WaitForEventChar() {
         StopAfter watchdog(stop, kBound - 1000);
@@ -105,8 +97,8 @@ struct PeerPort : ::testing::Test {
 TEST_F(PeerPort, BytesCrossExactlyBothWays) {
     const std::string all = Pattern(251) + std::string("\0\x80\xFF\0", 4);
     EXPECT_EQ(WriteAll(*device, all), Size(all));
-    const auto nothing = device->StartWrite("", 0);
-    EXPECT_TRUE(nothing.completed);
+    const auto nothing = device->Write("", 0, kBound, nullptr);
+    EXPECT_EQ(nothing.end, WriteEnd::kWritten);
     EXPECT_EQ(nothing.written, 0u);
     EXPECT_EQ(peer->Receive(all.size(), kBound), all);
     EXPECT_EQ(peer->Drain(), "");
@@ -116,50 +108,42 @@ TEST_F(PeerPort, BytesCrossExactlyBothWays) {
     EXPECT_EQ(Read(Size(all)), all);
 }
 
-TEST_F(PeerPort, AWriteThePeerDoesNotTakeTimesOutCancelsAndLeavesThePortUsable) {
-    const std::string big = Pattern(1 << 20);
-    ASSERT_TRUE(Pends(*device, big));
-    std::uint32_t written = 0;
+TEST_F(PeerPort, AWriteThePeerDoesNotTakeTimesOutEndsAndLeavesThePortUsable) {
     Elapsed waited;
-    EXPECT_EQ(device->WaitWrite(300, written, nullptr), WaitOutcome::TimedOut);
+    const auto r = WriteBig(*device, 300);
+    EXPECT_EQ(r.end, WriteEnd::kTimedOut);
+    EXPECT_FALSE(r.stuck);
+    EXPECT_EQ(r.start_code, static_cast<std::uint32_t>(ERROR_IO_PENDING));
     EXPECT_GE(waited.ms(), 250u);
     EXPECT_LT(waited.ms(), kBound);
-    Bounded("CancelWrite", [&] { device->CancelWrite(); return 0; });
 
     const std::string arrived = peer->Drain();
     EXPECT_GT(arrived.size(), 0u);
-    EXPECT_LT(arrived.size(), big.size());
-    EXPECT_TRUE(arrived == big.substr(0, arrived.size())) << "not the write's first bytes";
+    EXPECT_LT(arrived.size(), 1u << 20);
+    EXPECT_TRUE(arrived == Pattern(arrived.size())) << "not the write's first bytes";
     EXPECT_EQ(WriteAll(*device, "danach"), 6u);
     EXPECT_EQ(peer->Receive(6, kBound), "danach");
 }
 
-TEST_F(PeerPort, WithoutAWriteEventAPendingWriteFailsInsteadOfWaitingForEver) {
+TEST_F(PeerPort, NotReadyForWritesAPendingWriteFailsInsteadOfWaitingForEver) {
     device.reset();
-    auto bare = ports.OpenDevice(own.c_str());
-    ASSERT_TRUE(bare);
-    const std::string big = Pattern(1 << 20);  // lives as long as the write
-    ASSERT_TRUE(Pends(*bare, big));
-    std::uint32_t written = 0;
-    EXPECT_EQ(Bounded("WaitWrite", [&] { return bare->WaitWrite(INFINITE, written, nullptr); }),
-              WaitOutcome::Failed);
-    Bounded("CancelWrite", [&] { bare->CancelWrite(); return 0; });
+    HANDLE raw = CreateFileA(own.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OVERLAPPED, nullptr);
+    ASSERT_NE(raw, INVALID_HANDLE_VALUE);
+    windows::Win32Device bare(framework::UniqueFile(raw), framework::UniqueEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+                              framework::UniqueEvent());
+    EXPECT_FALSE(bare.ReadyForWrites());
+    EXPECT_EQ(WriteBig(bare, INFINITE).end, WriteEnd::kWaitFailed);
 }
 
 TEST_F(PeerPort, AStopFromAnotherThreadEndsEveryWaitPromptly) {
-    const std::string big = Pattern(1 << 20);
-    ASSERT_TRUE(Pends(*device, big));
-    std::uint32_t written = 0;
     {
         StopAfter later(stop, 200);
         Elapsed e;
-        EXPECT_EQ(Bounded("WaitWrite", [&] { return device->WaitWrite(INFINITE, written, &stop); }),
-                  WaitOutcome::Stopped);
+        EXPECT_EQ(WriteBig(*device, INFINITE, &stop).end, WriteEnd::kStopped);
         EXPECT_GE(e.ms(), 150u) << "returned before the stop";  // Bounded catches a hang
     }
     stop.Reset();
-    EXPECT_EQ(device->WaitWrite(50, written, &stop), WaitOutcome::TimedOut) << "no longer outstanding";
-    Bounded("CancelWrite", [&] { device->CancelWrite(); return 0; });
     peer->Drain();
 
     // Stopped waits and reads keep every byte that came, in order.
@@ -225,7 +209,8 @@ TEST_F(PeerPort, ReadTimeOutsOnThePortDoNotEndTheWaitAndEachArrivalIsReportedOnc
                                 DUPLICATE_SAME_ACCESS));
     framework::UniqueFile keep(same);
     device = std::make_unique<windows::Win32Device>(framework::UniqueFile(raw),
-                                                  framework::UniqueEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)));
+                                                  framework::UniqueEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+                                                  framework::UniqueEvent(CreateEventA(nullptr, FALSE, TRUE, nullptr)));
     COMMTIMEOUTS now = {};
     ASSERT_TRUE(GetCommTimeouts(same, &now));
     EXPECT_EQ(now.ReadIntervalTimeout + now.ReadTotalTimeoutMultiplier + now.ReadTotalTimeoutConstant, 0u);
@@ -252,7 +237,7 @@ TEST_F(PeerPort, AFloodWithoutTheCharacterKeepsTheNewestBytesAndReportsAnOverrun
     std::uint32_t errors = 0xdeadbeef;
     ASSERT_TRUE(device->ClearErrors(errors));
     EXPECT_EQ(errors, 0u);
-    std::string flood(interfaces::LookAhead::kCapacity + 10000, '\0');
+    std::string flood(windows::LookAhead::kCapacity + 10000, '\0');
     for (size_t i = 0; i < flood.size(); ++i) flood[i] = static_cast<char>('a' + i % 26);
     flood += '\x03';
     std::thread sender([&] { peer->Send(flood); });
@@ -260,7 +245,7 @@ TEST_F(PeerPort, AFloodWithoutTheCharacterKeepsTheNewestBytesAndReportsAnOverrun
     sender.join();
     ASSERT_TRUE(device->ClearErrors(errors));
     EXPECT_EQ(errors & CE_RXOVER, static_cast<std::uint32_t>(CE_RXOVER));
-    const std::string kept = Read(interfaces::LookAhead::kCapacity);
+    const std::string kept = Read(windows::LookAhead::kCapacity);
     EXPECT_TRUE(kept == flood.substr(flood.size() - kept.size())) << "not the newest bytes in order";
     ASSERT_TRUE(device->ClearErrors(errors));
     EXPECT_EQ(errors, 0u);
@@ -269,48 +254,35 @@ TEST_F(PeerPort, AFloodWithoutTheCharacterKeepsTheNewestBytesAndReportsAnOverrun
 TEST_F(PeerPort, LineSettingsReachThePortAndComeBack) {
     // A Linux pty always runs 8 data bits: the kernel resets CSIZE.
     const char* seven_bits = OnWine() ? "9600/8/0/2/3" : "9600/7/0/2/3";
-    struct Case { const char* mode; char evt; const char* parsed; const char* read_back; };
-    interfaces::LineSettings s, now;
-    ASSERT_TRUE(device->ReadLineSettings(s));
-    for (const Case& c : {Case{"baud=19200 parity=N data=8 stop=1", 13, "19200/8/0/0/0", "19200/8/0/0/13"},
-                          Case{"baud=9600 parity=N data=7 stop=2", 3, "9600/7/0/2/13", seven_bits}}) {
-        ASSERT_TRUE(device->ParseMode(c.mode, s)) << c.mode;
-        EXPECT_EQ(Show(s), c.parsed);
-        s.EvtChar = c.evt;
-        ASSERT_TRUE(device->ApplyLineSettings(s)) << c.mode;
+    interfaces::LineSettings now;
+    for (const auto& [mode, evt, read_back] :
+         {std::tuple<const char*, char, const char*>{"baud=19200 parity=N data=8 stop=1", 13, "19200/8/0/0/13"},
+          {"baud=9600 parity=N data=7 stop=2", 3, seven_bits},
+          // What the mode does not name stays, but stop bits it takes as one.
+          {"baud=4800", 3, OnWine() ? "4800/8/0/0/3" : "4800/7/0/0/3"}}) {
+        ASSERT_TRUE(device->ApplyLineSettings({mode, evt})) << mode;
         ASSERT_TRUE(device->ReadLineSettings(now));
-        EXPECT_EQ(Show(now), c.read_back) << c.mode;
+        EXPECT_EQ(Show(now), read_back) << mode;
     }
-    // A field changed by hand outranks the record behind it; what the mode
-    // does not name stays; a mode that does not parse changes nothing.
-    s.StopBits = ONESTOPBIT;
-    ASSERT_TRUE(device->ParseMode("baud=4800", s));
-    EXPECT_EQ(Show(s), "4800/7/0/0/3");
-    const interfaces::LineSettings before = s;
-    EXPECT_FALSE(device->ParseMode("baud=quatsch", s));
-    EXPECT_FALSE(device->ParseMode("unsinn", s));
-    EXPECT_EQ(Show(s), "4800/7/0/0/3");
-    EXPECT_TRUE(s.record == before.record);
-
-    interfaces::LineSettings never_read;
-    ASSERT_TRUE(device->ParseMode("baud=2400 parity=N data=8 stop=1", never_read));
-    EXPECT_TRUE(device->ApplyLineSettings(never_read));
+    // A mode that does not parse changes nothing.
+    EXPECT_FALSE(device->ApplyLineSettings({"baud=quatsch", 5}));
+    EXPECT_FALSE(device->ApplyLineSettings({"unsinn", 5}));
     ASSERT_TRUE(device->ReadLineSettings(now));
-    EXPECT_EQ(Show(now), "2400/8/0/0/0");
+    EXPECT_EQ(Show(now), OnWine() ? "4800/8/0/0/3" : "4800/7/0/0/3");
 
-    EXPECT_TRUE(device->Escape(interfaces::kSetBreak));
-    EXPECT_TRUE(device->Escape(interfaces::kClrBreak));
+    EXPECT_TRUE(device->SetSignal(interfaces::LineSignal::kSetBreak));
+    EXPECT_TRUE(device->SetSignal(interfaces::LineSignal::kClearBreak));
     EXPECT_TRUE(device->Flush());
 }
 
-TEST_F(PeerPort, DevicesClosedWithAWriteRunningLeaveNoHandleBehind) {
+TEST_F(PeerPort, DevicesClosedRightAfterAWriteLeaveNoHandleBehind) {
     device.reset();
-    const std::string big = Pattern(1 << 20);
-    // Closed at once after the start: the cancel meets the write mid-way.
+    // Closed at once after a write that ended by its limit: the cancel meets
+    // the write mid-way.
     ExpectCyclesLeaveNothing(1, 40, [&] {
         auto d = ports.OpenDevice(own.c_str());
-        ASSERT_TRUE(d && d->CreateWriteEvent());
-        ASSERT_TRUE(Pends(*d, big));
+        ASSERT_TRUE(d && d->ReadyForWrites());
+        EXPECT_NE(WriteBig(*d, 1).end, WriteEnd::kWritten);
         Bounded("closing", [&] { d.reset(); return 0; });
         peer->Drain(30);
     });
@@ -393,7 +365,7 @@ TEST_F(Files, AFileOpenedAsADeviceTakesWritesInOrder) {
     ASSERT_TRUE(ports.CreateNewFile(path.c_str()));
     for (const char* name : {"NUL", path.c_str()}) {
         auto device = ports.OpenDevice(name);
-        ASSERT_TRUE(device && device->CreateWriteEvent()) << name;
+        ASSERT_TRUE(device && device->ReadyForWrites()) << name;
         EXPECT_EQ(WriteAll(*device, "Zeile 1\r\n"), 9u) << name;
         EXPECT_EQ(WriteAll(*device, "Zeile 2\r\n"), 9u) << name;
         interfaces::LineSettings s;
@@ -407,7 +379,7 @@ TEST_F(Files, AHundredCyclesLeaveTheHandleCountAsItWas) {
     const std::string path = Made("cycle.txt");
     const auto cycle = [&] {
         auto device = ports.OpenDevice("NUL");
-        if (!device || !device->CreateWriteEvent() || WriteAll(*device, "x") != 1) return false;
+        if (!device || WriteAll(*device, "x") != 1) return false;
         auto file = ports.CreateNewFile(path.c_str());
         if (!file) return false;
         file->Write("y", 1);

@@ -1,6 +1,6 @@
-#include "interfaces/keystrokes.h"
+#include "windows/keystrokes.h"
 
-namespace orvanta::interfaces {
+namespace orvanta::windows {
 
 namespace {
 
@@ -47,4 +47,4 @@ KeyPlan PlanKeystrokes(std::uint16_t unicode, const LayoutKey& key, bool caps_lo
     return plan;
 }
 
-}  // namespace orvanta::interfaces
+}  // namespace orvanta::windows

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace orvanta::interfaces {
+namespace orvanta::windows {
 
 // What the layout says of a character (VkKeyScanEx's answer, split up).
 struct LayoutKey {
@@ -41,4 +41,4 @@ struct KeyPlan {
 // Shift, so the case comes out as sent whatever Caps Lock says.
 KeyPlan PlanKeystrokes(std::uint16_t unicode, const LayoutKey& key, bool caps_lock, bool has_case);
 
-}  // namespace orvanta::interfaces
+}  // namespace orvanta::windows

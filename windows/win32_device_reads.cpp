@@ -1,5 +1,5 @@
-// The device's read side: reads, awaited or stopped, and the wait for the
-// event character over the bytes read ahead.
+// The read half of the Win32 serial device: reads, awaited or stopped, and
+// the wait for the event character over the bytes read ahead.
 #include <algorithm>
 #include <cstring>
 
@@ -119,8 +119,12 @@ std::uint32_t Win32Device::Read(void* buffer, std::uint32_t count, interfaces::S
     return done;
 }
 
-std::uint32_t Win32Device::Peek(void* buffer, std::uint32_t count) {
-    return static_cast<std::uint32_t>(look_ahead_.Peek(static_cast<unsigned char*>(buffer), count));
+std::uint32_t Win32Device::ReadThrough(char last, void* buffer, std::uint32_t count,
+                                       interfaces::StopSignal* stop) {
+    if (count == 0) return 0;
+    if (look_ahead_.Empty()) return Read(buffer, 1, stop);
+    return static_cast<std::uint32_t>(
+        look_ahead_.TakeThrough(static_cast<unsigned char>(last), static_cast<unsigned char*>(buffer), count));
 }
 
 }  // namespace orvanta::windows
