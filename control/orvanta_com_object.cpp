@@ -23,7 +23,8 @@ const framework::ControlClass kClass = {
 
 OrvantaComObject::OrvantaComObject()
     : ControlBase(kClass),
-      control_(interfaces::Platform{services_.ui, services_.ports, services_.input, services_.threads}, this) {
+      control_(interfaces::Platform{services_.ui, services_.ports, services_.input, services_.threads,
+                                      &services_.device_information}, this) {
     control_.SetAboutBox([] { ui::ShowAboutBox(framework::ModuleInstance()); });
 }
 

@@ -7,6 +7,7 @@
 
 #include "control/orvanta_control.h"
 #include "framework/control_base.h"
+#include "windows/win32_device_info.h"
 #include "windows/win32_input.h"
 #include "windows/win32_ports.h"
 #include "windows/win32_threads.h"
@@ -42,6 +43,7 @@ private:
         windows::Win32Ports ports;
         windows::Win32Input input;
         windows::Win32Threads threads;
+        windows::Win32DeviceInformation device_information;
     };
     Services services_;
     OrvantaControl control_;

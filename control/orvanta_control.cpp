@@ -10,6 +10,7 @@ namespace orvanta {
 
 OrvantaControl::OrvantaControl(const interfaces::Platform& platform, framework::HostEvents* events)
     : ports_(platform.ports),
+      device_information_(platform.device_information ? *platform.device_information : no_device_information_),
       events_(events),
       report_(platform.ui, settings_),
       channel_(platform, settings_, report_),

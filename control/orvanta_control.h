@@ -56,7 +56,10 @@ public:
     bool OpenDevice(const std::string& name, const std::u16string& wide = {}) {
         if (session_.StopInProgress()) return false;
         CloseDevice();
-        return channel_.Open(name, wide);
+        // A device id opens the present port it names, by that port's name.
+        const std::string port = interfaces::NameToOpen(
+            name, [this] { return ports_.SerialPortNames(); }, device_information_);
+        return port == name ? channel_.Open(name, wide) : channel_.Open(port);
     }
     void CloseDevice() {
         if (session_.StopInProgress()) {
@@ -69,6 +72,10 @@ public:
 
     // The machine's serial ports by name.
     std::vector<std::string> GetCOMPorts() { return ports_.SerialPortNames(); }
+    // The same ports, each with what the system's device information says of it.
+    std::vector<std::string> GetCOMPortDetails() {
+        return interfaces::PortDetailsRows(ports_.SerialPortNames(), device_information_);
+    }
 
     // The About box belongs to the COM face, which hands it in here.
     void SetAboutBox(void (*show)()) { about_box_ = show; }
@@ -82,6 +89,8 @@ private:
     void OnScanEnded(logic::ScanEnd why) override;
 
     interfaces::Ports& ports_;
+    interfaces::NoDeviceInformation no_device_information_;
+    interfaces::DeviceInformation& device_information_;
     framework::HostEvents* events_;
     void (*about_box_)() = nullptr;
     std::atomic<bool> modified_{false};

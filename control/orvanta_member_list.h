@@ -18,7 +18,8 @@
 // the field of the same name in logic::Settings. The parameter names are those
 // of the type library. 1 to 26 are the positions in the dispatch table: the
 // methods, then the nine properties; members added later take the next
-// numbers, fixed once. GetCOMPorts returns an array of port names; AboutBox
+// numbers, fixed once. GetCOMPorts returns an array of port names,
+// GetCOMPortDetails one of tab-separated port details; AboutBox
 // has the stock id hosts look for (DISPID_ABOUTBOX).
 #pragma once
 
@@ -50,6 +51,7 @@
     PROPERTY(timeout, 25, kI2)                                                                               \
     PROPERTY(chartooem, 26, kI2)                                                                             \
     METHOD(GetCOMPorts, 27, kVariant, control, prompt, (), ())                                               \
+    METHOD(GetCOMPortDetails, 28, kVariant, control, prompt, (), ())                                         \
     METHOD(AboutBox, -552, kVoid, control, prompt, (), ())
 
 // Raised on the host's thread (the control's apartment).

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "interfaces/input.h"
+#include "interfaces/port_details.h"
 #include "interfaces/port.h"
 #include "interfaces/threads.h"
 #include "interfaces/user_interface.h"
@@ -14,6 +15,8 @@ struct Platform {
     interfaces::Ports& ports;
     interfaces::Input& input;
     interfaces::Threads& threads;
+    // What the system knows of its port devices; none where it is null.
+    interfaces::DeviceInformation* device_information = nullptr;
 };
 
 }  // namespace orvanta::interfaces

@@ -320,6 +320,8 @@ public:
         return std::make_unique<FakeFile>(state_, name);
     }
     void Sleep(std::uint32_t ms) override { state_->Log("sleep " + std::to_string(ms)); }
+    std::vector<std::string> SerialPortNames() override { return serial_port_names; }
+    std::vector<std::string> serial_port_names;
 
 private:
     std::shared_ptr<PortState> state_;

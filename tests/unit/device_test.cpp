@@ -112,6 +112,24 @@ TEST_F(Channel, PortsFromTenUpGoToThePlatformWithTheDevicePrefix) {
         EXPECT_EQ(PlatformDeviceName(host), platform_name) << host;
 }
 
+// An application keeps its scanner when Windows numbers it anew.
+TEST(PortList, ADeviceIdOpensThePresentPortItNamesAndTheListShowsIt) {
+    struct Info : interfaces::DeviceInformation {
+        std::vector<interfaces::PortDeviceRecord> PresentPorts() override {
+            return {{"COM7", "USB Serial Port (COM7)", "USB\\VID_0403&PID_6001\\A1", {}}};
+        }
+    } info;
+    fakes::DevicePlatform p;
+    p.ports.serial_port_names = {"COM1", "COM7"};
+    interfaces::Platform platform = p.Get();
+    platform.device_information = &info;
+    OrvantaControl ctrl(platform);
+    EXPECT_TRUE(ctrl.OpenDevice("vid_0403&pid_6001\\A1"));
+    EXPECT_EQ(p.port->Count("open COM7"), 1);
+    EXPECT_EQ(ctrl.GetCOMPortDetails(), (std::vector<std::string>{
+        "COM1\t\t\t\t\t", "COM7\tUSB Serial Port (COM7)\tUSB\\VID_0403&PID_6001\\A1\t0403\t6001\tA1"}));
+}
+
 TEST_F(Channel, ADeviceNotReadyForWritesStillOpensWithItsNotice) {
     p.port->ready = false;
     ctrl.settings().debugModus = true;
