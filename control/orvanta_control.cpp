@@ -28,8 +28,11 @@ namespace {
 
 // Each event raised with the parameter types of its entry in the list:
 // Raise<name>(events, last, arguments...).
-constexpr framework::AutoType kBool = framework::AutoType::kBool, kBstr = framework::AutoType::kBstr,
-                              kI2 = framework::AutoType::kI2, kI4 = framework::AutoType::kI4;
+// Every type an entry may name, whether an event uses it today or not.
+[[maybe_unused]] constexpr framework::AutoType kBool = framework::AutoType::kBool;
+[[maybe_unused]] constexpr framework::AutoType kBstr = framework::AutoType::kBstr;
+[[maybe_unused]] constexpr framework::AutoType kI2 = framework::AutoType::kI2;
+[[maybe_unused]] constexpr framework::AutoType kI4 = framework::AutoType::kI4;
 #define ORVANTA_LIST(...) __VA_ARGS__
 #define ORVANTA_RAISE(name, dispid, types, names)                                           \
     template <typename... Values>                                                           \
