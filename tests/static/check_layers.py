@@ -7,6 +7,7 @@ product file grows past its limit.
       logic/scanner/    the control's logic, portable:
       logic/device/       each may use the ones under it
       logic/settings/
+      logic/network/      (the network ports' codec, beside settings)
         interfaces/     what the logic is written against
           framework/    the generic COM/ActiveX framework: uses nothing of ours
 
@@ -21,10 +22,11 @@ BELOW = {
     "framework": set(),
     "interfaces": {"framework"},
     "logic/settings": {"interfaces", "framework"},
-    "logic/device": {"logic/settings", "interfaces", "framework"},
-    "logic/scanner": {"logic/device", "logic/settings", "interfaces", "framework"},
+    "logic/network": {"interfaces", "framework"},
+    "logic/device": {"logic/network", "logic/settings", "interfaces", "framework"},
+    "logic/scanner": {"logic/device", "logic/network", "logic/settings", "interfaces", "framework"},
     "windows": {"interfaces", "framework"},
-    "control": {"windows", "logic/scanner", "logic/device", "logic/settings", "interfaces",
+    "control": {"windows", "logic/scanner", "logic/device", "logic/network", "logic/settings", "interfaces",
                 "framework", "resources"},
     "resources": set(),
 }

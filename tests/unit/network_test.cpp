@@ -1,0 +1,162 @@
+// The network ports' codec: telnet with COM-port control both ways, what the
+// server confirmed, and the names that open a network port.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "interfaces/port_names.h"
+#include "logic/network/com_port_ledger.h"
+#include "logic/network/telnet.h"
+
+namespace orvanta::network {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Kind = ServerEvent::Kind;
+const std::string kSbCom = "\xFF\xFA\x2C", kSe = "\xFF\xF0";
+
+TEST(Telnet, EncodesDataAndRequestsWithIacDoubled) {
+    const struct {
+        std::string got, wire;
+    } rows[] = {
+        {EncodeData("a\xFF\xFF" "b", 4, true), "a\xFF\xFF\xFF\xFF" "b"},
+        {EncodeData("\r\n\r", 3, true), "\r\n\r"},
+        {EncodeData("\r\n\rx\r", 5, false), std::string("\r\n\r\0x\r\0", 7)},  // NVT: a bare CR is CR NUL
+        {ClientOpening(true), std::string("\xFF\xFB\x00\xFF\xFD\x00\xFF\xFB\x03\xFF\xFD\x03\xFF\xFB\x2C", 15)},
+        {SetBaudRate(19200), kSbCom + std::string("\x01\x00\x00\x4B\x00", 5) + kSe},
+        {SetBaudRate(0xFF00FFFF), kSbCom + std::string("\x01\xFF\xFF\x00\xFF\xFF\xFF\xFF", 8) + kSe},
+        {SetParity(Parity::Even) + SetStopSize(StopSize::One), kSbCom + "\x03\x03" + kSe + kSbCom + "\x04\x01" + kSe},
+        {SetControl(Control::DtrOff) + PurgeData(Purge::Both), kSbCom + "\x05\x09" + kSe + kSbCom + "\x0C\x03" + kSe},
+        {SetLineStateMask(0xFF), kSbCom + "\x0A\xFF\xFF" + kSe},
+    };
+    for (const auto& row : rows) EXPECT_EQ(row.got, row.wire);
+}
+
+std::string Answer(std::uint8_t command, const std::string& value) {
+    return kSbCom + static_cast<char>(command + 100) + value + kSe;
+}
+
+// The same stream in one piece, split at every byte into two, and byte by
+// byte decodes the same.
+TEST(Telnet, DecodesDataEventsAndRepliesHoweverTheStreamIsSplit) {
+    const std::string over_long = kSbCom + "\x65" + std::string(100, 'x') + kSe;
+    const struct {
+        std::string stream, data, replies;
+        std::vector<ServerEvent> events;
+        std::size_t dropped;
+    } rows[] = {
+        {"a\xFF\xFF" "b\r\n", "a\xFF" "b\r\n", "", {}, 0},
+        {Answer(1, std::string("\x00\x00\xFF\xFF\x00", 5)) + "z", "z", "", {{Kind::Answer, 1, 0, {0, 0, 0xFF, 0}}}, 0},
+        {Answer(6, "\x12") + Answer(7, "\xB0") + Answer(8, "") + Answer(5, "\x08"), "", "",
+         {{Kind::LineState, 6, 0, {0x12}}, {Kind::ModemState, 7, 0, {0xB0}}, {Kind::FlowSuspend, 8, 0, {}},
+          {Kind::Answer, 5, 0, {8}}}, 0},
+        // Options it does not support are refused once, its own ones accepted without an echo.
+        {"\xFF\xFD\x18\xFF\xFD\x18\xFF\xFB\x01\xFF\xFB\x01", "", "\xFF\xFC\x18\xFF\xFE\x01", {}, 0},
+        {std::string("\xFF\xFD\x00\xFF\xFB\x00\xFF\xFD\x00", 9), "", "",
+         {{Kind::Accepted, 0, 0, {}}, {Kind::Accepted, 0, 0, {}}}, 0},
+        {"\xFF\xFE\x2C", "", "", {{Kind::Refused, 0, 44, {}}}, 0},
+        // In force, then withdrawn: acknowledged once.
+        {"\xFF\xFD\x03\xFF\xFE\x03\xFF\xFE\x03", "", "\xFF\xFC\x03",
+         {{Kind::Accepted, 0, 3, {}}, {Kind::Refused, 0, 3, {}}}, 0},
+        // Without BINARY a CR NUL is a CR; with it the NUL is data.
+        {std::string("a\r\0b\r\0", 6), "a\rb\r", "", {}, 0},
+        {std::string("\xFF\xFB\x00\r\0", 5), std::string("\r\0", 2), "", {{Kind::Accepted, 0, 0, {}}}, 0},
+        // Malformed or over-long subnegotiations are dropped, the stream goes on.
+        {Answer(1, "\x01") + over_long + "ok", "ok", "", {}, 2},
+        {kSbCom + std::string("\x65\x00\xFF\xFD\x18" "q", 6), "q", "\xFF\xFC\x18", {}, 1},
+        {"\xFF\xF1\xFF\xF0" "n" + kSbCom + "\x64sig" + kSe + "\xFF\xFA\x18\x01x" + kSe, "n", "", {}, 0},
+    };
+    for (const auto& row : rows) {
+        const std::string& s = row.stream;
+        for (std::size_t split = 0; split <= s.size() + 1; ++split) {
+            TelnetClient client(true);
+            client.Open();
+            Decoded out;
+            if (split <= s.size()) {
+                client.Feed(s.data(), split, out);
+                client.Feed(s.data() + split, s.size() - split, out);
+            } else {
+                for (char c : s) client.Feed(&c, 1, out);
+            }
+            SCOPED_TRACE(testing::PrintToString(s) + " split at " + std::to_string(split));
+            EXPECT_EQ(out.data, row.data);
+            EXPECT_EQ(out.replies, row.replies);
+            EXPECT_EQ(out.events, row.events);
+            EXPECT_EQ(client.Dropped(), row.dropped);
+        }
+    }
+}
+
+TEST(Telnet, OptionsInForceFollowTheServersAnswers) {
+    TelnetClient client(true);
+    client.Open();
+    Decoded out;
+    const std::string agreed("\xFF\xFD\x00\xFF\xFB\x00\xFF\xFD\x2C", 9);
+    client.Feed(agreed.data(), agreed.size(), out);
+    EXPECT_TRUE(client.SendsBinary() && client.ReceivesBinary() && client.ComPortAgreed());
+    // A raw telnet client never takes COM-port control.
+    TelnetClient plain(false);
+    plain.Open();
+    Decoded refused;
+    plain.Feed("\xFF\xFD\x2C", 3, refused);
+    EXPECT_EQ(refused.replies, "\xFF\xFC\x2C");
+    EXPECT_FALSE(plain.ComPortAgreed());
+}
+
+TEST(ComPortLedger, SettlesEachRequestByItsAnswerOrItsAge) {
+    using Outcome = Settled::Outcome;
+    ComPortLedger ledger;
+    ledger.Sent(ComPortCommand::SetBaudRate, {0, 0, 0x4B, 0}, 1000);
+    ledger.Sent(ComPortCommand::SetControl, {8}, 1000);   // DTR on
+    ledger.Sent(ComPortCommand::SetControl, {11}, 1000);  // RTS on
+    ledger.Sent(ComPortCommand::SetParity, {3}, 1000);
+    ledger.Sent(ComPortCommand::SetDataSize, {0}, 1000);  // asks only
+    EXPECT_EQ(ledger.Answered(5, {11})->outcome, Outcome::Confirmed);  // RTS, not DTR
+    EXPECT_EQ(ledger.Answered(1, {0, 0, 0x25, 0x80})->outcome, Outcome::Refused);
+    EXPECT_EQ(ledger.Answered(2, {7})->outcome, Outcome::Confirmed);
+    EXPECT_FALSE(ledger.Answered(4, {1}));  // nothing asked
+    EXPECT_TRUE(ledger.Expire(2999, 2000).empty());
+    const auto expired = ledger.Expire(3000, 2000);
+    ASSERT_EQ(expired.size(), 2u);
+    EXPECT_EQ(expired[0].command, ComPortCommand::SetControl);
+    EXPECT_EQ(expired[1].outcome, Outcome::Unanswered);
+    // Across the tick count's wrap, and never more than the bound outstanding.
+    ledger.Sent(ComPortCommand::PurgeData, {3}, 0xFFFFFF00u);
+    EXPECT_EQ(ledger.Expire(0x100, 0x200).size(), 1u);
+    for (std::size_t i = 0; i < ComPortLedger::kMaxPending; ++i) ledger.Sent(ComPortCommand::SetControl, {8}, 0);
+    EXPECT_TRUE(ledger.Sent(ComPortCommand::SetControl, {8}, 0));
+    EXPECT_EQ(ledger.Pending(), ComPortLedger::kMaxPending);
+}
+
+TEST(PortNames, NetworkNamesAndEverythingElse) {
+    using interfaces::NetworkPortName;
+    const struct {
+        const char* name;
+        NetworkPortName::Kind kind;
+        const char* host;
+        int port;
+    } rows[] = {
+        {"socket://127.0.0.1:9100", NetworkPortName::Kind::RawTcp, "127.0.0.1", 9100},
+        {"RFC2217://printer-3.shop.example:4001", NetworkPortName::Kind::Rfc2217, "printer-3.shop.example", 4001},
+        {"Socket://[::1]:1", NetworkPortName::Kind::RawTcp, "::1", 1},
+        {"rfc2217://[fe80::1:2]:65535", NetworkPortName::Kind::Rfc2217, "fe80::1:2", 65535},
+    };
+    for (const auto& row : rows) {
+        NetworkPortName parsed;
+        ASSERT_TRUE(ParseNetworkPortName(row.name, parsed)) << row.name;
+        EXPECT_EQ(parsed.kind, row.kind);
+        EXPECT_EQ(parsed.host, row.host);
+        EXPECT_EQ(parsed.port, row.port);
+    }
+    for (const char* name : {"COM1", "\\\\.\\COM10", "LPT1", "socket://", "socket://host", "socket://host:0",
+                             "socket://host:65536", "socket://host:12a", "socket://:80", "socket://::1:80",
+                             "socket://[::1:80", "socket://[host]:80", "tcp://host:80", "socket://a b:80",
+                             "socket://host:80/", " socket://host:80", "socket://ho..st:80"}) {
+        NetworkPortName parsed;
+        EXPECT_FALSE(ParseNetworkPortName(name, parsed)) << name;
+    }
+}
+
+}  // namespace
+}  // namespace orvanta::network
