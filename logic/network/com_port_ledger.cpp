@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace orvanta::network {
+namespace orvanta::logic {
 
 namespace {
 
@@ -69,4 +69,4 @@ std::vector<Settled> ComPortLedger::Expire(std::uint32_t now_ms, std::uint32_t l
     return expired;
 }
 
-}  // namespace orvanta::network
+}  // namespace orvanta::logic

@@ -13,7 +13,7 @@
 
 #include "logic/network/telnet.h"
 
-namespace orvanta::network {
+namespace orvanta::logic {
 
 struct Settled {
     enum class Outcome { Confirmed, Refused, Unanswered };
@@ -46,4 +46,4 @@ private:
     std::deque<Request> pending_;
 };
 
-}  // namespace orvanta::network
+}  // namespace orvanta::logic

@@ -1,6 +1,6 @@
 #include "logic/network/telnet.h"
 
-namespace orvanta::network {
+namespace orvanta::logic {
 
 using namespace telnet;
 
@@ -223,4 +223,4 @@ void TelnetClient::Feed(const void* data, std::size_t length, Decoded& out) {
     }
 }
 
-}  // namespace orvanta::network
+}  // namespace orvanta::logic

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace orvanta::network {
+namespace orvanta::logic {
 
 namespace telnet {
 constexpr std::uint8_t kIac = 255, kDont = 254, kDo = 253, kWont = 252, kWill = 251;
@@ -130,4 +130,4 @@ private:
     std::size_t dropped_ = 0;
 };
 
-}  // namespace orvanta::network
+}  // namespace orvanta::logic

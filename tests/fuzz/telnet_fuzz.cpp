@@ -7,8 +7,8 @@
 
 #include "logic/network/telnet.h"
 
-using orvanta::network::Decoded;
-using orvanta::network::TelnetClient;
+using orvanta::logic::Decoded;
+using orvanta::logic::TelnetClient;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;

@@ -9,10 +9,9 @@
 #include "logic/network/com_port_ledger.h"
 #include "logic/network/telnet.h"
 
-namespace orvanta::network {
+namespace orvanta::logic {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using Kind = ServerEvent::Kind;
 const std::string kSbCom = "\xFF\xFA\x2C", kSe = "\xFF\xF0";
 
@@ -159,4 +158,4 @@ TEST(PortNames, NetworkNamesAndEverythingElse) {
 }
 
 }  // namespace
-}  // namespace orvanta::network
+}  // namespace orvanta::logic
