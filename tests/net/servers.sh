@@ -16,6 +16,16 @@
 # Linux ptys keep the rate, the stop bits and odd/even but always read as 8
 # data bits without parity (the pty driver clears those bits): a test of
 # line settings on a pty checks what a pty holds.
+#
+# What ser2net 4.3 answers on a pty (measured): it agrees to BINARY,
+# SUPPRESS-GO-AHEAD and COM-PORT-OPTION, offers ECHO, and sends
+# NOTIFY-MODEMSTATE 0 at once. SET-BAUDRATE (any rate), SET-DATASIZE,
+# SET-PARITY, SET-STOPSIZE 1 and 2, PURGE-DATA and the flow settings of
+# SET-CONTROL are answered with the value asked; SET-STOPSIZE 1.5 is not
+# answered. DTR and RTS on or off are never answered (asking for their state
+# answers the asking value, 7 or 10); break on and off are both answered "on"
+# (5). The two state masks are answered 0, and FLOWCONTROL-SUSPEND/RESUME
+# with SET-CONTROL 1.
 
 declare -gA NS_PIDS=()
 NS_PORT=""
