@@ -24,15 +24,19 @@ std::size_t AnswerLength(std::uint8_t command) {
 
 }  // namespace
 
+std::size_t EncodedLength(const std::uint8_t* bytes, std::size_t at, std::size_t length, bool binary) {
+    if (bytes[at] == kIac) return 2;
+    // NVT: a CR not followed by LF goes as CR NUL.
+    return !binary && bytes[at] == '\r' && (at + 1 == length || bytes[at + 1] != '\n') ? 2 : 1;
+}
+
 std::string EncodeData(const void* data, std::size_t length, bool binary) {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     std::string out;
     out.reserve(length + length / 16 + 1);
     for (std::size_t i = 0; i < length; ++i) {
         out += static_cast<char>(bytes[i]);
-        if (bytes[i] == kIac) out += static_cast<char>(kIac);
-        // NVT: a CR not followed by LF goes as CR NUL.
-        else if (!binary && bytes[i] == '\r' && (i + 1 == length || bytes[i + 1] != '\n')) out += '\0';
+        if (EncodedLength(bytes, i, length, binary) == 2) out += bytes[i] == kIac ? static_cast<char>(kIac) : '\0';
     }
     return out;
 }

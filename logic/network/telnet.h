@@ -48,6 +48,8 @@ constexpr std::uint8_t kModemCts = 0x10, kModemDsr = 0x20, kModemRing = 0x40, kM
 
 // Data for the wire: IAC doubled; without BINARY a bare CR goes as CR NUL.
 std::string EncodeData(const void* data, std::size_t length, bool binary);
+// How many bytes of the wire the byte at `at` takes: 1 or 2.
+std::size_t EncodedLength(const std::uint8_t* bytes, std::size_t at, std::size_t length, bool binary);
 
 // The client's opening: BINARY both ways and SUPPRESS-GO-AHEAD both ways,
 // and with COM-port control WILL COM-PORT-OPTION.

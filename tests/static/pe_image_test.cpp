@@ -165,7 +165,8 @@ TEST_P(OcxImage, ExportsTheServerFunctionsOnlyAndImportsOnlySystemLibraries) {
     EXPECT_EQ(pe_->ExportedFunctions(), 5u);
     const std::set<std::string> system = {"kernel32.dll", "user32.dll",   "gdi32.dll",
                                           "advapi32.dll", "ole32.dll",    "oleaut32.dll",
-                                          "msvcrt.dll",   "comctl32.dll", "shlwapi.dll"};
+                                          "msvcrt.dll",   "comctl32.dll", "shlwapi.dll",
+                                          "ws2_32.dll"};
     const auto imports = pe_->ImportModules();
     EXPECT_FALSE(imports.empty());
     for (auto name : imports) {

@@ -2,11 +2,14 @@
 // server confirmed, and the names that open a network port.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "interfaces/port_names.h"
 #include "logic/network/com_port_ledger.h"
+#include "logic/network/network_link.h"
 #include "logic/network/telnet.h"
 
 namespace orvanta::logic {
@@ -126,6 +129,108 @@ TEST(ComPortLedger, SettlesEachRequestByItsAnswerOrItsAge) {
     for (std::size_t i = 0; i < ComPortLedger::kMaxPending; ++i) ledger.Sent(ComPortCommand::SetControl, {8}, 0);
     EXPECT_TRUE(ledger.Sent(ComPortCommand::SetControl, {8}, 0));
     EXPECT_EQ(ledger.Pending(), ComPortLedger::kMaxPending);
+}
+
+// A connection whose server is the test: `inbox` is what it sent, `wire` what
+// the client sent, `room` how many more bytes the server takes before a send
+// times out. An empty inbox waits out its bound on the test's clock.
+struct FakeConnection : interfaces::TcpConnection {
+    using NetResult = interfaces::NetResult;
+    NetResult Send(const void* data, std::uint32_t length, std::uint32_t, interfaces::StopSignal*,
+                   std::uint32_t& sent) override {
+        sent = std::min(length, room);
+        room -= sent;
+        wire.append(static_cast<const char*>(data), sent);
+        return sent == length ? NetResult::Ok : NetResult::TimedOut;
+    }
+    NetResult Receive(void* buffer, std::uint32_t capacity, std::uint32_t& received) override {
+        received = static_cast<std::uint32_t>(inbox.copy(static_cast<char*>(buffer), std::min<std::size_t>(capacity, 5)));
+        inbox.erase(0, received);
+        return NetResult::Ok;
+    }
+    NetResult WaitReadable(std::uint32_t limit_ms, interfaces::StopSignal*) override {
+        if (!inbox.empty()) return NetResult::Ok;
+        *now += limit_ms;
+        return NetResult::TimedOut;
+    }
+    std::uint32_t LastError() const override { return 0; }
+    std::string inbox, wire;
+    std::uint32_t room = 1u << 30;
+    std::uint32_t* now = nullptr;
+};
+
+struct LinkFixture {
+    explicit LinkFixture(bool rfc2217) {
+        auto owned = std::make_unique<FakeConnection>();
+        c = owned.get();
+        c->now = &now;
+        link = std::make_unique<NetworkLink>(std::move(owned), rfc2217, [this] { return now; });
+    }
+    std::uint32_t now = 5000;
+    FakeConnection* c = nullptr;
+    std::unique_ptr<NetworkLink> link;
+};
+
+TEST(NetworkLink, RawTcpPassesBytesAsTheyAreAndTheSerialCallsDoNothing) {
+    LinkFixture f(false);
+    std::uint32_t written = 0;
+    EXPECT_EQ(f.link->Start(1000, nullptr), interfaces::NetResult::Ok);
+    EXPECT_EQ(f.link->Write("\xFF\r\n", 3, 1000, nullptr, written), interfaces::NetResult::Ok);
+    EXPECT_EQ(f.link->SendLineSettings(19200, 8, Parity::Even, StopSize::One), interfaces::NetResult::Ok);
+    EXPECT_EQ(f.link->SendControl(Control::DtrOn), interfaces::NetResult::Ok);
+    EXPECT_EQ(f.c->wire, "\xFF\r\n");
+    f.c->inbox = "\xFF\xFF\x06";
+    std::string data;
+    f.link->Poll(data);
+    EXPECT_EQ(data, "\xFF\xFF\x06");
+}
+
+TEST(NetworkLink, OnRfc2217ItNegotiatesEscapesAndSaysWhatTheServerConfirmed) {
+    using Outcome = Settled::Outcome;
+    LinkFixture f(true);
+    // ser2net's opening as measured, then a byte of the device's.
+    f.c->inbox = std::string("\xFF\xFB\x03\xFF\xFD\x03\xFF\xFB\x01\xFF\xFE\x01\xFF\xFD\x00\xFF\xFB\x00\xFF\xFD\x2C", 21) +
+                 Answer(7, std::string(1, '\0')) + "\xFF\xFF";
+    EXPECT_EQ(f.link->Start(1000, nullptr), interfaces::NetResult::Ok);
+    EXPECT_TRUE(f.link->ComPortAgreed());
+    EXPECT_EQ(f.c->wire, ClientOpening(true) + "\xFF\xFE\x01");  // ECHO refused
+    f.c->wire.clear();
+    std::string data;
+    f.link->Poll(data);  // what came while it negotiated
+    EXPECT_EQ(data, "\xFF");
+
+    std::uint32_t written = 0;
+    f.c->room = 2;  // the server takes "a" and the first half of the escape, nothing more
+    EXPECT_EQ(f.link->Write("a\xFF" "b", 3, 1000, nullptr, written), interfaces::NetResult::TimedOut);
+    EXPECT_EQ(written, 1u);
+    f.c->room = 1u << 30;
+    EXPECT_EQ(f.link->Write("c", 1, 1000, nullptr, written), interfaces::NetResult::Ok);
+    EXPECT_EQ(f.c->wire, "a\xFF\xFF" "c");  // the escape finished before the next byte
+    f.c->wire.clear();
+
+    f.link->SendLineSettings(19200, 8, Parity::Even, StopSize::One);
+    f.link->SendControl(Control::DtrOn);
+    EXPECT_EQ(f.c->wire, SetBaudRate(19200) + SetDataSize(8) + SetParity(Parity::Even) +
+                             SetStopSize(StopSize::One) + SetControl(Control::DtrOn));
+    f.c->inbox = Answer(1, std::string("\0\0\x4B\0", 4)) + Answer(2, "\x07") + Answer(3, "\x03") + Answer(6, "\x0C");
+    f.link->Poll(data);
+    auto settled = f.link->TakeSettled(3000);
+    ASSERT_EQ(settled.size(), 3u);
+    EXPECT_EQ(settled[1].outcome, Outcome::Refused);  // 7 data bits, not 8
+    EXPECT_EQ(f.link->TakeLineErrors(), kLineParity | kLineFraming);
+    EXPECT_EQ(f.link->TakeLineErrors(), 0);
+    f.now += 3000;
+    settled = f.link->TakeSettled(3000);  // the stop size and DTR were never answered
+    ASSERT_EQ(settled.size(), 2u);
+    EXPECT_EQ(settled[1].command, ComPortCommand::SetControl);
+    EXPECT_EQ(settled[1].outcome, Outcome::Unanswered);
+}
+
+TEST(NetworkLink, AServerThatNeverAnswersTheOpeningDoesNotHoldItPastItsBound) {
+    LinkFixture f(true);
+    EXPECT_EQ(f.link->Start(1000, nullptr), interfaces::NetResult::Ok);
+    EXPECT_FALSE(f.link->ComPortAgreed());
+    EXPECT_EQ(f.now, 6000u);
 }
 
 TEST(PortNames, NetworkNamesAndEverythingElse) {
