@@ -20,6 +20,9 @@ enum class NetResult {
     Failed,    // anything else; the platform's code is in LastError
 };
 
+// The network ports' bound for connecting, over all of a host's addresses.
+constexpr std::uint32_t kConnectLimitMs = 5000;
+
 class TcpConnection {
 public:
     virtual ~TcpConnection() = default;

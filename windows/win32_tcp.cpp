@@ -39,10 +39,7 @@ using UniqueWsaEvent = framework::UniqueHandle<WsaEventTraits>;
 // module then holds nothing of it between connections.
 class WinsockSession {
 public:
-    WinsockSession() {
-        WSADATA data;
-        error_ = static_cast<DWORD>(WSAStartup(MAKEWORD(2, 2), &data));
-    }
+    WinsockSession() : error_(Start()) {}
     ~WinsockSession() {
         if (error_ == 0) WSACleanup();
     }
@@ -51,6 +48,10 @@ public:
     DWORD Error() const { return error_; }
 
 private:
+    static DWORD Start() {
+        WSADATA data;
+        return static_cast<DWORD>(WSAStartup(MAKEWORD(2, 2), &data));
+    }
     DWORD error_;
 };
 

@@ -27,6 +27,10 @@ class NetworkLink {
 public:
     // The bound for a control request or an answer to the server.
     static constexpr std::uint32_t kRequestLimitMs = 2000;
+    // How long Start waits for a server to agree to COM-port control.
+    static constexpr std::uint32_t kStartLimitMs = 1000;
+    // A request unanswered this long is reported as such.
+    static constexpr std::uint32_t kUnansweredMs = 2000;
 
     // `clock`: milliseconds from an arbitrary start, wrapping (the system's tick count).
     NetworkLink(std::unique_ptr<interfaces::TcpConnection> connection, bool rfc2217,
