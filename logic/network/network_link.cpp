@@ -8,7 +8,7 @@ using interfaces::NetResult;
 
 NetworkLink::NetworkLink(std::unique_ptr<interfaces::TcpConnection> connection, bool rfc2217,
                          std::function<std::uint32_t()> clock)
-    : connection_(std::move(connection)), rfc2217_(rfc2217), clock_(std::move(clock)), telnet_(true) {}
+    : connection_(std::move(connection)), rfc2217_(rfc2217), clock_(std::move(clock)) {}
 
 NetResult NetworkLink::Start(std::uint32_t limit_ms, interfaces::StopSignal* stop) {
     if (!rfc2217_) return NetResult::Ok;

@@ -41,13 +41,13 @@ std::string EncodeData(const void* data, std::size_t length, bool binary) {
     return out;
 }
 
-std::string ClientOpening(bool com_port) {
+std::string ClientOpening() {
     std::string out;
     Option(out, kWill, kBinary);
     Option(out, kDo, kBinary);
     Option(out, kWill, kSuppressGoAhead);
     Option(out, kDo, kSuppressGoAhead);
-    if (com_port) Option(out, kWill, kComPort);
+    Option(out, kWill, kComPort);
     return out;
 }
 
@@ -89,14 +89,14 @@ std::string SetModemStateMask(std::uint8_t mask) {
 std::string TelnetClient::Open() {
     us_[kBinary] = us_[kSuppressGoAhead] = State::Asked;
     him_[kBinary] = him_[kSuppressGoAhead] = State::Asked;
-    if (com_port_) us_[kComPort] = State::Asked;
-    return ClientOpening(com_port_);
+    us_[kComPort] = State::Asked;
+    return ClientOpening();
 }
 
 bool TelnetClient::Supported(std::uint8_t option, bool ours) const {
     if (option == kBinary || option == kSuppressGoAhead) return true;
     // COM-port control is the client's option; the server's own is not used.
-    return ours && option == kComPort && com_port_;
+    return ours && option == kComPort;
 }
 
 // RFC 1143's rules without the queue: answer a request only when it changes
@@ -131,7 +131,7 @@ void TelnetClient::EndSubnegotiation(Decoded& out) {
         ++dropped_;
         return;
     }
-    if (sb_option_ != kComPort || !com_port_) return;  // options the client never reads
+    if (sb_option_ != kComPort) return;  // options the client never reads
     if (sb_.empty() || sb_[0] < kServerOffset) {
         ++dropped_;
         return;

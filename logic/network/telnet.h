@@ -51,9 +51,9 @@ std::string EncodeData(const void* data, std::size_t length, bool binary);
 // How many bytes of the wire the byte at `at` takes: 1 or 2.
 std::size_t EncodedLength(const std::uint8_t* bytes, std::size_t at, std::size_t length, bool binary);
 
-// The client's opening: BINARY both ways and SUPPRESS-GO-AHEAD both ways,
-// and with COM-port control WILL COM-PORT-OPTION.
-std::string ClientOpening(bool com_port);
+// The client's opening: BINARY and SUPPRESS-GO-AHEAD both ways, and WILL
+// COM-PORT-OPTION.
+std::string ClientOpening();
 
 // One COM-port subnegotiation, its value's IAC bytes doubled.
 std::string ComPortRequest(ComPortCommand command, const std::vector<std::uint8_t>& value);
@@ -101,7 +101,6 @@ class TelnetClient {
 public:
     static constexpr std::size_t kMaxSubnegotiation = 64;
 
-    explicit TelnetClient(bool com_port) : com_port_(com_port) {}
     // The opening to send first; marks the options asked for.
     std::string Open();
     void Feed(const void* data, std::size_t length, Decoded& out);
@@ -121,7 +120,6 @@ private:
     void EndSubnegotiation(Decoded& out);
     void Command(std::uint8_t byte, Decoded& out);
 
-    bool com_port_;
     std::array<State, 256> us_{}, him_{};
     // An unsupported option is refused once; a peer that keeps asking gets silence.
     std::array<bool, 256> refused_us_{}, refused_him_{};

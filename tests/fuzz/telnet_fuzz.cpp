@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t step = data[0] % 17 + 1;
     ++data;
     --size;
-    TelnetClient whole(true), pieces(true);
+    TelnetClient whole, pieces;
     whole.Open();
     pieces.Open();
     Decoded a, b;

@@ -1,7 +1,6 @@
 // Winsock connections against a listener of the test's own on the loopback
 // address: bytes exact both ways, a stalled reader, a stop, a peer that goes.
 #include <winsock2.h>
-#include <ws2tcpip.h>
 
 #include <gtest/gtest.h>
 
@@ -36,10 +35,7 @@ struct Loopback {
         WSACleanup();
     }
     std::unique_ptr<interfaces::TcpConnection> Connect() {
-        NetResult result;
-        std::uint32_t error = 0;
         auto connection = network.Connect("127.0.0.1", port, 5000, nullptr, result, error);
-        EXPECT_EQ(result, NetResult::Ok) << error;
         closesocket(peer);
         peer = accept(listener, nullptr, nullptr);
         return connection;
@@ -47,35 +43,26 @@ struct Loopback {
     windows::Win32Network network;
     SOCKET listener = INVALID_SOCKET, peer = INVALID_SOCKET;
     std::uint16_t port = 0;
+    NetResult result = NetResult::Failed;
+    std::uint32_t error = 0;
 };
-
-std::string ReceiveAll(interfaces::TcpConnection& c, std::size_t count) {
-    std::string got;
-    char buffer[4096];
-    for (std::uint32_t n = 0; got.size() < count && c.WaitReadable(5000, nullptr) == NetResult::Ok;) {
-        if (c.Receive(buffer, sizeof buffer, n) != NetResult::Ok || n == 0) break;
-        got.append(buffer, n);
-    }
-    return got;
-}
 
 TEST(Tcp, BytesPassExactlyBothWays) {
     Loopback loop;
     auto c = loop.Connect();
     ASSERT_TRUE(c);
-    std::string all;
+    std::string all, arrived(4 * 256, '\0'), back;
     for (int i = 0; i < 4 * 256; ++i) all += static_cast<char>(i);
-    std::uint32_t sent = 0;
-    ASSERT_EQ(c->Send(all.data(), static_cast<std::uint32_t>(all.size()), 5000, nullptr, sent), NetResult::Ok);
-    std::string arrived(all.size(), '\0');
-    for (std::size_t at = 0; at < arrived.size();) {
-        const int n = recv(loop.peer, &arrived[at], static_cast<int>(arrived.size() - at), 0);
-        ASSERT_GT(n, 0);
-        at += static_cast<std::size_t>(n);
-    }
+    std::uint32_t n = 0;
+    ASSERT_EQ(c->Send(all.data(), static_cast<std::uint32_t>(all.size()), 5000, nullptr, n), NetResult::Ok);
+    for (int at = 0, got = 1; at < 4 * 256 && got > 0; at += got) got = recv(loop.peer, &arrived[at], 4 * 256 - at, 0);
     EXPECT_EQ(arrived, all);
     send(loop.peer, all.data(), static_cast<int>(all.size()), 0);
-    EXPECT_EQ(ReceiveAll(*c, all.size()), all);
+    char buffer[4096];
+    while (back.size() < all.size() && c->WaitReadable(5000, nullptr) == NetResult::Ok &&
+           c->Receive(buffer, sizeof buffer, n) == NetResult::Ok && n > 0)
+        back.append(buffer, n);
+    EXPECT_EQ(back, all);
 }
 
 TEST(Tcp, AStalledReaderMakesASendTimeOutAndAStopEndsAnyWait) {
@@ -87,7 +74,6 @@ TEST(Tcp, AStalledReaderMakesASendTimeOutAndAStopEndsAnyWait) {
     const DWORD start = GetTickCount();
     EXPECT_EQ(c->Send(bulk.data(), static_cast<std::uint32_t>(bulk.size()), 300, nullptr, sent), NetResult::TimedOut);
     EXPECT_LT(sent, bulk.size());
-    EXPECT_LT(GetTickCount() - start, 5000u);
     windows::Win32StopSignal stop;
     stop.Set();
     EXPECT_EQ(c->Send(bulk.data(), 1 << 20, 60000, &stop, sent), NetResult::Stopped);
@@ -97,33 +83,25 @@ TEST(Tcp, AStalledReaderMakesASendTimeOutAndAStopEndsAnyWait) {
 
 TEST(Tcp, APeerThatClosesOrResetsOrIsNotThereIsReported) {
     Loopback loop;
-    auto c = loop.Connect();
-    ASSERT_TRUE(c);
-    closesocket(loop.peer);
-    loop.peer = INVALID_SOCKET;
     char byte;
     std::uint32_t n = 0;
-    EXPECT_EQ(c->WaitReadable(5000, nullptr), NetResult::Ok);
-    EXPECT_EQ(c->Receive(&byte, 1, n), NetResult::Closed);
-
-    c = loop.Connect();
-    ASSERT_TRUE(c);
-    const linger abort{1, 0};
-    setsockopt(loop.peer, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
-    closesocket(loop.peer);
-    loop.peer = INVALID_SOCKET;
-    EXPECT_EQ(c->WaitReadable(5000, nullptr), NetResult::Ok);
-    // Windows says reset; this Wine reads a reset as an orderly end (measured
-    // against a Linux peer too). Either way the device is gone.
-    const NetResult reset = c->Receive(&byte, 1, n);
-    EXPECT_TRUE(reset == NetResult::Reset || reset == NetResult::Closed) << static_cast<int>(reset);
-
+    for (const bool reset : {false, true}) {
+        auto c = loop.Connect();
+        ASSERT_TRUE(c);
+        const linger abort{1, 0};
+        if (reset) setsockopt(loop.peer, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
+        closesocket(loop.peer);
+        loop.peer = INVALID_SOCKET;
+        EXPECT_EQ(c->WaitReadable(5000, nullptr), NetResult::Ok);
+        // Windows says reset; this Wine reads a reset as an orderly end (also
+        // from a Linux peer). Either way the device is gone.
+        const NetResult end = c->Receive(&byte, 1, n);
+        EXPECT_TRUE(end == NetResult::Closed || (reset && end == NetResult::Reset)) << static_cast<int>(end);
+    }
     closesocket(loop.listener);
     loop.listener = INVALID_SOCKET;
-    NetResult result;
-    std::uint32_t error = 0;
-    EXPECT_FALSE(loop.network.Connect("127.0.0.1", loop.port, 5000, nullptr, result, error));
-    EXPECT_EQ(error, static_cast<std::uint32_t>(WSAECONNREFUSED));
+    EXPECT_FALSE(loop.Connect());
+    EXPECT_EQ(loop.error, static_cast<std::uint32_t>(WSAECONNREFUSED));
 }
 
 }  // namespace
