@@ -5,6 +5,7 @@
 #include "windows/win32_tcp.h"
 
 #include <algorithm>
+#include <atomic>
 #include <new>
 
 #include "framework/handle.h"
@@ -160,7 +161,7 @@ private:
     std::unique_ptr<WinsockSession> session_;
     UniqueWsaEvent event_;
     UniqueSocket socket_;
-    std::uint32_t error_ = 0;
+    std::atomic<std::uint32_t> error_{0};  // the reader's and the writer's
     int peeked_error_ = 0;
 };
 
