@@ -16,6 +16,9 @@
 # Linux ptys keep the rate, the stop bits and odd/even but always read as 8
 # data bits without parity (the pty driver clears those bits): a test of
 # line settings on a pty checks what a pty holds.
+# ser2net opens its pty only while a client is connected (at 9600n81, its
+# configuration); once the client leaves, the pty reads 38400 again: check
+# the settings while the connection is held.
 #
 # What ser2net 4.3 answers on a pty (measured): it agrees to BINARY,
 # SUPPRESS-GO-AHEAD and COM-PORT-OPTION, offers ECHO, and sends
