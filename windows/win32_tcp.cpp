@@ -231,6 +231,7 @@ std::unique_ptr<interfaces::TcpConnection> Win32Network::Connect(const std::stri
     const std::string service = std::to_string(port);
     if (const int failed = getaddrinfo(host.c_str(), service.c_str(), &hints, &found)) {
         error = static_cast<std::uint32_t>(failed);
+        SetLastError(error);
         return nullptr;
     }
     const DWORD start = GetTickCount();
@@ -245,6 +246,7 @@ std::unique_ptr<interfaces::TcpConnection> Win32Network::Connect(const std::stri
     freeaddrinfo(found);
     if (last != 0) {
         error = static_cast<std::uint32_t>(last);
+        SetLastError(error);  // for the caller's trace, as a device that does not open leaves it
         return nullptr;
     }
     auto connection = std::unique_ptr<Win32TcpConnection>(

@@ -70,6 +70,11 @@ public:
     // another value, or unanswered for `unanswered_ms` (for the debug report).
     std::vector<Settled> TakeSettled(std::uint32_t unanswered_ms);
     std::uint32_t LastError() const { return connection_->LastError(); }
+    // Requests sent and not yet settled.
+    std::size_t Pending() {
+        std::lock_guard<std::mutex> lock(state_mutex_);
+        return ledger_.Pending();
+    }
 
 private:
     interfaces::NetResult SendLocked(const std::string& bytes, std::uint32_t limit_ms, interfaces::StopSignal* stop,

@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "interfaces/port_names.h"
 #include "logic/network/com_port_ledger.h"
 #include "logic/network/network_link.h"
+#include "logic/network/network_port.h"
 #include "logic/network/telnet.h"
 
 namespace orvanta::logic {
@@ -123,16 +125,17 @@ struct FakeConnection : interfaces::TcpConnection {
     NetResult Receive(void* buffer, std::uint32_t capacity, std::uint32_t& received) override {
         received = static_cast<std::uint32_t>(inbox.copy(static_cast<char*>(buffer), std::min(capacity, 5u)));
         inbox.erase(0, received);
-        return NetResult::Ok;
+        return ended && inbox.empty() && !received ? NetResult::Closed : NetResult::Ok;
     }
     NetResult WaitReadable(std::uint32_t limit_ms, interfaces::StopSignal*) override {
-        if (!inbox.empty()) return NetResult::Ok;
+        if (!inbox.empty() || ended) return NetResult::Ok;
         now += limit_ms;
         return NetResult::TimedOut;
     }
     std::uint32_t LastError() const override { return 0; }
     std::string inbox, wire;
     std::uint32_t room = 1u << 30, now = 5000;
+    bool ended = false;  // the server closed after the inbox
 };
 
 std::pair<std::unique_ptr<NetworkLink>, FakeConnection*> Link(bool rfc2217) {
@@ -196,6 +199,65 @@ TEST(NetworkLink, OnRfc2217ItNegotiatesEscapesAndSaysWhatTheServerConfirmed) {
     EXPECT_EQ(silent->Start(1000, nullptr), interfaces::NetResult::Ok);
     EXPECT_FALSE(silent->ComPortAgreed());
     EXPECT_EQ(s->now, 6000u);
+}
+
+TEST(NetworkPort, LineModesParseOverTheSettingsAsTheyAre) {
+    const struct {
+        const char* mode;
+        bool ok;
+        interfaces::LineSettings want;  // from 9600 8 N 1
+    } rows[] = {
+        {"baud=19200 parity=E data=7 stop=2", true, {19200, 7, 2, 2, 0}},
+        {"BAUD=1200  Stop=1.5 xon=on", true, {1200, 8, 0, 1, 0}},
+        {"COM3: 4800,o,7", true, {4800, 7, 1, 0, 0}},
+        {"57600,m,8,2,x", true, {57600, 8, 3, 2, 0}},
+        {"baud=9600 data=9", false, {9600, 8, 0, 0, 0}},
+        {"baud=fast", false, {9600, 8, 0, 0, 0}},
+        {"", false, {9600, 8, 0, 0, 0}},
+    };
+    for (const auto& row : rows) {
+        interfaces::LineSettings s{9600, 8, 0, 0, 0};
+        EXPECT_EQ(ParseLineMode(row.mode, s), row.ok) << row.mode;
+        EXPECT_EQ(std::make_tuple(s.baud_rate, s.data_bits, s.parity, s.stop_bits),
+                  std::make_tuple(row.want.baud_rate, row.want.data_bits, row.want.parity, row.want.stop_bits))
+            << row.mode;
+    }
+}
+
+TEST(NetworkPort, OnRfc2217CodesPassWholeSettingsGoOutAndWhatTheServerSaidComesBack) {
+    auto [link, c] = Link(true);
+    c->inbox = "\xFF\xFD\x2C";  // DO COM-PORT-OPTION
+    link->Start(1000, nullptr);
+    NetworkPort port(std::move(link), [c = c] { return c->now; });
+    c->wire.clear();
+    // 7 data bits refused (8 answered), the stop size never answered.
+    c->inbox = Answer(1, std::string("\0\0\x4B\0", 4)) + Answer(2, "\x08") + Answer(3, "\x03");
+    ASSERT_TRUE(port.ApplyLineSettings({"baud=19200 parity=E data=7 stop=1", '\r'}));
+    EXPECT_EQ(c->wire, SetBaudRate(19200) + SetDataSize(7) + SetParity(Parity::Even) + SetStopSize(StopSize::One));
+    EXPECT_EQ(port.TakeNotes(), (std::vector<std::string>{"SET-DATASIZE 7: answered 8", "SET-STOPSIZE 1: no answer"}));
+    EXPECT_FALSE(port.ApplyLineSettings({"baud=x", '\r'}));
+
+    // Each event character ends one wait; a 0xFF in a code arrives as one byte.
+    c->inbox = "A\xFF\xFF\rB\r" + Answer(6, "\x04");
+    char code[8] = {};
+    EXPECT_TRUE(port.WaitEventChar(nullptr));
+    EXPECT_TRUE(port.WaitEventChar(nullptr));
+    EXPECT_EQ(port.ReadThrough('\r', code, 8, nullptr), 3u);
+    EXPECT_EQ(std::string(code, 3), "A\xFF\r");
+    std::uint32_t errors = 0;
+    EXPECT_TRUE(port.ClearErrors(errors));
+    EXPECT_EQ(errors, 4u);  // the server's parity error, as the port's own bit
+    c->wire.clear();
+    EXPECT_TRUE(port.SetSignal(interfaces::LineSignal::kSetXon));  // no request: the server's flow control
+    EXPECT_TRUE(port.SetSignal(interfaces::LineSignal::kSetBreak));
+    EXPECT_EQ(c->wire, SetControl(Control::BreakOn));
+
+    // A connection that ends: the bytes before it are read, then waits and writes fail at once.
+    c->ended = true;
+    EXPECT_FALSE(port.WaitEventChar(nullptr));
+    EXPECT_EQ(port.Read(code, 8, nullptr), 2u);
+    port.Close();
+    EXPECT_EQ(port.Write("x", 1, 1000, nullptr).end, interfaces::WriteEnd::kRefused);
 }
 
 TEST(PortNames, NetworkNamesAndEverythingElse) {
