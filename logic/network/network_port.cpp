@@ -262,7 +262,7 @@ std::uint32_t NetworkPort::Take(void* buffer, std::size_t count) {
 }
 
 bool NetworkPort::WaitEventChar(interfaces::StopSignal* stop) {
-    if (closed_) return false;
+    if (closed_ || reads_refused_) return false;
     std::lock_guard<std::mutex> reader(read_mutex_);
     reading_ = true;
     const char wanted = static_cast<char>(event_char_.load());
@@ -282,7 +282,7 @@ bool NetworkPort::WaitEventChar(interfaces::StopSignal* stop) {
 }
 
 std::uint32_t NetworkPort::Read(void* buffer, std::uint32_t count, interfaces::StopSignal* stop) {
-    if (closed_ || count == 0) return 0;
+    if (closed_ || reads_refused_ || count == 0) return 0;
     std::lock_guard<std::mutex> reader(read_mutex_);
     reading_ = true;
     auto* out = static_cast<char*>(buffer);
@@ -296,7 +296,7 @@ std::uint32_t NetworkPort::Read(void* buffer, std::uint32_t count, interfaces::S
 
 std::uint32_t NetworkPort::ReadThrough(char last, void* buffer, std::uint32_t count,
                                        interfaces::StopSignal* stop) {
-    if (closed_ || count == 0) return 0;
+    if (closed_ || reads_refused_ || count == 0) return 0;
     {
         std::lock_guard<std::mutex> reader(read_mutex_);
         if (!ahead_.empty()) {

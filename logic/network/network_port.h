@@ -61,7 +61,10 @@ public:
     // Nothing of the system's stays outstanding; a thread ended inside a
     // call may have left the port's own lock held, and then it is given up.
     bool EndAbandonedWrite() override { return !writing_.load(); }
-    bool EndAbandonedRead() override { return !reading_.load(); }
+    bool EndAbandonedRead() override {
+        if (reading_.load()) reads_refused_ = true;  // its lock may be held for good
+        return !reads_refused_.load();
+    }
 
     std::vector<std::string> TakeNotes() override;
     // Notes of the open (the server did not agree to COM-port control).
@@ -83,6 +86,7 @@ private:
     std::atomic<bool> closed_{false}, writing_{false}, reading_{false};
     // A connection that ended stays ended: reads fail at once.
     std::atomic<bool> ended_{false};
+    std::atomic<bool> reads_refused_{false};
 
     std::mutex read_mutex_;  // the reader's: the buffer below and the link's Poll
     std::string ahead_;      // bytes come and not yet taken
