@@ -215,20 +215,11 @@ run_arch() {
                 check_step "cscript device channel ($arch)" "$w/channel.log" "ALL OK" \
                     cscript.exe //nologo "$(wh_winpath "$root/tests/scripts/channel.vbs")"
                 # A print job to a printer on raw TCP: what it received is the protocol file.
-                if ns_recorder_start "$w/net-raw"; then
-                    check_step "cscript network print job ($arch)" "$w/net.log" "ALL OK" \
-                        cscript.exe //nologo "$(wh_winpath "$root/tests/scripts/network.vbs")" \
-                        "socket://127.0.0.1:$NS_PORT"
-                    ns_stop "$w/net-raw"
-                    if cmp "$w/net-raw/received" OCXPROT.PRT; then
-                        echo "[       OK ] the printer received the protocol file ($arch)"
-                        passed=$((passed + 1))
-                    else
-                        failed=$((failed + 1))
-                    fi
-                else
-                    failed=$((failed + 1))
-                fi
+                ns_recorder_start "$w/net-raw" || true
+                check_step "cscript network print job ($arch)" "$w/net.log" "ALL OK" \
+                    cscript.exe //nologo "$(wh_winpath "$root/tests/scripts/network.vbs")" "socket://127.0.0.1:$NS_PORT"
+                ns_stop "$w/net-raw"
+                if cmp "$w/net-raw/received" OCXPROT.PRT; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
                 check_step "regsvr32 /u unregisters ($arch)" "$w/regsvr32-u.log" "" regsvr32 /s /u "$ocx"
             fi
             rc=0
