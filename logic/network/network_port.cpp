@@ -72,9 +72,17 @@ const char* CommandName(ComPortCommand command) {
     }
 }
 
-std::string ValueText(const std::vector<std::uint8_t>& value) {
+// A value as SetCOMSettings and SetSignalOnCOM name it, where they have a word for it.
+std::string ValueText(ComPortCommand command, const std::vector<std::uint8_t>& value) {
     std::uint32_t number = 0;
     for (std::uint8_t byte : value) number = number << 8 | byte;
+    static const char* const kParity[] = {"N", "O", "E", "M", "S"};
+    static const char* const kStop[] = {"1", "2", "1.5"};
+    static const char* const kControl[] = {"break on", "break off", "", "DTR on", "DTR off", "", "RTS on", "RTS off"};
+    if (command == ComPortCommand::SetParity && number >= 1 && number <= 5) return kParity[number - 1];
+    if (command == ComPortCommand::SetStopSize && number >= 1 && number <= 3) return kStop[number - 1];
+    if (command == ComPortCommand::SetControl && number >= 5 && number <= 12 && *kControl[number - 5])
+        return kControl[number - 5];
     return std::to_string(number);
 }
 
@@ -319,10 +327,10 @@ std::vector<std::string> NetworkPort::TakeNotes() {
 
 void NetworkPort::NoteSettled() {
     for (const Settled& s : link_->TakeSettled(NetworkLink::kUnansweredMs)) {
-        std::string note = std::string(CommandName(s.command)) + " " + ValueText(s.asked);
+        std::string note = std::string(CommandName(s.command)) + " " + ValueText(s.command, s.asked);
         switch (s.outcome) {
             case Settled::Outcome::Confirmed: continue;  // as asked: nothing to say
-            case Settled::Outcome::Refused: note += ": answered " + ValueText(s.answered); break;
+            case Settled::Outcome::Refused: note += ": answered " + ValueText(s.command, s.answered); break;
             case Settled::Outcome::Unanswered: note += ": no answer"; break;
         }
         Note(std::move(note));
