@@ -4,7 +4,8 @@
 # where this machine cannot run 32-bit programs), registers it with regsvr32
 # in the demo's own prefix and drives it from VBScript through COM: a print
 # job to a printer on a virtual cable, then a scan session whose codes are
-# typed into Notepad; a screenshot is saved under build/demo/.
+# typed into Notepad; a screenshot is saved under build/demo/. Last the
+# same print job goes to a printer on the network, on the loopback address.
 # With a DISPLAY the boxes wait for you; without one (or with
 # ORVANTA_DEMO_AUTO=1) the demo runs on a virtual display, answers its own
 # boxes and prints what they showed.

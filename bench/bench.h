@@ -196,6 +196,7 @@ public:
     void Sleep(std::uint32_t ms) override {
         if (ms == 0 && yield) ::Sleep(0);
     }
+    interfaces::Network* TcpNetwork() override { return real_.TcpNetwork(); }
 
     bool yield = true;
     bool count_waits = false;
@@ -447,5 +448,6 @@ void Scanning(BenchHost& host);      // 3 and 4
 void IdleCost(BenchHost& host);      // 5
 void Resources(BenchHost& host);     // 6
 void Primitives();                   // 7
+void TcpOutput(BenchHost& host);     // 8
 
 }  // namespace bench

@@ -4,7 +4,7 @@
 // noise falls on both alike. Prints a table and writes a CSV; asserts nothing.
 //
 //   orvanta_bench [--ports=COM5:COM6] [--ocx=PATH] [--csv=PATH]
-//                 [--script-costs=PATH] [--reps=5] [--idle=10] [--only=1,2,3,5,6,7] [--quick]
+//                 [--script-costs=PATH] [--reps=5] [--idle=10] [--only=1,2,3,5,6,7,8] [--quick]
 //
 // Each benchmark is in a file of its own; bench.h has what they share.
 #include <windows.h>
@@ -94,6 +94,7 @@ int Main(int argc, char** argv) {
     if (wanted('5')) IdleCost(host);
     if (wanted('6')) Resources(host);
     if (wanted('7')) Primitives();
+    if (wanted('8')) TcpOutput(host);
 
     PrintTable();
     if (host.ui.Count()) Problem("the control showed " + std::to_string(host.ui.Count()) + " notices");

@@ -5,9 +5,14 @@
   far_end.py scanner PTY CODE...   a barcode scanner: waits for the control's
                                    start ACK, then sends each code with the
                                    suffix 0x03 and shows the control's answer
+  far_end.py netprinter PORTFILE   a printer on the network (raw TCP, as on port
+                                   9100) on 127.0.0.1: writes its port to
+                                   PORTFILE, takes one connection, prints what
+                                   came once the control closes it
 """
 import os
 import select
+import socket
 import sys
 import time
 
@@ -48,6 +53,28 @@ def printer(pty):
         print("    | " + line)
 
 
+def netprinter(port_file):
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(1)
+    listener.settimeout(60)
+    with open(port_file + ".tmp", "w") as f:
+        f.write(str(listener.getsockname()[1]))
+    os.rename(port_file + ".tmp", port_file)
+    peer, _ = listener.accept()
+    data = b""
+    while True:
+        piece = peer.recv(65536)
+        if not piece:
+            break
+        data += piece
+    peer.close()
+    listener.close()
+    print("  the network printer received %d bytes:" % len(data))
+    for line in readable(data).splitlines():
+        print("    | " + line)
+
+
 def scanner(pty, codes):
     fd = os.open(pty, os.O_RDWR | os.O_NOCTTY)
     answer = read_some(fd, 1, 20)
@@ -67,5 +94,7 @@ def scanner(pty, codes):
 if __name__ == "__main__":
     if sys.argv[1] == "printer":
         printer(sys.argv[2])
+    elif sys.argv[1] == "netprinter":
+        netprinter(sys.argv[2])
     else:
         scanner(sys.argv[2], [c.replace("\\r", "\r") for c in sys.argv[3:]])

@@ -90,4 +90,14 @@ python3 "$root/demo/far_end.py" scanner "$(wh_pty 6)" 'A-100' 'B-200' >"$out/eve
 wait "$host" || true
 tr -d '\r' <"$out/events.log"
 cat "$out/events-scanner.log"
+echo "== 5. The same print job to a printer on the network, listening on 127.0.0.1 (raw TCP)"
+rm -f "$out/netprinter.port"
+python3 "$root/demo/far_end.py" netprinter "$out/netprinter.port" >"$out/netprinter.log" 2>&1 &
+printer=$!
+for _ in $(seq 1 100); do [ -f "$out/netprinter.port" ] && break; sleep 0.1; done
+wh_run 60 "$out/print-net.log" cscript.exe //nologo "$(win "$root/demo/print_job.vbs")" \
+    "socket://127.0.0.1:$(cat "$out/netprinter.port" 2>/dev/null)" "$(win "$root/demo/label.prn")" | tr -d '\r'
+wait "$printer" || kill "$printer" 2>/dev/null || true
+cat "$out/netprinter.log"
+echo "  OCXPROT.PRT (the control's copy of what it wrote): $(stat -c %s "$out/OCXPROT.PRT") bytes"
 echo "== done in $(( $(date +%s) - start )) s; logs in $out"

@@ -14,6 +14,7 @@
 namespace orvanta::interfaces {
 
 class StopSignal;
+class Network;
 
 // How a write ended.
 enum class WriteEnd {
@@ -83,6 +84,10 @@ public:
     // no more writes (or reads) until it is closed.
     virtual bool EndAbandonedWrite() = 0;
     virtual bool EndAbandonedRead() = 0;
+
+    // What the device has to say in debug mode since the last call (a
+    // network port: what its server refused or left unanswered).
+    virtual std::vector<std::string> TakeNotes() { return {}; }
 };
 
 class File {
@@ -112,6 +117,8 @@ public:
     // The names of the machine's serial ports ("COM1", ...), in the order of
     // their numbers; none where the platform has no such list.
     virtual std::vector<std::string> SerialPortNames() { return {}; }
+    // The TCP connections network port names open; null where there are none.
+    virtual Network* TcpNetwork() { return nullptr; }
 };
 
 }  // namespace orvanta::interfaces

@@ -14,7 +14,7 @@ packages=(
     cmake make g++ libgtest-dev googletest
     mingw-w64 mingw-w64-tools
     wine wine32:i386 wine64
-    xvfb xauth x11-utils socat python3
+    xvfb xauth x11-utils socat python3 ser2net
     clang libclang-rt-14-dev cppcheck valgrind
     mono-mcs
     wixl osslsigncode

@@ -64,6 +64,7 @@ public:
     void Sleep(std::uint32_t ms) override {
         if (pause) real.Sleep(ms);
     }
+    interfaces::Network* TcpNetwork() override { return real.TcpNetwork(); }
 
     windows::Win32Ports real;
     interfaces::Device* last = nullptr;  // owned by the control

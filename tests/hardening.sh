@@ -60,10 +60,10 @@ check "unit tests under valgrind memcheck" "$log/valgrind.log" memcheck
 fuzz_build() {
     CXX=clang++ cmake -S "$root" -B "$build/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANTA_FUZZ=ON \
         -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined" &&
-        cmake --build "$build/fuzz" -j "$jobs" --target fuzz_esc_params fuzz_persist fuzz_reader fuzz_report
+        cmake --build "$build/fuzz" -j "$jobs" --target fuzz_esc_params fuzz_persist fuzz_reader fuzz_report fuzz_telnet
 }
 if check "fuzzers build" "$log/fuzz-build.log" fuzz_build; then
-    for name in esc_params persist reader report; do
+    for name in esc_params persist reader report telnet; do
         mkdir -p "$build/fuzz/corpus/$name" "$build/fuzz/crashes"
         # New inputs go to the build's folder; the committed seeds are read only.
         check "fuzzing $name for ${seconds} s (seed $fuzz_seed)" "$log/fuzz-$name.log" \

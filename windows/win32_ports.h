@@ -11,6 +11,7 @@
 #include "interfaces/port.h"
 #include "framework/handle.h"
 #include "windows/look_ahead.h"
+#include "windows/win32_tcp.h"
 
 namespace orvanta::windows {
 
@@ -118,6 +119,10 @@ public:
     std::unique_ptr<interfaces::File> OpenFileForRead(const char* name, const char16_t* wide = nullptr) override;
     void Sleep(std::uint32_t ms) override { ::Sleep(ms); }
     std::vector<std::string> SerialPortNames() override;  // serial_port_names.cpp
+    interfaces::Network* TcpNetwork() override { return &network_; }
+
+private:
+    Win32Network network_;
 };
 
 }  // namespace orvanta::windows

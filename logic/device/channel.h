@@ -94,6 +94,11 @@ private:
     // words the write path or the other operations use).
     enum class Saying { kNotActivated, kNotInitialised };
     bool DeviceOpenOrSay(Saying saying = Saying::kNotActivated);
+    // A network port name ("socket://", "rfc2217://") opens here; null with
+    // `handled` false for every other name.
+    std::unique_ptr<interfaces::Device> OpenNetworkDevice(const std::string& device_name, bool& handled);
+    // Shows in debug mode what `device` has to say (network_open.cpp).
+    void ReportDeviceNotes(const std::shared_ptr<interfaces::Device>& device, const char* function);
 
     interfaces::Platform platform_;
     const Settings& settings_;

@@ -33,7 +33,10 @@ bool DeviceChannel::Open(const std::string& device_name, const std::u16string& w
     const std::string platform_name = PlatformDeviceName(device_name);
     const std::u16string wide_name =
         wide.empty() || platform_name == device_name ? wide : u"\\\\.\\" + wide;
-    device_ = platform_.ports.OpenDevice(platform_name.c_str(), wide_name.empty() ? nullptr : wide_name.c_str());
+    bool network = false;
+    device_ = OpenNetworkDevice(device_name, network);
+    if (!network)
+        device_ = platform_.ports.OpenDevice(platform_name.c_str(), wide_name.empty() ? nullptr : wide_name.c_str());
     if (!device_) {
         report_.DbgMsg("nicht offen.", texts::kFnOpenDevice);  // first, so it shows the open's error
         char message[kNoticeBuffer];
@@ -47,6 +50,7 @@ bool DeviceChannel::Open(const std::string& device_name, const std::u16string& w
         return true;
     }
     report_.DbgMsg("OK", texts::kFnOpenDevice);
+    ReportDeviceNotes(device_, texts::kFnOpenDevice);
     return true;
 }
 

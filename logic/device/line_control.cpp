@@ -44,6 +44,8 @@ bool DeviceChannel::SetCOMSettings(const std::string& settings_text) {
     if (!still_ours()) return false;
     // The suffix that ends a scanned code is the byte the port watches for.
     if (success) success = device->ApplyLineSettings(interfaces::LineChange{mode, settings_.SuffixByte()});
+    ReportDeviceNotes(device, texts::kFnSetCOMSettings);
+    if (!still_ours()) return false;
 
     if (settings_.Debug()) {
         interfaces::LineSettings now;
@@ -56,13 +58,19 @@ bool DeviceChannel::SetCOMSettings(const std::string& settings_text) {
 bool DeviceChannel::SetSignalOnCOM(std::int16_t signal_code) {
     if (!DeviceOpenOrSay()) return false;
     if (signal_code < 1 || signal_code > 8) return false;
-    return device_->SetSignal(static_cast<interfaces::LineSignal>(signal_code - 1));
+    const std::shared_ptr<interfaces::Device> device = device_;
+    const bool set = device->SetSignal(static_cast<interfaces::LineSignal>(signal_code - 1));
+    ReportDeviceNotes(device, texts::kFnSetSignalOnCOM);
+    return set;
 }
 
 std::int32_t DeviceChannel::ClearCOMError() {
     if (!DeviceOpenOrSay()) return -1;
     std::uint32_t errors = 0;
-    if (!device_->ClearErrors(errors)) return -1;
+    const std::shared_ptr<interfaces::Device> device = device_;
+    const bool cleared = device->ClearErrors(errors);
+    ReportDeviceNotes(device, texts::kFnClearCOMError);
+    if (!cleared) return -1;
     return static_cast<std::int32_t>(errors);
 }
 

@@ -70,5 +70,8 @@ inline constexpr char kTypedAsKeys[] = "Code wurde direkt \xFC" "ber Tastaturpuf
 inline constexpr char kFnOpenDevice[] = "OpenDevice";
 inline constexpr char kFnCloseDevice[] = "CloseDevice";
 inline constexpr char kFnSendFile[] = "SendFile";
+inline constexpr char kFnSetCOMSettings[] = "SetCOMSettings";
+inline constexpr char kFnSetSignalOnCOM[] = "SetSignalOnCOM";
+inline constexpr char kFnClearCOMError[] = "ClearCOMError";
 
 }  // namespace orvanta::logic::texts

@@ -37,7 +37,8 @@ def c_strings(text):
 
 # Texts of the control that are no message: names, codes, formats of boxes.
 NOT_MESSAGES = {"kCaptionDbgMsg", "kTraceFormat", "kProtocolFileName", "kCodeEndScan", "kCodeError",
-                "kLineSettingsFormat", "kFnOpenDevice", "kFnCloseDevice", "kFnSendFile"}
+                "kLineSettingsFormat", "kFnOpenDevice", "kFnCloseDevice", "kFnSendFile", "kFnSetCOMSettings",
+                "kFnSetSignalOnCOM", "kFnClearCOMError"}
 
 
 def code_checks(root, doc, faults):

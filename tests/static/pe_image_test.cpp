@@ -166,7 +166,7 @@ TEST_P(OcxImage, ExportsTheServerFunctionsOnlyAndImportsOnlySystemLibraries) {
     const std::set<std::string> system = {"kernel32.dll", "user32.dll",   "gdi32.dll",
                                           "advapi32.dll", "ole32.dll",    "oleaut32.dll",
                                           "msvcrt.dll",   "comctl32.dll", "shlwapi.dll",
-                                          "setupapi.dll"};
+                                          "setupapi.dll", "ws2_32.dll"};
     const auto imports = pe_->ImportModules();
     EXPECT_FALSE(imports.empty());
     for (auto name : imports) {

@@ -13,7 +13,11 @@ source "$root/tests/wine/harness.sh"
 source "$root/tests/wine/user_hosts.sh"
 # shellcheck source=tests/wine/msi.sh
 source "$root/tests/wine/msi.sh"
+# shellcheck source=tests/net/servers.sh
+source "$root/tests/net/servers.sh"
 wh_trap_install
+# The network servers go with the prefixes, also when the run is cut short.
+trap 'ns_stop_all; wh_cleanup_all' EXIT
 
 passed=0
 failed=0
@@ -26,7 +30,7 @@ HOST_FUZZ_STEPS=300
 # Test suites that need the cable (each gets a fresh one), and suites run by
 # steps of their own below (after regsvr32, with the cable pulled, ...).
 CABLE_SUITES="Channel Events PeerPort Scan MessageModeScan Soak"
-OWN_STEP_SUITES="CablePulled Regsvr32 SideBySide PerUserRegsvr32"
+OWN_STEP_SUITES="CablePulled NetPort Regsvr32 SideBySide PerUserRegsvr32"
 
 # Adds the counts of a GoogleTest log; a host that ended early counts as a failure.
 count_gtest() {
@@ -57,6 +61,38 @@ check_step() {
         sed 's/^/    /' "$log" >&2
         failed=$((failed + 1))
     fi
+}
+
+# Network ports against the servers on the loopback address: the printer on
+# raw TCP and ser2net's RFC 2217 port, the far end of ser2net's pty as COM7.
+# When the test asks (ser/check) the pty's settings go to ser/stty, read
+# while the test holds the connection (ser2net holds the pty only then).
+net_step() {
+    local arch=$1 dir=$2 ocx=$3 work=$4 net="$build/wine/net-$1" rc=0 asker
+    rm -rf "$net" && mkdir -p "$net"
+    if ! ns_recorder_start "$net/raw" 65536 || ! ns_ser2net_start "$net/ser"; then
+        echo "wine: $arch: the network test servers did not start" >&2
+        failed=$((failed + 1))
+        ns_stop_all
+        return
+    fi
+    ln -sfn "$net/ser/far" "$WH_PREFIX/dosdevices/com7"
+    (for _ in $(seq 1200); do
+        if [ -e "$net/ser/check" ]; then
+            stty -F "$net/ser/dev" -a >"$net/ser/stty.tmp" && mv "$net/ser/stty.tmp" "$net/ser/stty"
+            break
+        fi
+        sleep 0.1
+    done) &
+    asker=$!
+    (cd "$work" && ORVANTA_NET_DIR=$(wh_winpath "$net") wh_run 180 "$build/wine/tests-$arch-net.log" \
+        "$dir/orvanta_wine_tests.exe" "--ocx=$ocx" --gtest_filter='NetPort.*' >/dev/null) || rc=$?
+    count_gtest "$build/wine/tests-$arch-net.log" "$rc" "the $arch network port test"
+    grep -E '^\[  (PASSED|FAILED)  \]' "$build/wine/tests-$arch-net.log" | sed "s/^/  NetPort: /" | head -n 3
+    kill "$asker" 2>/dev/null || true
+    wait "$asker" 2>/dev/null || true
+    rm -f "$WH_PREFIX/dosdevices/com7"
+    ns_stop_all
 }
 
 run_arch() {
@@ -139,6 +175,7 @@ run_arch() {
     count_gtest "$build/wine/tests-$arch-pulled.log" "$rc" "the $arch cable-pulled test"
     grep -E '^\[  (PASSED|FAILED)  \]' "$build/wine/tests-$arch-pulled.log" | sed "s/^/  CablePulled: /" | head -n 3
     wh_com_pair 5 6 >/dev/null
+    net_step "$arch" "$dir" "$ocx" "$work"
 
     # Registration by regsvr32, the registry against the table, the control
     # from VBScript and JScript, then removal by regsvr32 /u.
@@ -177,6 +214,12 @@ run_arch() {
                 wh_com_pair_restart 5 >/dev/null
                 check_step "cscript device channel ($arch)" "$w/channel.log" "ALL OK" \
                     cscript.exe //nologo "$(wh_winpath "$root/tests/scripts/channel.vbs")"
+                # A print job to a printer on raw TCP: what it received is the protocol file.
+                ns_recorder_start "$w/net-raw" || true
+                check_step "cscript network print job ($arch)" "$w/net.log" "ALL OK" \
+                    cscript.exe //nologo "$(wh_winpath "$root/tests/scripts/network.vbs")" "socket://127.0.0.1:$NS_PORT"
+                ns_stop "$w/net-raw"
+                if cmp "$w/net-raw/received" OCXPROT.PRT; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
                 check_step "regsvr32 /u unregisters ($arch)" "$w/regsvr32-u.log" "" regsvr32 /s /u "$ocx"
             fi
             rc=0
