@@ -83,6 +83,11 @@ public:
     // no more writes (or reads) until it is closed.
     virtual bool EndAbandonedWrite() = 0;
     virtual bool EndAbandonedRead() = 0;
+
+    // Nonzero once a call has met the device gone (unplugged, removed): the
+    // platform's error that said so. Every handle on it is dead for good;
+    // only a new open of its name can reach it again.
+    virtual std::uint32_t LostError() const { return 0; }
 };
 
 class File {

@@ -198,9 +198,9 @@ constexpr VARTYPE kVoid = VT_VOID, kBool = VT_BOOL, kBstr = VT_BSTR, kI2 = VT_I2
 #define ORVANTA_LIST(...) __VA_ARGS__
 #define ORVANTA_METHOD(name, dispid, result, part, timing, types, names) \
     Method(kDispid##name, #name, result, {ORVANTA_LIST types}, #names),
-#define ORVANTA_PROPERTY(name, dispid, type) Member{kDispid##name, #name, true, type, {}},
+#define ORVANTA_PROPERTY(name, dispid, type, ...) Member{kDispid##name, #name, true, type, {}},
 // Dispatch-table order: the methods, the nine properties, then AboutBox.
-const std::vector<Member> kMembers = {ORVANTA_MEMBERS(ORVANTA_METHOD, ORVANTA_PROPERTY)};
+const std::vector<Member> kMembers = {ORVANTA_MEMBERS(ORVANTA_METHOD, ORVANTA_PROPERTY, ORVANTA_PROPERTY)};
 #undef ORVANTA_PROPERTY
 #undef ORVANTA_METHOD
 #undef ORVANTA_LIST
