@@ -16,13 +16,13 @@ constexpr std::uint32_t kNoSuchDevice = 433;         // ERROR_NO_SUCH_DEVICE, ne
 constexpr std::uint32_t kDeviceNotConnected = 1167;
 constexpr std::uint32_t kDeviceRemoved = 1617;
 constexpr std::uint32_t kOperationAborted = 995;   // ended by the removal, not by us
-constexpr std::uint32_t kUnexpectedIo = 59;        // Wine: the pty behind the port went (EIO)
+constexpr std::uint32_t kBrokenPipe = 109;          // Wine: the line behind the port went
 #ifdef _WIN32
 static_assert(kFileNotFound == ERROR_FILE_NOT_FOUND && kAccessDenied == ERROR_ACCESS_DENIED &&
               kBadCommand == ERROR_BAD_COMMAND &&
               kGenFailure == ERROR_GEN_FAILURE &&
               kDeviceNotConnected == ERROR_DEVICE_NOT_CONNECTED && kDeviceRemoved == ERROR_DEVICE_REMOVED &&
-              kOperationAborted == ERROR_OPERATION_ABORTED && kUnexpectedIo == ERROR_UNEXP_NET_ERR,
+              kOperationAborted == ERROR_OPERATION_ABORTED && kBrokenPipe == ERROR_BROKEN_PIPE,
               "the system's error numbers");
 #endif
 }  // namespace
@@ -36,7 +36,7 @@ bool MeansDeviceGone(std::uint32_t error, bool cancel_asked) {
     case kNoSuchDevice:
     case kDeviceNotConnected:
     case kDeviceRemoved:
-    case kUnexpectedIo:
+    case kBrokenPipe:
         return true;
     case kOperationAborted:
         return !cancel_asked;
