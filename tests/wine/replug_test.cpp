@@ -96,6 +96,9 @@ TEST_F(CableReplugged, TheSessionGoesOnWithOneLostAndOneBackEvent) {
     EXPECT_TRUE(PumpUntil([&] { return sink.seen.find("N1,") != std::string::npos; }));
     EXPECT_EQ(sink.seen, "lost " + own + ",back " + own + ",N1,");
     EXPECT_TRUE(call(kDispidDevicePresent, nullptr, 0, DISPATCH_PROPERTYGET));
+    VARIANT print = Arg("P1");
+    EXPECT_EQ(call(kDispidWrite, &print, 1), 2);  // prints go on too
+    EXPECT_EQ(scanner->ReceiveAll(2), "P1");
 
     call(kDispidCloseDevice, nullptr, 0);
     point->Unadvise(cookie);
