@@ -26,7 +26,7 @@ HOST_FUZZ_STEPS=300
 # Test suites that need the cable (each gets a fresh one), and suites run by
 # steps of their own below (after regsvr32, with the cable pulled, ...).
 CABLE_SUITES="Channel Events PeerPort Scan MessageModeScan Soak"
-OWN_STEP_SUITES="CablePulled CableReplugged Regsvr32 SideBySide PerUserRegsvr32"
+OWN_STEP_SUITES="CablePulled Regsvr32 SideBySide PerUserRegsvr32"
 
 # Adds the counts of a GoogleTest log; a host that ended early counts as a failure.
 count_gtest() {
@@ -121,44 +121,32 @@ run_arch() {
         grep -E '^\[  (PASSED|FAILED)  \]' "$suite_log" | sed "s/^/  $group: /" | head -n 5
     done
 
-    # The cable pulled under a pending write and a waiting scan task: the
-    # test says when, by a file, and the pair goes.
-    rm -f "$work/cable.ready"
-    wh_com_pair_restart 5 >/dev/null
-    rc=0
-    (cd "$work" && ORVANTA_PEER_PORTS="COM5:COM6" ORVANTA_PULL_CABLE=1 wh_run 120 "$build/wine/tests-$arch-pulled.log" \
-        "$dir/orvanta_wine_tests.exe" "--ocx=$ocx" --gtest_filter='CablePulled.*' >/dev/null) &
-    local runner=$!
-    waited=0
-    while [ ! -f "$work/cable.ready" ] && [ "$waited" -lt 300 ] && kill -0 "$runner" 2>/dev/null; do
-        sleep 0.1
-        waited=$((waited + 1))
+    # The cable pulled under a pending write and a waiting scan task (the
+    # pair goes), then for 2 s under a running session (the pair comes back
+    # under the same names, cable.back says so): the test says when, by a file.
+    local runner step filter
+    for step in CablePulled CableReplugged; do
+        rm -f "$work/cable.ready" "$work/cable.back"
+        wh_com_pair_restart 5 >/dev/null
+        rc=0
+        filter='CablePulled.*'
+        [ "$step" = CablePulled ] || filter='Events.ASessionOutlivesItsCableReplugged'
+        (cd "$work" && export ORVANTA_PEER_PORTS="COM5:COM6" ORVANTA_PULL_CABLE=1 ORVANTA_REPLUG_CABLE=1 &&
+            wh_run 120 "$build/wine/tests-$arch-$step.log" "$dir/orvanta_wine_tests.exe" "--ocx=$ocx" \
+                --gtest_filter="$filter" >/dev/null) &
+        runner=$!
+        waited=0
+        while [ ! -f "$work/cable.ready" ] && [ "$waited" -lt 300 ] && kill -0 "$runner" 2>/dev/null; do
+            sleep 0.1
+            waited=$((waited + 1))
+        done
+        wh_com_pair_down 5 || true
+        [ "$step" = CablePulled ] || { sleep 2; wh_com_pair 5 6 >/dev/null && : >"$work/cable.back"; }
+        wait "$runner" || rc=$?
+        count_gtest "$build/wine/tests-$arch-$step.log" "$rc" "the $arch $step test"
+        grep -E '^\[  (PASSED|FAILED)  \]' "$build/wine/tests-$arch-$step.log" | sed "s/^/  $step: /" | head -n 3
+        [ "$step" = CableReplugged ] || wh_com_pair 5 6 >/dev/null
     done
-    wh_com_pair_down 5 || true
-    wait "$runner" || rc=$?
-    count_gtest "$build/wine/tests-$arch-pulled.log" "$rc" "the $arch cable-pulled test"
-    grep -E '^\[  (PASSED|FAILED)  \]' "$build/wine/tests-$arch-pulled.log" | sed "s/^/  CablePulled: /" | head -n 3
-    wh_com_pair 5 6 >/dev/null
-
-    # The cable pulled for 2 s while a session runs and plugged back under
-    # the same names: cable.ready says when, cable.back that it is there.
-    rm -f "$work/cable.ready" "$work/cable.back"
-    wh_com_pair_restart 5 >/dev/null
-    rc=0
-    (cd "$work" && ORVANTA_PEER_PORTS="COM5:COM6" ORVANTA_REPLUG_CABLE=1 wh_run 120 "$build/wine/tests-$arch-replugged.log" \
-        "$dir/orvanta_wine_tests.exe" "--ocx=$ocx" --gtest_filter='CableReplugged.*' >/dev/null) &
-    runner=$!
-    waited=0
-    while [ ! -f "$work/cable.ready" ] && [ "$waited" -lt 300 ] && kill -0 "$runner" 2>/dev/null; do
-        sleep 0.1
-        waited=$((waited + 1))
-    done
-    wh_com_pair_down 5 || true
-    sleep 2
-    wh_com_pair 5 6 >/dev/null && : >"$work/cable.back"
-    wait "$runner" || rc=$?
-    count_gtest "$build/wine/tests-$arch-replugged.log" "$rc" "the $arch cable-replugged test"
-    grep -E '^\[  (PASSED|FAILED)  \]|^lost:' "$build/wine/tests-$arch-replugged.log" | sed "s/^/  CableReplugged: /" | head -n 3
 
     # Registration by regsvr32, the registry against the table, the control
     # from VBScript and JScript, then removal by regsvr32 /u.
