@@ -39,8 +39,8 @@ public:
     // one, paced.
     bool DevicePresent() { return device_ && device_->LookForReturn(/*paced=*/true); }
     bool IsLost() const { return device_ && device_->IsLost(); }
-    // One look for a lost device now: true when it is there.
-    bool LookForReturn() { return device_ && device_->LookForReturn(); }
+    // A look for a lost device, unless one was just made: true when it is there.
+    bool LookForReturn() { return device_ && device_->LookForReturn(/*paced=*/true); }
     // Told of losses and returns; null for nobody.
     void SetDeviceWatcher(DeviceWatcher* watcher) { watcher_.store(watcher); }
 

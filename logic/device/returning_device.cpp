@@ -17,6 +17,27 @@ ReturningDevice::ReturningDevice(interfaces::Ports& ports, interfaces::Threads& 
     ready_ = device_->ReadyForWrites();
 }
 
+ReturningDevice::~ReturningDevice() { ReturningDevice::Close(); }
+
+void ReturningDevice::StartLooker() {
+    std::lock_guard<std::mutex> lock(looker_mutex_);
+    if (closing_.load()) return;
+    if (!wake_) wake_ = threads_.CreateStopSignal();
+    if (!wake_) return;  // the users' looks remain
+    wake_->Set();
+    if (!looker_) looker_ = threads_.Start([this] { Looker(); });
+}
+
+void ReturningDevice::Looker() {
+    constexpr std::uint32_t kUntilWoken = 0xFFFFFFFFu;
+    for (;;) {
+        wake_->WaitFor(lost_.load() ? kLookIntervalMs : kUntilWoken);
+        wake_->Reset();  // the loss and the close are flags, set before the wake
+        if (closing_.load()) return;
+        if (lost_.load()) LookForReturn(/*paced=*/true);
+    }
+}
+
 std::shared_ptr<interfaces::Device> ReturningDevice::Current() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return device_;
@@ -34,6 +55,7 @@ void ReturningDevice::Check(const std::shared_ptr<interfaces::Device>& device) {
         lost_.store(true);
     }
     if (DeviceWatcher* watcher = watcher_.load()) watcher->OnDeviceLost(name_.name, error);
+    StartLooker();
 }
 
 bool ReturningDevice::LookForReturn(bool paced) {
@@ -99,6 +121,14 @@ bool ReturningDevice::Flush() {
 }
 
 void ReturningDevice::Close() {
+    {
+        std::lock_guard<std::mutex> lock(looker_mutex_);
+        closing_.store(true);
+        if (wake_) wake_->Set();
+    }
+    // Outside the lock: the looker may be starting; it sees the close at once.
+    if (looker_) looker_->Join(kLookIntervalMs * 4);
+    looker_.reset();
     std::shared_ptr<interfaces::Device> device;
     {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -4,7 +4,8 @@
 // as the calls still inside it have ended, so the name is free for its
 // return. While it is lost every call fails at once, and a look (one open of
 // the name) brings it back with the line settings, signals and event
-// character it had.
+// character it had. The looks come from a thread of the device's own, every
+// half second while it is lost, and from its users now and then.
 #pragma once
 
 #include <array>
@@ -44,6 +45,7 @@ public:
     };
     ReturningDevice(interfaces::Ports& ports, interfaces::Threads& threads, Name name,
                     std::unique_ptr<interfaces::Device> device, std::atomic<DeviceWatcher*>& watcher);
+    ~ReturningDevice() override;
 
     bool IsLost() const { return lost_.load(); }
     // One look for the lost port under its name: true when it is back (or
@@ -75,6 +77,10 @@ private:
     void Check(const std::shared_ptr<interfaces::Device>& device);
     // Gives a device that came back what the lost one had.
     void Restore(interfaces::Device& device);
+    // The looks of a lost device whoever uses it or not: a thread of its own,
+    // started at the first loss, that sleeps while the device is present.
+    void StartLooker();
+    void Looker();
 
     interfaces::Ports& ports_;
     interfaces::Threads& threads_;
@@ -96,6 +102,11 @@ private:
     std::mutex look_mutex_;
     bool looked_ = false;
     std::uint32_t last_look_ = 0;
+
+    std::mutex looker_mutex_;  // the looker's start and end
+    std::atomic<bool> closing_{false};
+    std::unique_ptr<interfaces::StopSignal> wake_;  // a loss or the close
+    std::unique_ptr<interfaces::Worker> looker_;
 };
 
 }  // namespace orvanta::logic
