@@ -15,6 +15,7 @@ IDL_TYPES = {"kVoid": "void", "kBool": "VARIANT_BOOL", "kBstr": "BSTR", "kI2": "
 _TUPLE = r"\(([^)]*)\)"
 _METHOD = re.compile(r"^\s*METHOD\((\w+),\s*(-?\d+),\s*(\w+),\s*(\w+),\s*(\w+),\s*%s,\s*%s\)" % (_TUPLE, _TUPLE), re.M)
 _PROPERTY = re.compile(r"^\s*PROPERTY\((\w+),\s*(-?\d+),\s*(\w+)\)", re.M)
+_STATE = re.compile(r"^\s*STATE\((\w+),\s*(-?\d+),\s*(\w+),\s*(\w+)\)", re.M)
 _EVENT = re.compile(r"^\s*EVENT\((\w+),\s*(-?\d+),\s*%s,\s*%s\)" % (_TUPLE, _TUPLE), re.M)
 
 
@@ -25,7 +26,7 @@ def _names(text):
 def read(path):
     """The entries in list order, each a dict: kind ("method", "property",
     "event"), name, dispid, type (a method's result, a property's value),
-    waits, params [(type, name)]."""
+    waits, params [(type, name)]; a state is a property with readonly set."""
     with open(path, encoding="latin-1") as f:
         text = f.read()
     found = []
@@ -36,6 +37,9 @@ def read(path):
     for m in _PROPERTY.finditer(text):
         found.append((m.start(), {"kind": "property", "name": m.group(1), "dispid": int(m.group(2)),
                                   "type": m.group(3), "waits": False, "params": []}))
+    for m in _STATE.finditer(text):
+        found.append((m.start(), {"kind": "property", "name": m.group(1), "dispid": int(m.group(2)),
+                                  "type": m.group(3), "waits": False, "params": [], "readonly": True}))
     for m in _EVENT.finditer(text):
         found.append((m.start(), {"kind": "event", "name": m.group(1), "dispid": int(m.group(2)),
                                   "type": "kVoid", "waits": False,
@@ -53,7 +57,8 @@ def library_version(ids):
 def _body(entries):
     def line(e):
         if e["kind"] == "property":
-            return "        [id(%d)] %s %s;" % (e["dispid"], IDL_TYPES[e["type"]], e["name"])
+            return "        [id(%d)%s] %s %s;" % (e["dispid"], ", readonly" if e.get("readonly") else "",
+                                               IDL_TYPES[e["type"]], e["name"])
         params = ", ".join("%s %s" % (IDL_TYPES[t], n) for t, n in e["params"])
         return "        [id(%d)] %s %s(%s);" % (e["dispid"], IDL_TYPES[e["type"]], e["name"], params)
     lines = ["    properties:"] + [line(e) for e in entries if e["kind"] == "property"]

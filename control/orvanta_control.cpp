@@ -17,10 +17,12 @@ OrvantaControl::OrvantaControl(const interfaces::Platform& platform, framework::
       reader_(channel_, platform.ports),
       session_(platform, settings_, report_, channel_, reader_) {
     if (events_) session_.SetListener(this);
+    if (events_) channel_.SetDeviceWatcher(this);
 }
 
 OrvantaControl::~OrvantaControl() {
     session_.SetListener(nullptr);  // no host left to tell
+    channel_.SetDeviceWatcher(nullptr);
     CloseDevice();
 }
 
@@ -50,6 +52,12 @@ bool OrvantaControl::OnCodeScanned(const std::string& code) { return RaiseCodeSc
 void OrvantaControl::OnScanEnded(logic::ScanEnd why) {
     RaiseScanEnded(*events_, /*last=*/true, static_cast<std::int32_t>(why));
 }
+
+void OrvantaControl::OnDeviceLost(const std::string& name, std::uint32_t error) {
+    RaiseDeviceLost(*events_, false, name, static_cast<std::int32_t>(error));
+}
+
+void OrvantaControl::OnDeviceBack(const std::string& name) { RaiseDeviceBack(*events_, false, name); }
 
 void OrvantaControl::OnDraw(interfaces::Canvas& canvas, const interfaces::Rect& bounds,
                           const interfaces::Rect& /*invalid: the whole picture is cheap*/) {

@@ -22,7 +22,7 @@
 
 namespace orvanta {
 
-class OrvantaControl : private logic::ScanListener {
+class OrvantaControl : private logic::ScanListener, private logic::DeviceWatcher {
 public:
     // `events`: the host's, where the control has a host that takes them.
     explicit OrvantaControl(const interfaces::Platform& platform, framework::HostEvents* events = nullptr);
@@ -87,6 +87,9 @@ private:
     // The scan task's events, raised to the host.
     bool OnCodeScanned(const std::string& code) override;
     void OnScanEnded(logic::ScanEnd why) override;
+    // The device's losses and returns, raised to the host.
+    void OnDeviceLost(const std::string& name, std::uint32_t error) override;
+    void OnDeviceBack(const std::string& name) override;
 
     interfaces::Ports& ports_;
     interfaces::NoDeviceInformation no_device_information_;

@@ -17,14 +17,14 @@ inline constexpr std::uint16_t kLibraryMajor = 1;
 inline constexpr std::uint16_t kLibraryMinor = 0;
 
 #define ORVANTA_DISPID(name, dispid, ...) kDispid##name = dispid,
-enum Dispid : std::int32_t { ORVANTA_MEMBERS(ORVANTA_DISPID, ORVANTA_DISPID) };
+enum Dispid : std::int32_t { ORVANTA_MEMBERS(ORVANTA_DISPID, ORVANTA_DISPID, ORVANTA_DISPID) };
 enum EventDispid : std::int32_t { ORVANTA_EVENTS(ORVANTA_DISPID) };
 #undef ORVANTA_DISPID
 
 #define ORVANTA_ONE(...) +1
 #define ORVANTA_NONE(...)
-inline constexpr int kMethodCount = 0 ORVANTA_MEMBERS(ORVANTA_ONE, ORVANTA_NONE);  // with AboutBox
-inline constexpr int kPropertyCount = 0 ORVANTA_MEMBERS(ORVANTA_NONE, ORVANTA_ONE);
+inline constexpr int kMethodCount = 0 ORVANTA_MEMBERS(ORVANTA_ONE, ORVANTA_NONE, ORVANTA_NONE);  // with AboutBox
+inline constexpr int kPropertyCount = 0 ORVANTA_MEMBERS(ORVANTA_NONE, ORVANTA_ONE, ORVANTA_ONE);
 inline constexpr int kMemberCount = kMethodCount + kPropertyCount;
 inline constexpr int kEventCount = 0 ORVANTA_EVENTS(ORVANTA_ONE);
 #undef ORVANTA_ONE
@@ -33,7 +33,7 @@ inline constexpr int kEventCount = 0 ORVANTA_EVENTS(ORVANTA_ONE);
 #define ORVANTA_TIMING_waits true
 #define ORVANTA_TIMING_prompt false
 #define ORVANTA_WAITS(name, dispid, result, part, timing, ...) || (id == kDispid##name && ORVANTA_TIMING_##timing)
-constexpr bool MemberWaits(std::int32_t id) { return false ORVANTA_MEMBERS(ORVANTA_WAITS, ORVANTA_NONE); }
+constexpr bool MemberWaits(std::int32_t id) { return false ORVANTA_MEMBERS(ORVANTA_WAITS, ORVANTA_NONE, ORVANTA_NONE); }
 #undef ORVANTA_WAITS
 #undef ORVANTA_TIMING_prompt
 #undef ORVANTA_TIMING_waits
@@ -42,7 +42,7 @@ constexpr bool MemberWaits(std::int32_t id) { return false ORVANTA_MEMBERS(ORVAN
 #define ORVANTA_ABOVE(name, dispid, ...) next = dispid >= next ? dispid + 1 : next;
 constexpr std::int32_t UnusedDispid() {
     std::int32_t next = 1;
-    ORVANTA_MEMBERS(ORVANTA_ABOVE, ORVANTA_ABOVE)
+    ORVANTA_MEMBERS(ORVANTA_ABOVE, ORVANTA_ABOVE, ORVANTA_ABOVE)
     return next;
 }
 #undef ORVANTA_ABOVE

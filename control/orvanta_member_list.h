@@ -8,6 +8,7 @@
 //
 //   METHOD(name, dispid, result type, part, timing, (parameter types), (parameter names))
 //   PROPERTY(name, dispid, value type)
+//   STATE(name, dispid, value type, part)
 //   EVENT(name, dispid, (parameter types), (parameter names))
 //
 // Types are framework::AutoType names. The part is the one that implements the
@@ -15,7 +16,8 @@
 // the scan session, or the control object itself. The timing is `waits` for a
 // method that may wait on the device for as long as its time-out allows (a host
 // that calls it must be ready to be held), `prompt` otherwise. A property is
-// the field of the same name in logic::Settings. The parameter names are those
+// the field of the same name in logic::Settings; a state is a read-only
+// property whose value the part's member of its name gives. The parameter names are those
 // of the type library. 1 to 26 are the positions in the dispatch table: the
 // methods, then the nine properties; members added later take the next
 // numbers, fixed once. GetCOMPorts returns an array of port names,
@@ -23,7 +25,7 @@
 // has the stock id hosts look for (DISPID_ABOUTBOX).
 #pragma once
 
-#define ORVANTA_MEMBERS(METHOD, PROPERTY)                                                                   \
+#define ORVANTA_MEMBERS(METHOD, PROPERTY, STATE)                                                            \
     METHOD(Write, 1, kI4, channel, prompt, (kBstr), (str_ToWrite))                                           \
     METHOD(CloseDevice, 2, kVoid, control, prompt, (), ())                                                   \
     METHOD(Writeln, 3, kI4, channel, prompt, (kBstr), (str_ToWrite))                                         \
@@ -52,9 +54,12 @@
     PROPERTY(chartooem, 26, kI2)                                                                             \
     METHOD(GetCOMPorts, 27, kVariant, control, prompt, (), ())                                               \
     METHOD(GetCOMPortDetails, 28, kVariant, control, prompt, (), ())                                         \
-    METHOD(AboutBox, -552, kVoid, control, prompt, (), ())
+    METHOD(AboutBox, -552, kVoid, control, prompt, (), ())                                                   \
+    STATE(DevicePresent, 29, kBool, channel)
 
 // Raised on the host's thread (the control's apartment).
-#define ORVANTA_EVENTS(EVENT)                  \
-    EVENT(CodeScanned, 1, (kBstr), (Code))     \
-    EVENT(ScanEnded, 2, (kI4), (Reason))
+#define ORVANTA_EVENTS(EVENT)                              \
+    EVENT(CodeScanned, 1, (kBstr), (Code))                 \
+    EVENT(ScanEnded, 2, (kI4), (Reason))                   \
+    EVENT(DeviceLost, 3, (kBstr, kI4), (Name, Error))      \
+    EVENT(DeviceBack, 4, (kBstr), (Name))

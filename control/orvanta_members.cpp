@@ -103,9 +103,13 @@ void Put(Field& field, DispatchArgs& a) {
         Put<type>(control(target).settings().name, a);                                    \
         control(target).OnPropertyChanged();                                              \
     }
+// Each state reads the part's member of its name; it takes no put.
+#define ORVANTA_GET(name, dispid, type, part)                                               \
+    void Get##name(void* target, DispatchArgs&, DispatchResult& r) { Store(r, part(target).name()); }
 // cppcheck cannot parse the generated lambdas; the compilers check them.
 // cppcheck-suppress internalAstError
-ORVANTA_MEMBERS(ORVANTA_CALL, ORVANTA_GET_PUT)
+ORVANTA_MEMBERS(ORVANTA_CALL, ORVANTA_GET_PUT, ORVANTA_GET)
+#undef ORVANTA_GET
 #undef ORVANTA_GET_PUT
 #undef ORVANTA_CALL
 
@@ -115,9 +119,11 @@ constexpr std::uint8_t CountOf(T...) { return sizeof...(T); }
 #define ORVANTA_METHOD(name, dispid, result, part, timing, types, names) \
     {#name, kDispid##name, false, result, CountOf types, {ORVANTA_LIST types}, &Call##name, nullptr},
 #define ORVANTA_PROPERTY(name, dispid, type) {#name, kDispid##name, true, type, 0, {}, &Get##name, &Put##name},
+#define ORVANTA_STATE(name, dispid, type, part) {#name, kDispid##name, true, type, 0, {}, &Get##name, nullptr},
 
-constexpr framework::AutoMember kMembers[] = {ORVANTA_MEMBERS(ORVANTA_METHOD, ORVANTA_PROPERTY)};
+constexpr framework::AutoMember kMembers[] = {ORVANTA_MEMBERS(ORVANTA_METHOD, ORVANTA_PROPERTY, ORVANTA_STATE)};
 
+#undef ORVANTA_STATE
 #undef ORVANTA_PROPERTY
 #undef ORVANTA_METHOD
 #undef ORVANTA_LIST

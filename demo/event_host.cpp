@@ -43,7 +43,8 @@ VARIANT Call(const wchar_t* name, VARIANT* arg = nullptr, bool put = false) {
     return result;
 }
 
-// The host's handlers: _DOrvantaEvents has CodeScanned (1) and ScanEnded (2).
+// The host's handlers: _DOrvantaEvents has CodeScanned (1), ScanEnded (2),
+// DeviceLost (3) and DeviceBack (4).
 class Sink final : public orvanta::testing::DispatchSink {
 public:  // lives as long as the program: the base's counts
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override {
@@ -54,6 +55,11 @@ public:  // lives as long as the program: the base's counts
                 VARIANT zero = Arg(0);
                 Call(L"DeactivateScanTask", &zero);
             }
+        } else if (id == 3 && p->cArgs == 2 && V_VT(&p->rgvarg[1]) == VT_BSTR) {
+            std::printf("  host: DeviceLost(\"%ls\", %ld): the scanner is away, the control looks for it\n",
+                        V_BSTR(&p->rgvarg[1]), static_cast<long>(V_I4(&p->rgvarg[0])));
+        } else if (id == 4 && p->cArgs == 1 && V_VT(&p->rgvarg[0]) == VT_BSTR) {
+            std::printf("  host: DeviceBack(\"%ls\"): the session goes on\n", V_BSTR(&p->rgvarg[0]));
         } else if (id == 2 && p->cArgs == 1 && V_VT(&p->rgvarg[0]) == VT_I4) {
             static const char* const why[] = {"the scanner's ENDSCAN", "stopped by the host", "device closed",
                                               "the task could not start"};

@@ -2,7 +2,7 @@
 """The far end of the demo's virtual cable: the devices a user would plug in.
 
   far_end.py printer PTY           print what arrives, until 1.5 s pass quietly
-  far_end.py scanner PTY CODE...   a barcode scanner: waits for the control's
+  far_end.py scanner|scanner-back PTY CODE...   a barcode scanner: waits for the control's
                                    start ACK, then sends each code with the
                                    suffix 0x03 and shows the control's answer
   far_end.py netprinter PORTFILE   a printer on the network (raw TCP, as on port
@@ -75,11 +75,12 @@ def netprinter(port_file):
         print("    | " + line)
 
 
-def scanner(pty, codes):
+def scanner(pty, codes, greeted=True):
     fd = os.open(pty, os.O_RDWR | os.O_NOCTTY)
-    answer = read_some(fd, 1, 20)
-    print("  scanner: the control said %s at the start" % NAMES.get(answer[0], answer.hex()) if answer
-          else "  scanner: no start answer")
+    answer = read_some(fd, 1, 20) if greeted else b""
+    if greeted:
+        print("  scanner: the control said %s at the start" % NAMES.get(answer[0], answer.hex()) if answer
+              else "  scanner: no start answer")
     for code in codes:
         time.sleep(0.4)
         os.write(fd, code.encode("cp1252") + b"\x03")
@@ -97,4 +98,5 @@ if __name__ == "__main__":
     elif sys.argv[1] == "netprinter":
         netprinter(sys.argv[2])
     else:
-        scanner(sys.argv[2], [c.replace("\\r", "\r") for c in sys.argv[3:]])
+        # scanner-back: plugged in again in the middle of a session, no start answer comes.
+        scanner(sys.argv[2], [c.replace("\\r", "\r") for c in sys.argv[3:]], sys.argv[1] == "scanner")

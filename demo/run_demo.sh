@@ -100,4 +100,16 @@ wh_run 60 "$out/print-net.log" cscript.exe //nologo "$(win "$root/demo/print_job
 wait "$printer" || kill "$printer" 2>/dev/null || true
 cat "$out/netprinter.log"
 echo "  OCXPROT.PRT (the control's copy of what it wrote): $(stat -c %s "$out/OCXPROT.PRT") bytes"
+echo "== 6. The scanner's cable pulled for 2 s and plugged back under the same name while the host's session runs"
+wh_com_pair_restart 5 >/dev/null
+wh_run 90 "$out/replug.log" "$build/$arch/orvanta_event_host.exe" COM5 2 >/dev/null &
+host=$!
+until_started "$out/replug.log" "$host"
+python3 "$root/demo/far_end.py" scanner "$(wh_pty 6)" 'C-300' >"$out/replug-scanner.log"
+wh_com_pair_down 5 && sleep 2 && wh_com_pair 5 6 >/dev/null
+sleep 1
+python3 "$root/demo/far_end.py" scanner-back "$(wh_pty 6)" 'D-400' >>"$out/replug-scanner.log"
+wait "$host" || true
+tr -d '\r' <"$out/replug.log"
+cat "$out/replug-scanner.log"
 echo "== done in $(( $(date +%s) - start )) s; logs in $out"

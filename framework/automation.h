@@ -40,7 +40,7 @@ struct AutoMember {
     std::uint8_t param_count;
     AutoType params[3];
     AutoCall call;  // a method's call, or a property's get
-    AutoCall put;   // a property's put; none for a method
+    AutoCall put;   // a property's put; none for a method or a read-only property
 };
 
 struct AutoTable {

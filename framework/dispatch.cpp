@@ -128,6 +128,7 @@ HRESULT InvokeTable(const framework::AutoTable& table, DispatchHandler& handler,
     int expected;
     if (m->is_property) {
         if (put) {
+            if (!m->put) return DISP_E_MEMBERNOTFOUND;  // read-only
             action = Action::kPut;
             expected = 1;
             if (params->cNamedArgs > 1 ||

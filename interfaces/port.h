@@ -88,6 +88,10 @@ public:
     // What the device has to say in debug mode since the last call (a
     // network port: what its server refused or left unanswered).
     virtual std::vector<std::string> TakeNotes() { return {}; }
+    // Nonzero once a call has met the device gone (unplugged, removed): the
+    // platform's error that said so. Every handle on it is dead for good;
+    // only a new open of its name can reach it again.
+    virtual std::uint32_t LostError() const { return 0; }
 };
 
 class File {

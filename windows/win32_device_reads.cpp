@@ -12,7 +12,10 @@ namespace orvanta::windows {
 DWORD Win32Device::InputQueued() {
     DWORD mask = 0;
     COMSTAT stat = {};
-    if (!ClearCommError(file_.get(), &mask, &stat)) return 0;
+    if (!ClearCommError(file_.get(), &mask, &stat)) {
+        NoteError(GetLastError());
+        return 0;
+    }
     // Taken from the port by us, still owed to the caller's ClearErrors.
     if (mask) held_errors_.fetch_or(static_cast<std::uint32_t>(mask));
     return stat.cbInQue;
@@ -31,7 +34,10 @@ Win32Device::ReadEnd Win32Device::ReadOnce(DWORD count, HANDLE stop_event, DWORD
         read_offset_ += got;
         return ReadEnd::Done;
     }
-    if (GetLastError() != ERROR_IO_PENDING) return ReadEnd::Failed;
+    if (GetLastError() != ERROR_IO_PENDING) {
+        NoteError(GetLastError());
+        return ReadEnd::Failed;
+    }
     read_outstanding_.store(true);
 
     const HANDLE handles[2] = {read_event_.get(), stop_event};
@@ -41,7 +47,9 @@ Win32Device::ReadEnd Win32Device::ReadOnce(DWORD count, HANDLE stop_event, DWORD
         const BOOL ok = GetOverlappedResult(file_.get(), &read_ov_, &got, TRUE);
         read_outstanding_.store(false);
         read_offset_ += got;
-        return ok ? ReadEnd::Done : ReadEnd::Failed;
+        if (ok) return ReadEnd::Done;
+        NoteError(GetLastError());  // ended by the device: no cancel of ours
+        return ReadEnd::Failed;
     }
     // Stopped, or the wait broke: the buffer must be ours again before we go.
     const DWORD error = GetLastError();

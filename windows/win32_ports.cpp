@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "windows/device_loss.h"
 #include "windows/overlapped.h"
 #include "windows/win32_threads.h"
 
@@ -65,6 +66,13 @@ void Win32Device::Close() {
     file_.reset();  // later calls fail on the closed handle
 }
 
+void Win32Device::NoteError(DWORD error, bool cancel_asked) {
+    std::uint32_t none = 0;
+    // Only a comm port comes back; a plain file's errors are its own.
+    if (is_comm_ && !closed_ && MeansDeviceGone(error, cancel_asked)) lost_error_.compare_exchange_strong(none, error);
+    SetLastError(error);
+}
+
 void Win32Device::FinishWrite(DWORD count) {
     write_outstanding_ = false;
     write_offset_ += count;
@@ -90,7 +98,10 @@ interfaces::WriteResult Win32Device::Write(const void* data, std::uint32_t lengt
         result.written = count;
         return result;
     }
-    if (result.start_code != ERROR_IO_PENDING) return result;
+    if (result.start_code != ERROR_IO_PENDING) {
+        NoteError(result.start_code);
+        return result;
+    }
     write_outstanding_ = true;
     result.end = AwaitWrite(limit_ms, result.written, stop);
     // Ended before the record serves another write.
@@ -136,7 +147,7 @@ interfaces::WriteEnd Win32Device::TakeWriteResult(std::uint32_t& written) {
     FinishWrite(moved);
     written = moved;
     if (ok) return interfaces::WriteEnd::kWritten;
-    SetLastError(error);
+    NoteError(error);  // ended by the device: no cancel of ours
     return interfaces::WriteEnd::kFailed;
 }
 
@@ -148,14 +159,20 @@ bool Win32Device::CancelWrite() {
     return ended;
 }
 
-bool Win32Device::Flush() { return FlushFileBuffers(file_.get()) != FALSE; }
+bool Win32Device::Flush() {
+    if (FlushFileBuffers(file_.get())) return true;
+    NoteError(GetLastError());
+    return false;
+}
 
 // ---------------------------------------------------------------------------
 
 bool Win32Device::ReadDcb(DCB& dcb) {
     dcb = DCB{};
     dcb.DCBlength = sizeof dcb;
-    return GetCommState(file_.get(), &dcb) != FALSE;
+    if (GetCommState(file_.get(), &dcb)) return true;
+    NoteError(GetLastError());
+    return false;
 }
 
 bool Win32Device::ReadLineSettings(interfaces::LineSettings& settings) {
@@ -181,7 +198,10 @@ bool Win32Device::ApplyLineSettings(const interfaces::LineChange& change) {
     }
     if (!BuildCommDCBA(change.mode.c_str(), &dcb)) return false;
     dcb.EvtChar = change.event_char;
-    if (!SetCommState(file_.get(), &dcb)) return false;
+    if (!SetCommState(file_.get(), &dcb)) {
+        NoteError(GetLastError());
+        return false;
+    }
     applied_event_char_.store(static_cast<unsigned char>(dcb.EvtChar));
     return true;
 }
@@ -199,12 +219,18 @@ bool Win32Device::SetSignal(interfaces::LineSignal signal) {
     case S::kSetBreak: function = SETBREAK; break;
     case S::kClearBreak: function = CLRBREAK; break;
     }
-    return function && EscapeCommFunction(file_.get(), function) != FALSE;
+    if (!function) return false;
+    if (EscapeCommFunction(file_.get(), function)) return true;
+    NoteError(GetLastError());
+    return false;
 }
 
 bool Win32Device::ClearErrors(std::uint32_t& errors) {
     DWORD mask = 0;
-    if (!ClearCommError(file_.get(), &mask, nullptr)) return false;
+    if (!ClearCommError(file_.get(), &mask, nullptr)) {
+        NoteError(GetLastError());
+        return false;
+    }
     errors = static_cast<std::uint32_t>(mask) | held_errors_.exchange(0);
     return true;
 }

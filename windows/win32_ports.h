@@ -45,6 +45,7 @@ public:
 
     bool EndAbandonedWrite() override { return CancelWrite(); }
     bool EndAbandonedRead() override { return CancelRead(); }
+    std::uint32_t LostError() const override { return lost_error_.load(); }
 
 private:
     bool ReadDcb(DCB& dcb);
@@ -66,6 +67,9 @@ private:
     // caller's buffer.
     ReadEnd ReadOnce(DWORD count, HANDLE stop_event, DWORD& got);
     DWORD InputQueued();
+    // Keeps the first error that says the device is gone; the thread's
+    // last error stays as it was.
+    void NoteError(DWORD error, bool cancel_asked = false);
 
     framework::UniqueFile file_;
     bool is_comm_ = false;  // a comm port, not a plain file or NUL
@@ -100,6 +104,8 @@ private:
     // Errors our own ClearCommError calls took from the port, and look-ahead
     // overflows, kept for the caller's next ClearErrors.
     std::atomic<std::uint32_t> held_errors_{0};
+
+    std::atomic<std::uint32_t> lost_error_{0};
 };
 
 class Win32File : public interfaces::File {

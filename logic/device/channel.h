@@ -6,11 +6,13 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "logic/device/gate.h"
+#include "logic/device/returning_device.h"
 #include "logic/reporting/reporter.h"
 #include "interfaces/services.h"
 #include "logic/settings/settings.h"
@@ -31,6 +33,16 @@ public:
     bool Open(const std::string& device_name, const std::u16string& wide = {});
     void Close();
     bool IsOpen() const { return device_ != nullptr; }
+
+    // A device that went away stays open, lost, until it is back under its
+    // name or closed. Present: open and not lost; asking looks for a lost
+    // one, paced.
+    bool DevicePresent() { return device_ && device_->LookForReturn(/*paced=*/true); }
+    bool IsLost() const { return device_ && device_->IsLost(); }
+    // A look for a lost device, unless one was just made: true when it is there.
+    bool LookForReturn() { return device_ && device_->LookForReturn(/*paced=*/true); }
+    // Told of losses and returns; null for nobody.
+    void SetDeviceWatcher(DeviceWatcher* watcher) { watcher_.store(watcher); }
 
     // Output. Texts arrive as the control's own copy (the host's string is
     // never changed). `stop`, when given, is the scan task's stop signal: a
@@ -108,7 +120,8 @@ private:
     // these fields happens with the task stopped. Shared: an operation that
     // shows a box keeps its device alive while the host, called back from
     // inside the box, closes or replaces it.
-    std::shared_ptr<interfaces::Device> device_;
+    std::shared_ptr<ReturningDevice> device_;
+    std::atomic<DeviceWatcher*> watcher_{nullptr};
     std::unique_ptr<interfaces::File> protocol_file_;
     Gate write_gate_;
     Gate read_gate_;

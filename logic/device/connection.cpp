@@ -34,16 +34,19 @@ bool DeviceChannel::Open(const std::string& device_name, const std::u16string& w
     const std::u16string wide_name =
         wide.empty() || platform_name == device_name ? wide : u"\\\\.\\" + wide;
     bool network = false;
-    device_ = OpenNetworkDevice(device_name, network);
+    std::unique_ptr<interfaces::Device> opened = OpenNetworkDevice(device_name, network);
     if (!network)
-        device_ = platform_.ports.OpenDevice(platform_name.c_str(), wide_name.empty() ? nullptr : wide_name.c_str());
-    if (!device_) {
+        opened = platform_.ports.OpenDevice(platform_name.c_str(), wide_name.empty() ? nullptr : wide_name.c_str());
+    if (!opened) {
         report_.DbgMsg("nicht offen.", texts::kFnOpenDevice);  // first, so it shows the open's error
         char message[kNoticeBuffer];
         FormatFitted(message, sizeof message, texts::kCannotOpen, device_name.c_str());
         report_.ShowNotice(message, texts::kCaptionBrisomel);
         return false;
     }
+    device_ = std::make_shared<ReturningDevice>(
+        platform_.ports, platform_.threads, ReturningDevice::Name{device_name, platform_name, wide_name},
+        std::move(opened), watcher_);
     if (!device_->ReadyForWrites()) {
         report_.DbgMsg("hEvent == NULL.", texts::kFnOpenDevice);
         report_.ShowNotice(texts::kNoEventContext, texts::kCaptionBrisomel);

@@ -36,6 +36,8 @@ std::int32_t DeviceChannel::WriteBlock(const char* data, std::uint32_t length,
                                       std::uint32_t echo_length, std::int32_t requested,
                                       interfaces::StopSignal* stop) {
     if (!DeviceOpenOrSay(Saying::kNotInitialised)) return 0;
+    // A lost device may be back; if not, the write is refused at once.
+    if (device_->IsLost()) device_->LookForReturn(/*paced=*/true);
     WriteNotices notices;
     std::int32_t result = 0;
     switch (write_gate_.Enter(stop)) {

@@ -104,6 +104,14 @@ void ScanSession::ScanThreadProc(ScanTask& task) {
                                  interfaces::kMbIconInformation);
 }
 
+bool ScanSession::AwaitReturn(interfaces::StopSignal& stop) {
+    // Nothing runs between the looks: the pause is the stop's own wait.
+    do {
+        if (stop.WaitFor(kLookIntervalMs)) return true;
+    } while (!channel_.LookForReturn());
+    return false;
+}
+
 void ScanSession::AnswerCode(bool acknowledged, interfaces::StopSignal& stop) {
     // Also from a stopping task: every code read is answered once. A set
     // stop would cancel a write the line had not ended at once, so that byte
@@ -120,6 +128,14 @@ std::int32_t ScanSession::ScanLoop(ScanTask& task) {
         // The device was closed under the task: there is nothing left to read
         // (an empty code each time would spin).
         if (read.no_device) return kDeviceGone;
+        // The device went away: nothing reaches it, not even an answer, and
+        // a code cut short by the loss is dropped (the scanner sends it
+        // again). The session goes on once the device is back.
+        if (channel_.IsLost()) {
+            if (AwaitReturn(stop)) return 0;
+            read = reader_.Read(&stop);
+            continue;
+        }
         if (!read.wait_failed) backoff = 0;
         if (read.code == texts::kCodeEndScan && read.taken) break;
         if (stop.IsSet()) {

@@ -136,6 +136,8 @@ private:
     // typed for it, within the code's bound.
     bool AwaitKeysTaken(interfaces::WindowId target, std::uint32_t messages, interfaces::StopSignal* stop);
     void ShowDelivery(const std::string& code, std::int32_t count, interfaces::StopSignal* stop);
+    // Looks for the lost device until it is back (false) or the task is stopped (true).
+    bool AwaitReturn(interfaces::StopSignal& stop);
     // The scanner's answer to a code read.
     void AnswerCode(bool acknowledged, interfaces::StopSignal& stop);
 

@@ -79,6 +79,16 @@ Private Sub Scanner1_ScanEnded(ByVal Reason As Long)
                                "the task could not start")
 End Sub
 
+' The scanner unplugged and plugged back: the control looks for the port
+' under its name, reopens it with its settings and the session goes on.
+Private Sub Scanner1_DeviceLost(ByVal Name As String, ByVal Error As Long)
+    lblStatus.Caption = Name & " unplugged (error " & Error & "), waiting for it"
+End Sub
+
+Private Sub Scanner1_DeviceBack(ByVal Name As String)
+    lblStatus.Caption = Name & " is back"
+End Sub
+
 Private Sub Form_Unload(Cancel As Integer)
     Scanner1.CloseDevice
 End Sub

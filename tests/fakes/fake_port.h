@@ -59,6 +59,20 @@ struct PortState {
     std::condition_variable input_cv;
 
     int devices_alive = 0;
+    // Unplugged: every device opened before fails for good with this error,
+    // and the name opens nothing until it is plugged back.
+    std::uint32_t gone_error = 0;
+    int unplugs = 0;
+    void Unplug(const std::string& name, std::uint32_t error) {
+        std::lock_guard<std::mutex> lock(mutex);
+        gone_error = error;
+        ++unplugs;
+        missing_devices.insert(name);
+    }
+    void Replug(const std::string& name) {
+        std::lock_guard<std::mutex> lock(mutex);
+        missing_devices.erase(name);
+    }
 
     void Log(const std::string& call) {
         std::lock_guard<std::mutex> lock(mutex);
@@ -140,6 +154,7 @@ public:
         : state_(std::move(state)), name_(std::move(name)) {
         std::lock_guard<std::mutex> lock(state_->mutex);
         ++state_->devices_alive;
+        born_ = state_->unplugs;
     }
     ~FakeDevice() override {
         FakeDevice::Close();
@@ -168,6 +183,7 @@ public:
                 r.end = state_->next_writes.front();
                 state_->next_writes.pop_front();
             }
+            if (GoneLocked()) r.end = interfaces::WriteEnd::kFailed;
             r.start_code = r.end == interfaces::WriteEnd::kRefused ? 5 : state_->start_code;
             if (r.end != interfaces::WriteEnd::kRefused) {
                 state_->device_bytes.append(static_cast<const char*>(data), length);
@@ -239,7 +255,7 @@ public:
         state_->Log("wait char");
         std::unique_lock<std::mutex> lock(state_->mutex);
         for (;;) {
-            if (!state_->wait_ok) return false;
+            if (!state_->wait_ok || GoneLocked()) return false;
             if (std::find(state_->input.begin(), state_->input.end(), state_->line.event_char) != state_->input.end())
                 return true;
             if (stop && stop->IsSet()) return false;
@@ -257,7 +273,13 @@ public:
         return n;
     }
 
+    std::uint32_t LostError() const override {
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        return GoneLocked() ? state_->gone_error : 0;
+    }
+
 private:
+    bool GoneLocked() const { return state_->unplugs > born_; }  // its waits and writes fail
     // Moves bytes out until `count`, a byte `ends` says is the last, or (with
     // `some`) what has come is gone once one byte was taken.
     template <typename Ends>
@@ -280,6 +302,7 @@ private:
     std::shared_ptr<PortState> state_;
     std::string name_;
     bool closed_ = false;
+    int born_ = 0;
 };
 
 class FakePorts : public interfaces::Ports {

@@ -3,6 +3,8 @@
 // checked from VBScript, tests/scripts/channel.vbs.)
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,7 +17,7 @@
 namespace orvanta::testing {
 namespace {
 
-// Records each event ("code," or "endN"), "!" for one off the creating
+// Records each event ("code,", "endN", "lostN," or "back,"), "!" for one off the creating
 // thread; `inside` runs within the call.
 struct Sink final : DispatchSink {
     std::string seen;
@@ -28,7 +30,10 @@ struct Sink final : DispatchSink {
     STDMETHODIMP_(ULONG) Release() override { return --refs; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO* e, UINT*) override {
         VARIANT& a = p->rgvarg[0];
-        const std::string event = id == kDispidCodeScanned ? Narrow(V_BSTR(&a)) + "," : "end" + std::to_string(V_I4(&a));
+        const std::string event = id == kDispidCodeScanned ? Narrow(V_BSTR(&a)) + ","
+                                  : id == kDispidDeviceBack ? "back,"
+                                  : (id == kDispidScanEnded ? "end" : "lost") + std::to_string(V_I4(&a)) +
+                                        (id == kDispidScanEnded ? "" : ",");
         seen += event + (GetCurrentThreadId() == creator ? "" : "!");
         ++count;
         VariantClear(&a);  // rude: the next sink still gets its own copy
@@ -133,6 +138,43 @@ TEST_F(Events, ASinkThatStopsTheTaskOrClosesTheDeviceInsideTheEventLosesNothing)
         point->Unadvise(3);
         EXPECT_EQ(first.refs + second.refs + leaving.refs, 0u) << "every sink released once disconnected";
     }
+}
+
+// Run by tests/wine/run.sh's own step, which pulls the cable once cable.ready
+// is there, plugs it back under the same names 2 s later and makes cable.back.
+TEST_F(Events, ASessionOutlivesItsCableReplugged) {
+    if (!std::getenv("ORVANTA_REPLUG_CABLE")) GTEST_SKIP() << "run by tests/wine/run.sh, which replugs the cable";
+    Connect(a);
+    Start();
+    scanner.reset();
+    std::ofstream("cable.ready") << "pull\n";
+    EXPECT_TRUE(PumpUntil([&] { return a.count == 1; }));
+    ScopedVariant written;
+    VARIANT text = Arg("lost");
+    Elapsed writing;
+    EXPECT_EQ(CallDispatch(ctrl.p, kDispidWrite, DISPATCH_METHOD, &text, 1, &written.v), S_OK);
+    VariantClear(&text);
+    EXPECT_EQ(V_I4(&written.v), 0);
+    EXPECT_LT(writing.ms(), 3000u) << "no time limit waited on a device that is gone";
+    const auto cpu_ms = [] {
+        FILETIME t[4];
+        GetProcessTimes(GetCurrentProcess(), &t[0], &t[1], &t[2], &t[3]);
+        const auto ms = [](const FILETIME& f) { return (ULONGLONG{f.dwHighDateTime} << 32 | f.dwLowDateTime) / 10000; };
+        return ms(t[2]) + ms(t[3]);
+    };
+    const ULONGLONG cpu = cpu_ms();
+    Sleep(1000);
+    EXPECT_LT(cpu_ms() - cpu, 200u) << "nothing runs between the looks";
+    EXPECT_TRUE(PumpUntil([] { return GetFileAttributesA("cable.back") != INVALID_FILE_ATTRIBUTES; }, 30000));
+    scanner = std::make_unique<Peer>(peer_name);
+    EXPECT_TRUE(PumpUntil([&] { return a.count == 2; }));
+    ASSERT_TRUE(scanner->Send("N1\x03"));
+    EXPECT_EQ(scanner->ReceiveAll(1), "\x06");
+    EXPECT_TRUE(PumpUntil([&] { return a.count == 3; }));
+    // Wine ends the reads of a port whose pty went with ERROR_BROKEN_PIPE.
+    EXPECT_EQ(a.seen, "lost109,back,N1,");
+    DeleteFileA("cable.ready");
+    DeleteFileA("cable.back");
 }
 
 // A host whose text box's handler takes and drops a reference to the control

@@ -157,24 +157,32 @@ run_arch() {
         grep -E '^\[  (PASSED|FAILED)  \]' "$suite_log" | sed "s/^/  $group: /" | head -n 5
     done
 
-    # The cable pulled under a pending write and a waiting scan task: the
-    # test says when, by a file, and the pair goes.
-    rm -f "$work/cable.ready"
-    wh_com_pair_restart 5 >/dev/null
-    rc=0
-    (cd "$work" && ORVANTA_PEER_PORTS="COM5:COM6" ORVANTA_PULL_CABLE=1 wh_run 120 "$build/wine/tests-$arch-pulled.log" \
-        "$dir/orvanta_wine_tests.exe" "--ocx=$ocx" --gtest_filter='CablePulled.*' >/dev/null) &
-    local runner=$!
-    waited=0
-    while [ ! -f "$work/cable.ready" ] && [ "$waited" -lt 300 ] && kill -0 "$runner" 2>/dev/null; do
-        sleep 0.1
-        waited=$((waited + 1))
+    # The cable pulled under a pending write and a waiting scan task (the
+    # pair goes), then for 2 s under a running session (the pair comes back
+    # under the same names, cable.back says so): the test says when, by a file.
+    local runner step filter
+    for step in CablePulled CableReplugged; do
+        rm -f "$work/cable.ready" "$work/cable.back"
+        wh_com_pair_restart 5 >/dev/null
+        rc=0
+        filter='CablePulled.*'
+        [ "$step" = CablePulled ] || filter='Events.ASessionOutlivesItsCableReplugged'
+        (cd "$work" && export ORVANTA_PEER_PORTS="COM5:COM6" ORVANTA_PULL_CABLE=1 ORVANTA_REPLUG_CABLE=1 &&
+            wh_run 120 "$build/wine/tests-$arch-$step.log" "$dir/orvanta_wine_tests.exe" "--ocx=$ocx" \
+                --gtest_filter="$filter" >/dev/null) &
+        runner=$!
+        waited=0
+        while [ ! -f "$work/cable.ready" ] && [ "$waited" -lt 300 ] && kill -0 "$runner" 2>/dev/null; do
+            sleep 0.1
+            waited=$((waited + 1))
+        done
+        wh_com_pair_down 5 || true
+        [ "$step" = CablePulled ] || { sleep 2; wh_com_pair 5 6 >/dev/null && : >"$work/cable.back"; }
+        wait "$runner" || rc=$?
+        count_gtest "$build/wine/tests-$arch-$step.log" "$rc" "the $arch $step test"
+        grep -E '^\[  (PASSED|FAILED)  \]' "$build/wine/tests-$arch-$step.log" | sed "s/^/  $step: /" | head -n 3
+        [ "$step" = CableReplugged ] || wh_com_pair 5 6 >/dev/null
     done
-    wh_com_pair_down 5 || true
-    wait "$runner" || rc=$?
-    count_gtest "$build/wine/tests-$arch-pulled.log" "$rc" "the $arch cable-pulled test"
-    grep -E '^\[  (PASSED|FAILED)  \]' "$build/wine/tests-$arch-pulled.log" | sed "s/^/  CablePulled: /" | head -n 3
-    wh_com_pair 5 6 >/dev/null
     net_step "$arch" "$dir" "$ocx" "$work"
 
     # Registration by regsvr32, the registry against the table, the control

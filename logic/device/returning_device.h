@@ -1,0 +1,113 @@
+// The channel's device under the name it was opened by, which may go and come
+// back (a USB adapter unplugged, a PC that slept). A call that meets the
+// device gone marks it lost, once, and drops it at once: it is closed as soon
+// as the calls still inside it have ended, so the name is free for its
+// return. While it is lost every call fails at once, and a look (one open of
+// the name) brings it back with the line settings, signals and event
+// character it had. The looks come from a thread of the device's own, every
+// half second while it is lost, and from its users now and then.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "interfaces/port.h"
+#include "interfaces/threads.h"
+
+namespace orvanta::logic {
+
+// Told of a loss and a return, from whichever thread met it; it must only queue.
+class DeviceWatcher {
+public:
+    virtual void OnDeviceLost(const std::string& name, std::uint32_t error) = 0;
+    virtual void OnDeviceBack(const std::string& name) = 0;
+
+protected:
+    ~DeviceWatcher() = default;
+};
+
+// The pause between two looks for a lost device.
+constexpr std::uint32_t kLookIntervalMs = 500;
+
+class ReturningDevice : public interfaces::Device {
+public:
+    // `name`: as the host gave it, for the watcher; `open_name` and `wide`:
+    // as the platform opens it.
+    struct Name {
+        std::string name;
+        std::string open_name;
+        std::u16string wide;
+    };
+    ReturningDevice(interfaces::Ports& ports, interfaces::Threads& threads, Name name,
+                    std::unique_ptr<interfaces::Device> device, std::atomic<DeviceWatcher*>& watcher);
+    ~ReturningDevice() override;
+
+    bool IsLost() const { return lost_.load(); }
+    // One look for the lost port under its name: true when it is back (or
+    // was never lost). `paced`: no look when the last was less than
+    // kLookIntervalMs ago; a look under way on another thread is not waited for.
+    bool LookForReturn(bool paced = false);
+
+    bool ReadyForWrites() const override;
+    interfaces::WriteResult Write(const void* data, std::uint32_t length, std::uint32_t limit_ms,
+                                  interfaces::StopSignal* stop) override;
+    bool Flush() override;
+    void Close() override;
+    bool ReadLineSettings(interfaces::LineSettings& settings) override;
+    bool ApplyLineSettings(const interfaces::LineChange& change) override;
+    bool SetSignal(interfaces::LineSignal signal) override;
+    bool ClearErrors(std::uint32_t& errors) override;
+    bool WaitEventChar(interfaces::StopSignal* stop) override;
+    std::uint32_t Read(void* buffer, std::uint32_t count, interfaces::StopSignal* stop) override;
+    std::uint32_t ReadThrough(char last, void* buffer, std::uint32_t count,
+                              interfaces::StopSignal* stop) override;
+    bool EndAbandonedWrite() override;
+    bool EndAbandonedRead() override;
+    std::uint32_t LostError() const override { return lost_error_.load(); }
+    std::vector<std::string> TakeNotes() override;
+
+private:
+    // The device now; null while it is lost or after Close.
+    std::shared_ptr<interfaces::Device> Current() const;
+    // After a call of `device` failed: marks the loss when that was it.
+    void Check(const std::shared_ptr<interfaces::Device>& device);
+    // Gives a device that came back what the lost one had.
+    void Restore(interfaces::Device& device);
+    // The looks of a lost device whoever uses it or not: a thread of its own,
+    // started at the first loss, that sleeps while the device is present.
+    void StartLooker();
+    void Looker();
+
+    interfaces::Ports& ports_;
+    interfaces::Threads& threads_;
+    const Name name_;
+    std::atomic<DeviceWatcher*>& watcher_;
+
+    mutable std::mutex mutex_;  // the fields below
+    std::shared_ptr<interfaces::Device> device_;
+    bool closed_ = false;
+    bool ready_ = false;
+    // Each mode that took, the latest last, without repeats: laid over the
+    // returning line in order, they give it every field the host set.
+    std::vector<interfaces::LineChange> changes_;
+    // The last signal of each pair (RTS, DTR, XON/XOFF, break); -1: never set.
+    std::array<int, 4> signals_{{-1, -1, -1, -1}};
+
+    std::atomic<bool> lost_{false};
+    std::atomic<std::uint32_t> lost_error_{0};
+    std::mutex look_mutex_;
+    bool looked_ = false;
+    std::uint32_t last_look_ = 0;
+
+    std::mutex looker_mutex_;  // the looker's start and end
+    std::atomic<bool> closing_{false};
+    std::unique_ptr<interfaces::StopSignal> wake_;  // a loss or the close
+    std::unique_ptr<interfaces::Worker> looker_;
+};
+
+}  // namespace orvanta::logic
