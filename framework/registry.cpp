@@ -120,16 +120,25 @@ bool UnregisterClass(REFCLSID clsid, const wchar_t* progid) {
     return ok;
 }
 
-bool RegisterModuleTypeLib(HINSTANCE module, REFGUID libid) {
+bool LoadModuleTypeLib(HINSTANCE module, REFGUID libid, ITypeLib** lib, TLIBATTR& attr) {
+    *lib = nullptr;
     const std::wstring path = ModulePath(module);
-    if (path.empty()) return false;
+    ComPtr<ITypeLib> loaded;
+    if (path.empty() || FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, loaded.put()))) return false;
+    TLIBATTR* read = nullptr;
+    if (FAILED(loaded->GetLibAttr(&read))) return false;
+    attr = *read;
+    loaded->ReleaseTLibAttr(read);
+    if (!IsEqualGUID(attr.guid, libid)) return false;
+    *lib = loaded.detach();
+    return true;
+}
+
+bool RegisterModuleTypeLib(HINSTANCE module, REFGUID libid) {
     ComPtr<ITypeLib> lib;
-    if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put()))) return false;
-    TLIBATTR* attr = nullptr;
-    if (FAILED(lib->GetLibAttr(&attr))) return false;
-    const bool ours = IsEqualGUID(attr->guid, libid) != 0;
-    lib->ReleaseTLibAttr(attr);
-    if (!ours) return false;
+    TLIBATTR attr;
+    if (!LoadModuleTypeLib(module, libid, lib.put(), attr)) return false;
+    const std::wstring path = ModulePath(module);
     return SUCCEEDED(RegisterTypeLib(lib.get(), const_cast<LPOLESTR>(path.c_str()), nullptr));
 }
 

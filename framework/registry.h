@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <oleauto.h>
 
 #include <cstddef>
 #include <string>
@@ -51,6 +52,9 @@ bool UnregisterClass(REFCLSID clsid, const wchar_t* progid);
 
 // Registers the library embedded in `module` once its GUID is checked.
 bool RegisterModuleTypeLib(HINSTANCE module, REFGUID libid);
+// The type library embedded in `module`, with its attributes, when it is
+// `libid`'s; else false and `*lib` null.
+bool LoadModuleTypeLib(HINSTANCE module, REFGUID libid, ITypeLib** lib, TLIBATTR& attr);
 // Removes the library's keys, keeping a 16-bit registration that shares a
 // locale key, and its interfaces' keys once it no longer loads.
 bool UnregisterTypeLib(REFGUID libid, WORD major, WORD minor, LCID lcid);

@@ -56,15 +56,10 @@ std::wstring Directory(const std::wstring& path) {
 // module: RegisterTypeLibForUser cannot be relied on for this (some
 // platforms register machine-wide through it).
 bool WriteTypeLib(HINSTANCE module, REFGUID libid_expected) {
-    const std::wstring path = ModulePath(module);
-    if (path.empty()) return false;
     ComPtr<ITypeLib> lib;
-    if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put()))) return false;
-    TLIBATTR* attr = nullptr;
-    if (FAILED(lib->GetLibAttr(&attr))) return false;
-    const TLIBATTR lib_attr = *attr;
-    lib->ReleaseTLibAttr(attr);
-    if (!IsEqualGUID(lib_attr.guid, libid_expected)) return false;
+    TLIBATTR lib_attr;
+    if (!LoadModuleTypeLib(module, libid_expected, lib.put(), lib_attr)) return false;
+    const std::wstring path = ModulePath(module);
 
     Bstr doc;
     const std::wstring libid = GuidText(lib_attr.guid);

@@ -28,13 +28,9 @@ struct SocketTraits {
     static Type Invalid() noexcept { return INVALID_SOCKET; }
     static void Close(Type s) noexcept { closesocket(s); }
 };
-struct WsaEventTraits {
-    using Type = WSAEVENT;
-    static Type Invalid() noexcept { return WSA_INVALID_EVENT; }
-    static void Close(Type e) noexcept { WSACloseEvent(e); }
-};
 using UniqueSocket = framework::UniqueHandle<SocketTraits>;
-using UniqueWsaEvent = framework::UniqueHandle<WsaEventTraits>;
+// A WSAEVENT is an event handle (WSA_INVALID_EVENT is null), closed as any.
+using UniqueWsaEvent = framework::UniqueEvent;
 
 // Winsock is started per connection: the count is the system's, and the
 // module then holds nothing of it between connections.
