@@ -2,6 +2,7 @@
 #include <ws2tcpip.h>
 
 #include "bench/bench.h"
+#include "testkit/loopback.h"
 
 namespace bench {
 
@@ -14,23 +15,11 @@ constexpr int kPiece = 4000;
 
 // A printer on the loopback address that takes everything: a thread reads
 // one connection and notes when its last byte came.
-class LoopbackPrinter {
+class LoopbackPrinter : public orvanta::testing::LoopbackListener {
 public:
-    LoopbackPrinter() {
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int length = sizeof at;
-        bind(listener_, reinterpret_cast<sockaddr*>(&at), length);
-        listen(listener_, 1);
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&at), &length);
-        port = ntohs(at.sin_port);
-    }
-    ~LoopbackPrinter() { closesocket(listener_); }
     void Expect(std::uint64_t size) {
         reader_ = std::thread([this, size] {
-            const SOCKET peer = accept(listener_, nullptr, nullptr);
+            const SOCKET peer = accept(listener, nullptr, nullptr);
             static char buffer[1 << 16];
             got_ = 0;
             for (int n = 1; got_ < size && n > 0;) {
@@ -46,10 +35,8 @@ public:
         reader_.join();
         return got_ == size ? end_ : 0;
     }
-    std::uint16_t port = 0;
 
 private:
-    SOCKET listener_ = INVALID_SOCKET;
     std::thread reader_;
     std::uint64_t got_ = 0;
     LONGLONG end_ = 0;

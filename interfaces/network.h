@@ -23,12 +23,21 @@ enum class NetResult {
 // The network ports' bound for connecting, over all of a host's addresses.
 constexpr std::uint32_t kConnectLimitMs = 5000;
 
+// The errors a network port is lost with where the platform gave none:
+// the peer ended the connection in order (Winsock's code for a graceful
+// shutdown), or it broke without a code.
+constexpr std::uint32_t kPeerClosedError = 10101;
+constexpr std::uint32_t kConnectionBrokenError = 10054;
+
 class TcpConnection {
 public:
     virtual ~TcpConnection() = default;
     // Sends all `length` bytes within `limit_ms`; `sent` gets how many went.
+    // With a limit of 0 it sends what the system takes now, TimedOut for the rest.
     virtual NetResult Send(const void* data, std::uint32_t length, std::uint32_t limit_ms, StopSignal* stop,
                            std::uint32_t& sent) = 0;
+    // Waits up to `limit_ms` until Send can take bytes again (or would fail): Ok then.
+    virtual NetResult WaitWritable(std::uint32_t limit_ms, StopSignal* stop) = 0;
     // Copies up to `capacity` of the bytes that have come; never waits (Ok
     // with 0 when none have). Closed once the peer has ended and all is read.
     virtual NetResult Receive(void* buffer, std::uint32_t capacity, std::uint32_t& received) = 0;

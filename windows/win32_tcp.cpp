@@ -89,18 +89,31 @@ public:
             if (error != WSAEWOULDBLOCK) return Fail(error);
             const DWORD left = Left(start, limit_ms);
             if (left == 0) return NetResult::TimedOut;
+            const NetResult waited = WaitWritable(std::min(left, kSendStepMs), stop);
+            if (waited != NetResult::Ok && waited != NetResult::TimedOut) return waited;
+        }
+        return NetResult::Ok;
+    }
+
+    NetResult WaitWritable(std::uint32_t limit_ms, interfaces::StopSignal* stop) override {
+        const DWORD start = GetTickCount();
+        for (;;) {
+            if (stop && stop->IsSet()) return NetResult::Stopped;
             // Writable is waited for by select: the socket's event is the
-            // reader's, and taking its records here would rob it.
+            // reader's, and taking its records here would rob it. In steps,
+            // so the stop is looked at between them.
             fd_set writable, failed;
             FD_ZERO(&writable);
             FD_ZERO(&failed);
             FD_SET(socket_.get(), &writable);
             FD_SET(socket_.get(), &failed);
-            const DWORD step = std::min(left, kSendStepMs);
+            const DWORD step = std::min(Left(start, limit_ms), kSendStepMs);
             timeval wait{static_cast<long>(step / 1000), static_cast<long>((step % 1000) * 1000)};
-            if (select(0, nullptr, &writable, &failed, &wait) == SOCKET_ERROR) return Fail(WSAGetLastError());
+            const int ready = select(0, nullptr, &writable, &failed, &wait);
+            if (ready == SOCKET_ERROR) return Fail(WSAGetLastError());
+            if (ready > 0) return NetResult::Ok;  // the next send says which
+            if (Left(start, limit_ms) == 0) return NetResult::TimedOut;
         }
-        return NetResult::Ok;
     }
 
     NetResult Receive(void* buffer, std::uint32_t capacity, std::uint32_t& received) override {

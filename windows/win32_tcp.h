@@ -5,8 +5,9 @@
 //   first resolved by the system's resolver, which keeps its own time-outs;
 //   an address needs no resolving);
 // - a silently dead peer: keep-alive probes after 5 s without traffic, one a
-//   second; Windows gives up after 10 unanswered probes, so within 15 s the
-//   connection reads as Reset;
+//   second; Windows gives up after 10 unanswered probes (Wine on Linux after
+//   the system's 9), so within 15 s the connection reads as Reset (the
+//   keep-alive's WSAETIMEDOUT or WSAENETRESET) to the next wait or send;
 // - writes: the caller's limit; a full send buffer is waited for in steps of
 //   at most 20 ms, the stop signal looked at between them;
 // - reads: the caller's limit; the socket's event and the stop signal's are

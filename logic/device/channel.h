@@ -106,9 +106,11 @@ private:
     // words the write path or the other operations use).
     enum class Saying { kNotActivated, kNotInitialised };
     bool DeviceOpenOrSay(Saying saying = Saying::kNotActivated);
-    // A network port name ("socket://", "rfc2217://") opens here; null with
-    // `handled` false for every other name.
-    std::unique_ptr<interfaces::Device> OpenNetworkDevice(const std::string& device_name, bool& handled);
+    // A network port name ("socket://", "rfc2217://") opens here, and
+    // `reopen` connects again once it is lost; null with `handled` false for
+    // every other name.
+    std::unique_ptr<interfaces::Device> OpenNetworkDevice(const std::string& device_name, bool& handled,
+                                                          Reopener& reopen);
     // Shows in debug mode what `device` has to say (network_open.cpp).
     void ReportDeviceNotes(const std::shared_ptr<interfaces::Device>& device, const char* function);
 

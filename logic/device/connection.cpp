@@ -34,9 +34,12 @@ bool DeviceChannel::Open(const std::string& device_name, const std::u16string& w
     const std::u16string wide_name =
         wide.empty() || platform_name == device_name ? wide : u"\\\\.\\" + wide;
     bool network = false;
-    std::unique_ptr<interfaces::Device> opened = OpenNetworkDevice(device_name, network);
-    if (!network)
-        opened = platform_.ports.OpenDevice(platform_name.c_str(), wide_name.empty() ? nullptr : wide_name.c_str());
+    Reopener reopen;
+    std::unique_ptr<interfaces::Device> opened = OpenNetworkDevice(device_name, network, reopen);
+    if (!network) {
+        reopen = ReopenByName(platform_.ports, platform_name, wide_name);
+        opened = reopen.open(nullptr);
+    }
     if (!opened) {
         report_.DbgMsg("nicht offen.", texts::kFnOpenDevice);  // first, so it shows the open's error
         char message[kNoticeBuffer];
@@ -44,9 +47,8 @@ bool DeviceChannel::Open(const std::string& device_name, const std::u16string& w
         report_.ShowNotice(message, texts::kCaptionBrisomel);
         return false;
     }
-    device_ = std::make_shared<ReturningDevice>(
-        platform_.ports, platform_.threads, ReturningDevice::Name{device_name, platform_name, wide_name},
-        std::move(opened), watcher_);
+    device_ = std::make_shared<ReturningDevice>(platform_.threads, device_name, std::move(reopen), std::move(opened),
+                                                watcher_);
     if (!device_->ReadyForWrites()) {
         report_.DbgMsg("hEvent == NULL.", texts::kFnOpenDevice);
         report_.ShowNotice(texts::kNoEventContext, texts::kCaptionBrisomel);

@@ -10,10 +10,21 @@ namespace {
 constexpr std::size_t kKeptChanges = 16;
 }  // namespace
 
-ReturningDevice::ReturningDevice(interfaces::Ports& ports, interfaces::Threads& threads, Name name,
+Reopener ReopenByName(interfaces::Ports& ports, std::string name, std::u16string wide) {
+    return {[&ports, name = std::move(name), wide = std::move(wide)](interfaces::StopSignal*) {
+                return ports.OpenDevice(name.c_str(), wide.empty() ? nullptr : wide.c_str());
+            },
+            false};
+}
+
+ReturningDevice::ReturningDevice(interfaces::Threads& threads, std::string name, Reopener reopen,
                                  std::unique_ptr<interfaces::Device> device,
                                  std::atomic<DeviceWatcher*>& watcher)
-    : ports_(ports), threads_(threads), name_(std::move(name)), watcher_(watcher), device_(std::move(device)) {
+    : threads_(threads),
+      name_(std::move(name)),
+      reopen_(std::move(reopen)),
+      watcher_(watcher),
+      device_(std::move(device)) {
     ready_ = device_->ReadyForWrites();
 }
 
@@ -26,6 +37,7 @@ void ReturningDevice::StartLooker() {
     if (!wake_) return;  // the users' looks remain
     wake_->Set();
     if (!looker_) looker_ = threads_.Start([this] { Looker(); });
+    has_looker_.store(looker_ != nullptr);
 }
 
 void ReturningDevice::Looker() {
@@ -34,7 +46,7 @@ void ReturningDevice::Looker() {
         wake_->WaitFor(lost_.load() ? kLookIntervalMs : kUntilWoken);
         wake_->Reset();  // the loss and the close are flags, set before the wake
         if (closing_.load()) return;
-        if (lost_.load()) LookForReturn(/*paced=*/true);
+        if (lost_.load()) Look(/*paced=*/true);
     }
 }
 
@@ -54,11 +66,11 @@ void ReturningDevice::Check(const std::shared_ptr<interfaces::Device>& device) {
         lost_error_.store(error);
         lost_.store(true);
     }
-    if (DeviceWatcher* watcher = watcher_.load()) watcher->OnDeviceLost(name_.name, error);
+    if (DeviceWatcher* watcher = watcher_.load()) watcher->OnDeviceLost(name_, error);
     StartLooker();
 }
 
-bool ReturningDevice::LookForReturn(bool paced) {
+bool ReturningDevice::Look(bool paced) {
     if (!lost_.load()) return true;
     std::unique_lock<std::mutex> looking(look_mutex_, std::try_to_lock);
     if (!looking.owns_lock()) return false;
@@ -70,18 +82,18 @@ bool ReturningDevice::LookForReturn(bool paced) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (closed_) return false;
     }
-    std::shared_ptr<interfaces::Device> device(
-        ports_.OpenDevice(name_.open_name.c_str(), name_.wide.empty() ? nullptr : name_.wide.c_str()));
+    // The looker's wake is set by the close: it ends a connect under way.
+    std::shared_ptr<interfaces::Device> device(reopen_.open(has_looker_.load() ? wake_.get() : nullptr));
     if (!device) return false;
     Restore(*device);
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (closed_) return false;  // closed meanwhile: the new one goes with this
+        if (closed_ || closing_.load()) return false;  // closed meanwhile: the new one goes with this
         device_ = std::move(device);
         ready_ = device_->ReadyForWrites();
         lost_.store(false);
     }
-    if (DeviceWatcher* watcher = watcher_.load()) watcher->OnDeviceBack(name_.name);
+    if (DeviceWatcher* watcher = watcher_.load()) watcher->OnDeviceBack(name_);
     return true;
 }
 
@@ -93,9 +105,10 @@ void ReturningDevice::Restore(interfaces::Device& device) {
         changes = changes_;
         signals = signals_;
     }
-    for (const interfaces::LineChange& change : changes) device.ApplyLineSettings(change);
+    for (const interfaces::LineChange& change : changes)
+        if (!closing_.load()) device.ApplyLineSettings(change);
     for (const int signal : signals)
-        if (signal >= 0) device.SetSignal(static_cast<interfaces::LineSignal>(signal));
+        if (signal >= 0 && !closing_.load()) device.SetSignal(static_cast<interfaces::LineSignal>(signal));
 }
 
 bool ReturningDevice::ReadyForWrites() const {

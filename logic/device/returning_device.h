@@ -3,14 +3,17 @@
 // device gone marks it lost, once, and drops it at once: it is closed as soon
 // as the calls still inside it have ended, so the name is free for its
 // return. While it is lost every call fails at once, and a look (one open of
-// the name) brings it back with the line settings, signals and event
-// character it had. The looks come from a thread of the device's own, every
-// half second while it is lost, and from its users now and then.
+// the name, or for a network port one new connection) brings it back with the
+// line settings, signals and event character it had. The looks come from a
+// thread of the device's own, every half second while it is lost, and from
+// its users now and then, unless a look may wait (a connect): then only the
+// device's own thread looks, and a close stops the look under way.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -34,24 +37,32 @@ protected:
 // The pause between two looks for a lost device.
 constexpr std::uint32_t kLookIntervalMs = 500;
 
+// How a lost device is opened again.
+struct Reopener {
+    // One attempt; null when the device is not there. `stop` is set when the
+    // device is closed meanwhile: an attempt that waits ends then.
+    std::function<std::unique_ptr<interfaces::Device>(interfaces::StopSignal* stop)> open;
+    // An attempt may wait long (a connect): no user's call makes it.
+    bool slow = false;
+};
+// The device under `name` (and `wide`, as written) through the platform's ports.
+Reopener ReopenByName(interfaces::Ports& ports, std::string name, std::u16string wide);
+
 class ReturningDevice : public interfaces::Device {
 public:
-    // `name`: as the host gave it, for the watcher; `open_name` and `wide`:
-    // as the platform opens it.
-    struct Name {
-        std::string name;
-        std::string open_name;
-        std::u16string wide;
-    };
-    ReturningDevice(interfaces::Ports& ports, interfaces::Threads& threads, Name name,
+    // `name`: as the host gave it, for the watcher.
+    ReturningDevice(interfaces::Threads& threads, std::string name, Reopener reopen,
                     std::unique_ptr<interfaces::Device> device, std::atomic<DeviceWatcher*>& watcher);
     ~ReturningDevice() override;
 
     bool IsLost() const { return lost_.load(); }
-    // One look for the lost port under its name: true when it is back (or
-    // was never lost). `paced`: no look when the last was less than
-    // kLookIntervalMs ago; a look under way on another thread is not waited for.
-    bool LookForReturn(bool paced = false);
+    // One look for the lost port: true when it is back (or was never lost).
+    // `paced`: no look when the last was less than kLookIntervalMs ago; a
+    // look under way on another thread is not waited for. A slow reopen is
+    // left to the device's own thread: this only says whether it is back.
+    bool LookForReturn(bool paced = false) {
+        return lost_.load() && reopen_.slow && has_looker_.load() ? false : Look(paced);
+    }
 
     bool ReadyForWrites() const override;
     interfaces::WriteResult Write(const void* data, std::uint32_t length, std::uint32_t limit_ms,
@@ -82,10 +93,11 @@ private:
     // started at the first loss, that sleeps while the device is present.
     void StartLooker();
     void Looker();
+    bool Look(bool paced);
 
-    interfaces::Ports& ports_;
     interfaces::Threads& threads_;
-    const Name name_;
+    const std::string name_;
+    const Reopener reopen_;
     std::atomic<DeviceWatcher*>& watcher_;
 
     mutable std::mutex mutex_;  // the fields below
@@ -105,8 +117,9 @@ private:
     std::uint32_t last_look_ = 0;
 
     std::mutex looker_mutex_;  // the looker's start and end
-    std::atomic<bool> closing_{false};
-    std::unique_ptr<interfaces::StopSignal> wake_;  // a loss or the close
+    std::atomic<bool> closing_{false}, has_looker_{false};
+    // A loss or the close; set, it also ends a reopen under way.
+    std::unique_ptr<interfaces::StopSignal> wake_;
     std::unique_ptr<interfaces::Worker> looker_;
 };
 

@@ -12,12 +12,7 @@ NetworkLink::NetworkLink(std::unique_ptr<interfaces::TcpConnection> connection, 
 
 NetResult NetworkLink::Start(std::uint32_t limit_ms, interfaces::StopSignal* stop) {
     if (!rfc2217_) return NetResult::Ok;
-    std::uint32_t sent = 0;
-    NetResult result;
-    {
-        std::lock_guard<std::mutex> lock(send_mutex_);
-        result = SendLocked(telnet_.Open(), limit_ms, stop, sent);
-    }
+    NetResult result = SendWhole(telnet_.Open(), limit_ms, stop);
     const std::uint32_t start = clock_();
     while (result == NetResult::Ok && !agreed_ && !com_port_refused_) {
         const std::uint32_t spent = clock_() - start;
@@ -28,37 +23,75 @@ NetResult NetworkLink::Start(std::uint32_t limit_ms, interfaces::StopSignal* sto
     return result == NetResult::TimedOut ? NetResult::Ok : result;
 }
 
-NetResult NetworkLink::SendLocked(const std::string& bytes, std::uint32_t limit_ms, interfaces::StopSignal* stop,
-                                  std::uint32_t& sent) {
-    return connection_->Send(bytes.data(), static_cast<std::uint32_t>(bytes.size()), limit_ms, stop, sent);
+bool NetworkLink::DrainLocked(NetResult& result) {
+    if (queued_.empty()) return true;
+    std::uint32_t sent = 0;
+    result = connection_->Send(queued_.data(), static_cast<std::uint32_t>(queued_.size()), 0, nullptr, sent);
+    queued_.erase(0, sent);
+    return queued_.empty();
+}
+
+NetResult NetworkLink::AwaitRoom(std::uint32_t start, std::uint32_t limit_ms, interfaces::StopSignal* stop) {
+    const std::uint32_t spent = clock_() - start;
+    if (spent >= limit_ms) return NetResult::TimedOut;
+    const NetResult result = connection_->WaitWritable(limit_ms - spent, stop);
+    return result == NetResult::TimedOut ? NetResult::Ok : result;  // the bound is looked at again
+}
+
+NetResult NetworkLink::SendWhole(const std::string& bytes, std::uint32_t limit_ms, interfaces::StopSignal* stop) {
+    const std::uint32_t start = clock_();
+    bool added = false;
+    for (;;) {
+        NetResult result = NetResult::Ok;
+        {
+            std::lock_guard<std::mutex> lock(send_mutex_);
+            if (!added) queued_ += bytes;
+            added = true;
+            if (DrainLocked(result)) return NetResult::Ok;
+        }
+        if (result == NetResult::TimedOut) result = AwaitRoom(start, limit_ms, stop);
+        if (result != NetResult::Ok) return result;
+    }
 }
 
 NetResult NetworkLink::Write(const void* data, std::uint32_t length, std::uint32_t limit_ms,
                              interfaces::StopSignal* stop, std::uint32_t& written) {
     written = 0;
-    std::lock_guard<std::mutex> lock(send_mutex_);
-    std::uint32_t sent = 0;
-    if (!unsent_half_.empty()) {
-        const NetResult result = SendLocked(unsent_half_, limit_ms, stop, sent);
-        if (result != NetResult::Ok) return result;
-        unsent_half_.clear();
-    }
-    if (!rfc2217_) return connection_->Send(data, length, limit_ms, stop, written);
     const bool binary = sends_binary_;
-    const NetResult result = SendLocked(EncodeData(data, length, binary), limit_ms, stop, sent);
-    // The caller's bytes that went whole; an escape cut in two is finished
-    // by the next write, or the server would read a command.
+    const std::string encoded = rfc2217_ ? EncodeData(data, length, binary) : std::string();
+    const char* wire = rfc2217_ ? encoded.data() : static_cast<const char*>(data);
+    const std::uint32_t size = rfc2217_ ? static_cast<std::uint32_t>(encoded.size()) : length;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
-    std::size_t wire = 0;
-    for (; written < length; ++written) {
-        const std::size_t size = EncodedLength(bytes, written, length, binary);
-        if (wire + size > sent) {
-            if (wire < sent) unsent_half_ = bytes[written] == telnet::kIac ? std::string(1, '\xFF') : std::string(1, '\0');
-            break;
+    const std::uint32_t start = clock_();
+    std::uint32_t at = 0, whole = 0;  // of the wire gone or queued; of the caller's bytes
+    for (;;) {
+        NetResult result = NetResult::Ok;
+        {
+            std::lock_guard<std::mutex> lock(send_mutex_);
+            if (DrainLocked(result)) {
+                std::uint32_t sent = 0;
+                result = connection_->Send(wire + at, size - at, 0, stop, sent);
+                at += sent;
+                // An escape cut in two is finished before any other send, or
+                // the server would read a command: its rest goes first.
+                if (rfc2217_) {
+                    std::uint32_t unit = 0;
+                    for (; written < length && whole + (unit = static_cast<std::uint32_t>(EncodedLength(bytes, written, length, binary))) <= at; ++written)
+                        whole += unit;
+                    if (whole < at) {
+                        queued_.assign(wire + at, whole + unit - at);
+                        at = whole += unit;
+                        ++written;
+                    }
+                } else {
+                    written = at;
+                }
+            }
         }
-        wire += size;
+        if (at == size) return NetResult::Ok;
+        if (result == NetResult::TimedOut) result = AwaitRoom(start, limit_ms, stop);
+        if (result != NetResult::Ok) return result;
     }
-    return result;
 }
 
 NetResult NetworkLink::Poll(std::string& data) {
@@ -84,10 +117,8 @@ NetResult NetworkLink::Poll(std::string& data) {
         agreed_ = telnet_.ComPortAgreed();
         Record(decoded.events);
         if (!decoded.replies.empty()) {
-            std::lock_guard<std::mutex> lock(send_mutex_);
-            std::uint32_t sent = 0;
-            const NetResult sent_result = SendLocked(decoded.replies, kRequestLimitMs, nullptr, sent);
-            if (sent_result != NetResult::Ok && sent_result != NetResult::TimedOut) return sent_result;
+            const NetResult sent = SendWhole(decoded.replies, kRequestLimitMs, nullptr);
+            if (sent != NetResult::Ok && sent != NetResult::TimedOut) return sent;
         }
     }
     return NetResult::Ok;
@@ -122,13 +153,7 @@ NetResult NetworkLink::Request(ComPortCommand command, std::vector<std::uint8_t>
             return NetResult::Ok;
         }
     }
-    const std::string wire = ComPortRequest(command, value);
-    NetResult result;
-    {
-        std::lock_guard<std::mutex> lock(send_mutex_);
-        std::uint32_t sent = 0;
-        result = SendLocked(wire, kRequestLimitMs, nullptr, sent);
-    }
+    const NetResult result = SendWhole(ComPortRequest(command, value), kRequestLimitMs, nullptr);
     std::lock_guard<std::mutex> lock(state_mutex_);
     if (auto given_up = ledger_.Sent(command, std::move(value), clock_())) settled_.push_back(std::move(*given_up));
     return result;

@@ -6,7 +6,11 @@
 //
 // The reader (Poll, Wait) runs on one thread at a time, the writer on one
 // thread at a time; the two may run at once. Sends are serialized, so the
-// reader's answers to the server never split an escape of the writer's.
+// reader's answers to the server never split an escape of the writer's. The
+// send lock is held only while the system takes bytes without waiting, never
+// across a wait: a thread ended inside a send (terminated while the peer
+// stalls) leaves nothing held, and what it left of an escape or a request
+// goes first with the next send.
 #pragma once
 
 #include <atomic>
@@ -77,8 +81,13 @@ public:
     }
 
 private:
-    interfaces::NetResult SendLocked(const std::string& bytes, std::uint32_t limit_ms, interfaces::StopSignal* stop,
-                                     std::uint32_t& sent);
+    // Queues `bytes` (whole telnet units) after what must go first and sends
+    // all that is queued within `limit_ms`; what is left goes with the next send.
+    interfaces::NetResult SendWhole(const std::string& bytes, std::uint32_t limit_ms, interfaces::StopSignal* stop);
+    // Under the send lock: sends what is queued without waiting; true when all went.
+    bool DrainLocked(interfaces::NetResult& result);
+    // Waits for room until `limit_ms` from `start` has passed: Ok to send again.
+    interfaces::NetResult AwaitRoom(std::uint32_t start, std::uint32_t limit_ms, interfaces::StopSignal* stop);
     interfaces::NetResult Request(ComPortCommand command, std::vector<std::uint8_t> value);
     void Record(const std::vector<ServerEvent>& events);
 
@@ -88,9 +97,10 @@ private:
     TelnetClient telnet_;  // the reader's
     std::atomic<bool> sends_binary_{false}, agreed_{false};
     std::string early_;  // the device's bytes that came while Start waited
-    std::mutex send_mutex_;  // one sender at a time
-    // The half of an escape a timed-out write left unsent: it goes first next time.
-    std::string unsent_half_;
+    std::mutex send_mutex_;  // one sender at a time, never held across a wait
+    // Bytes that must go before any other: the rest of an escape a write
+    // left cut, requests and answers the system had no room for yet.
+    std::string queued_;
     std::mutex state_mutex_;  // the ledger and what the server reported
     ComPortLedger ledger_;
     std::vector<Settled> settled_;

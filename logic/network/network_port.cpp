@@ -147,8 +147,20 @@ bool ParseLineMode(const std::string& mode, interfaces::LineSettings& settings) 
     return true;
 }
 
-NetworkPort::NetworkPort(std::unique_ptr<NetworkLink> link, std::function<std::uint32_t()> clock)
-    : link_(std::move(link)), clock_(std::move(clock)) {}
+NetworkPort::NetworkPort(std::unique_ptr<NetworkLink> link, std::function<std::uint32_t()> clock,
+                         interfaces::StopSignal* give_up)
+    : link_(std::move(link)), clock_(std::move(clock)), give_up_(give_up) {
+    last_write_ = clock_();
+}
+
+void NetworkPort::End(NetResult result) {
+    const std::uint32_t code = link_->LastError();
+    std::uint32_t none = 0;
+    lost_error_.compare_exchange_strong(
+        none, result == NetResult::Closed ? interfaces::kPeerClosedError
+                                          : code ? code : interfaces::kConnectionBrokenError);
+    ended_ = true;
+}
 
 void NetworkPort::Close() {
     // The caller has stopped every reader and writer: the connection goes now.
@@ -160,18 +172,20 @@ interfaces::WriteResult NetworkPort::Write(const void* data, std::uint32_t lengt
                                            interfaces::StopSignal* stop) {
     interfaces::WriteResult result;
     if (closed_) return result;
+    if (clock_() - last_write_ >= kIdleLookMs) FetchIfIdle();
     writing_ = true;
-    const NetResult sent = link_->Write(data, length, limit_ms, stop, result.written);
+    const NetResult sent = ended_ ? NetResult::Closed : link_->Write(data, length, limit_ms, stop, result.written);
     writing_ = false;
+    last_write_ = clock_();
     switch (sent) {
         case NetResult::Ok: result.end = WriteEnd::kWritten; break;
         case NetResult::TimedOut: result.end = WriteEnd::kTimedOut; break;
         case NetResult::Stopped: result.end = WriteEnd::kStopped; break;
         default:
             // A connection that ended or failed: the write fails at once, and so does every later one.
+            if (!ended_) End(sent);
             result.end = WriteEnd::kFailed;
-            result.start_code = link_->LastError();
-            ended_ = true;
+            result.start_code = lost_error_;
             break;
     }
     return result;
@@ -190,9 +204,13 @@ bool NetworkPort::ApplyLineSettings(const interfaces::LineChange& change) {
     if (!ParseLineMode(change.mode, wanted)) return false;
     static constexpr Parity kParity[] = {Parity::None, Parity::Odd, Parity::Even, Parity::Mark, Parity::Space};
     static constexpr StopSize kStop[] = {StopSize::One, StopSize::OneAndHalf, StopSize::Two};
-    const NetResult sent = link_->SendLineSettings(wanted.baud_rate, wanted.data_bits, kParity[wanted.parity],
-                                                   kStop[wanted.stop_bits]);
-    if (sent != NetResult::Ok) return false;
+    const NetResult sent = ended_ ? NetResult::Closed
+                                  : link_->SendLineSettings(wanted.baud_rate, wanted.data_bits,
+                                                            kParity[wanted.parity], kStop[wanted.stop_bits]);
+    if (sent != NetResult::Ok) {
+        if (sent != NetResult::TimedOut && !ended_) End(sent);
+        return false;
+    }
     settings_ = wanted;
     event_char_ = static_cast<unsigned char>(change.event_char);
     // The server's answers come soon after; what came by now is noted.
@@ -200,7 +218,7 @@ bool NetworkPort::ApplyLineSettings(const interfaces::LineChange& change) {
         const std::uint32_t start = clock_();
         while (link_->Pending() > 0 && clock_() - start < NetworkLink::kUnansweredMs) {
             std::unique_lock<std::mutex> reader(read_mutex_, std::try_to_lock);
-            if (!reader || !Fetch(100, nullptr)) break;
+            if (!reader || !Fetch(100, give_up_) || (give_up_ && give_up_->IsSet())) break;
         }
     }
     NoteSettled();
@@ -223,9 +241,10 @@ bool NetworkPort::SetSignal(interfaces::LineSignal signal) {
             return true;  // the server's own flow control holds the line
     }
     FetchIfIdle();
-    const bool sent = link_->SendControl(control) == NetResult::Ok;
+    const NetResult sent = ended_ ? NetResult::Closed : link_->SendControl(control);
+    if (sent != NetResult::Ok && sent != NetResult::TimedOut && !ended_) End(sent);
     NoteSettled();
-    return sent;
+    return sent == NetResult::Ok;
 }
 
 bool NetworkPort::ClearErrors(std::uint32_t& errors) {
@@ -252,7 +271,7 @@ bool NetworkPort::Fetch(std::uint32_t limit_ms, interfaces::StopSignal* stop) {
     std::string came;
     if (result == NetResult::Ok) result = link_->Poll(came);
     Append(came);
-    if (result == NetResult::Closed || result == NetResult::Reset || result == NetResult::Failed) ended_ = true;
+    if (result == NetResult::Closed || result == NetResult::Reset || result == NetResult::Failed) End(result);
     return result == NetResult::Ok;
 }
 
@@ -338,16 +357,16 @@ void NetworkPort::NoteSettled() {
 }
 
 std::unique_ptr<NetworkPort> OpenNetworkPort(interfaces::Network& network, const interfaces::NetworkPortName& name,
-                                             std::function<std::uint32_t()> clock) {
+                                             std::function<std::uint32_t()> clock, interfaces::StopSignal* stop) {
     NetResult result = NetResult::Failed;
     std::uint32_t error = 0;
-    auto connection = network.Connect(name.host, name.port, interfaces::kConnectLimitMs, nullptr, result, error);
+    auto connection = network.Connect(name.host, name.port, interfaces::kConnectLimitMs, stop, result, error);
     if (!connection) return nullptr;
     const bool rfc2217 = name.kind == interfaces::NetworkPortName::Kind::Rfc2217;
     auto link = std::make_unique<NetworkLink>(std::move(connection), rfc2217, clock);
-    if (link->Start(NetworkLink::kStartLimitMs, nullptr) != NetResult::Ok) return nullptr;
+    if (link->Start(NetworkLink::kStartLimitMs, stop) != NetResult::Ok) return nullptr;
     const bool agreed = link->ComPortAgreed();
-    auto port = std::make_unique<NetworkPort>(std::move(link), std::move(clock));
+    auto port = std::make_unique<NetworkPort>(std::move(link), std::move(clock), stop);
     if (rfc2217 && !agreed) port->Note("COM-PORT-OPTION: not agreed; line settings and signals are sent unconfirmed");
     return port;
 }

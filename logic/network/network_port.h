@@ -8,6 +8,11 @@
 //
 // One reader at a time (as the control holds it); the writer may run beside
 // it. The host's line calls take what has come only when no reader is in.
+//
+// A connection that ends (the peer closed or reset it, keep-alive found it
+// dead, a send failed) is a device that is lost: LostError says so, with the
+// platform's code or kPeerClosedError, and only a new connection reaches the
+// device again.
 #pragma once
 
 #include <atomic>
@@ -40,7 +45,14 @@ public:
     // NOTIFY-LINESTATE bits, which have the same values.
     static constexpr std::uint32_t kReadAheadOverrun = 0x0001;
 
-    NetworkPort(std::unique_ptr<NetworkLink> link, std::function<std::uint32_t()> clock);
+    // A write after this long without one first looks whether the peer has
+    // ended, so a job is not sent into a connection the peer closed.
+    static constexpr std::uint32_t kIdleLookMs = 100;
+
+    // `give_up`, when given, ends the waits for the server's answers early
+    // (the owner is closing); it must outlive the port.
+    NetworkPort(std::unique_ptr<NetworkLink> link, std::function<std::uint32_t()> clock,
+                interfaces::StopSignal* give_up = nullptr);
 
     bool ReadyForWrites() const override { return true; }
     interfaces::WriteResult Write(const void* data, std::uint32_t length, std::uint32_t limit_ms,
@@ -58,14 +70,20 @@ public:
     std::uint32_t ReadThrough(char last, void* buffer, std::uint32_t count,
                               interfaces::StopSignal* stop) override;
 
-    // Nothing of the system's stays outstanding; a thread ended inside a
-    // call may have left the port's own lock held, and then it is given up.
-    bool EndAbandonedWrite() override { return !writing_.load(); }
+    // Nothing of the system's stays outstanding, and the link holds no lock
+    // across a wait: a write whose thread was ended leaves nothing to end.
+    bool EndAbandonedWrite() override {
+        writing_ = false;
+        return true;
+    }
+    // A thread ended inside a read may have left the port's own lock held:
+    // reads are then given up.
     bool EndAbandonedRead() override {
         if (reading_.load()) reads_refused_ = true;  // its lock may be held for good
         return !reads_refused_.load();
     }
 
+    std::uint32_t LostError() const override { return lost_error_.load(); }
     std::vector<std::string> TakeNotes() override;
     // Notes of the open (the server did not agree to COM-port control).
     void Note(std::string note);
@@ -80,12 +98,17 @@ private:
     std::uint32_t Take(void* buffer, std::size_t count);
     // The server's answers, settled since the last call, as notes.
     void NoteSettled();
+    // The connection ended with `result`: for good, and the device is lost.
+    void End(interfaces::NetResult result);
 
     std::unique_ptr<NetworkLink> link_;
     std::function<std::uint32_t()> clock_;
+    interfaces::StopSignal* const give_up_;
     std::atomic<bool> closed_{false}, writing_{false}, reading_{false};
-    // A connection that ended stays ended: reads fail at once.
+    // A connection that ended stays ended: reads and writes fail at once.
     std::atomic<bool> ended_{false};
+    std::atomic<std::uint32_t> lost_error_{0};
+    std::atomic<std::uint32_t> last_write_{0};  // when the last write ended
     std::atomic<bool> reads_refused_{false};
 
     std::mutex read_mutex_;  // the reader's: the buffer below and the link's Poll
@@ -104,7 +127,9 @@ private:
 // Connects and, on RFC 2217, asks for COM-port control (within
 // NetworkLink::kStartLimitMs: a server that does not agree is a note, not a
 // failure). Null when the connection cannot be made or ends at once.
+// `stop` ends the connect and the negotiation early, and is the port's `give_up`.
 std::unique_ptr<NetworkPort> OpenNetworkPort(interfaces::Network& network, const interfaces::NetworkPortName& name,
-                                             std::function<std::uint32_t()> clock);
+                                             std::function<std::uint32_t()> clock,
+                                             interfaces::StopSignal* stop = nullptr);
 
 }  // namespace orvanta::logic

@@ -344,7 +344,9 @@ public:
     }
     void Sleep(std::uint32_t ms) override { state_->Log("sleep " + std::to_string(ms)); }
     std::vector<std::string> SerialPortNames() override { return serial_port_names; }
+    interfaces::Network* TcpNetwork() override { return network; }
     std::vector<std::string> serial_port_names;
+    interfaces::Network* network = nullptr;
 
 private:
     std::shared_ptr<PortState> state_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -14,6 +15,8 @@
 #include "logic/network/network_link.h"
 #include "logic/network/network_port.h"
 #include "logic/network/telnet.h"
+#include "control/orvanta_control.h"
+#include "tests/fakes/fake_port.h"
 
 namespace orvanta::logic {
 namespace {
@@ -113,14 +116,21 @@ TEST(ComPortLedger, AnswersSettleTheirOwnKindQuestionsAnyAnswerAndTheBoundHolds)
 
 // The server is the test: `inbox` is what it sent, `wire` what the client
 // sent, `room` what it takes before a send times out. An empty inbox waits
-// out its bound on the test's clock.
+// out its bound on the test's clock. With `answers` each request is answered as asked.
 struct FakeConnection : interfaces::TcpConnection {
     using NetResult = interfaces::NetResult;
     NetResult Send(const void* data, std::uint32_t length, std::uint32_t, interfaces::StopSignal*,
                    std::uint32_t& sent) override {
+        if (ended) return sent = 0, NetResult::Closed;
         wire.append(static_cast<const char*>(data), sent = std::min(length, room));
         room -= sent;
+        if (answers && wire.compare(wire.size() - sent, 3, kSbCom) == 0)
+            inbox += kSbCom + static_cast<char>(wire[wire.size() - sent + 3] + 100) + wire.substr(wire.size() - sent + 4);
         return sent == length ? NetResult::Ok : NetResult::TimedOut;
+    }
+    NetResult WaitWritable(std::uint32_t limit_ms, interfaces::StopSignal*) override {
+        if (auto hook = std::exchange(while_waiting, nullptr)) hook();
+        return room ? NetResult::Ok : (now += limit_ms, NetResult::TimedOut);
     }
     NetResult Receive(void* buffer, std::uint32_t capacity, std::uint32_t& received) override {
         received = static_cast<std::uint32_t>(inbox.copy(static_cast<char*>(buffer), std::min(capacity, 5u)));
@@ -136,6 +146,8 @@ struct FakeConnection : interfaces::TcpConnection {
     std::string inbox, wire;
     std::uint32_t room = 1u << 30, now = 5000;
     bool ended = false;  // the server closed after the inbox
+    bool answers = false;
+    std::function<void()> while_waiting;  // runs inside the next wait for room
 };
 
 std::pair<std::unique_ptr<NetworkLink>, FakeConnection*> Link(bool rfc2217) {
@@ -173,12 +185,15 @@ TEST(NetworkLink, OnRfc2217ItNegotiatesEscapesAndSaysWhatTheServerConfirmed) {
 
     std::uint32_t written = 0;
     c->room = 2;  // "a" and the first half of the escape, nothing more
+    // No lock is held across the wait (a thread ended there would leave it
+    // held): the reader answers meanwhile, behind the escape's rest.
+    c->while_waiting = [&, c = c] { c->inbox = "\xFF\xFD\x18", link->Poll(data); };
     EXPECT_EQ(link->Write("a\xFF" "b", 3, 1000, nullptr, written), interfaces::NetResult::TimedOut);
-    EXPECT_EQ(written, 1u);
+    EXPECT_EQ(written, 2u);  // the escape's rest goes first, whoever sends next
     c->room = 1u << 30;
     c->wire.clear();
     link->Write("c", 1, 1000, nullptr, written);
-    EXPECT_EQ(c->wire, "\xFF" "c");  // the escape finished before the next byte
+    EXPECT_EQ(c->wire, "\xFF" "\xFF\xFC\x18" "c");  // the escape finished before anything else
 
     link->SendLineSettings(19200, 8, Parity::Even, StopSize::One);
     link->SendControl(Control::DtrOn);
@@ -258,6 +273,48 @@ TEST(NetworkPort, OnRfc2217CodesPassWholeSettingsGoOutAndWhatTheServerSaidComesB
     EXPECT_EQ(port.Read(code, 8, nullptr), 2u);
     port.Close();
     EXPECT_EQ(port.Write("x", 1, 1000, nullptr).end, interfaces::WriteEnd::kRefused);
+}
+
+// Each connection the control makes answers its requests; it hears the losses too.
+struct FakeNetwork : interfaces::Network, DeviceWatcher {
+    std::unique_ptr<interfaces::TcpConnection> Connect(const std::string&, std::uint16_t, std::uint32_t,
+                                                       interfaces::StopSignal*, interfaces::NetResult&,
+                                                       std::uint32_t&) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        made.push_back(new FakeConnection);
+        made.back()->answers = true;
+        return std::unique_ptr<interfaces::TcpConnection>(made.back());
+    }
+    void OnDeviceLost(const std::string&, std::uint32_t error) override { Heard("lost " + std::to_string(error) + ","); }
+    void OnDeviceBack(const std::string&) override { Heard("back,"); }
+    std::string Heard(const std::string& what = "") {
+        std::lock_guard<std::mutex> lock(mutex);
+        return heard += what;
+    }
+    std::mutex mutex;
+    std::vector<FakeConnection*> made;  // owned by the ports
+    std::string heard;
+};
+
+TEST(NetworkPort, ADroppedConnectionIsLostOnceAndConnectsAgainWithItsLineAsItWas) {
+    fakes::DevicePlatform p;
+    FakeNetwork net;
+    p.ports.network = &net;
+    OrvantaControl ctrl{p.Get()};
+    ctrl.channel().SetDeviceWatcher(&net);
+    ASSERT_TRUE(ctrl.OpenDevice("rfc2217://printer:4001"));
+    ASSERT_TRUE(ctrl.channel().SetCOMSettings("baud=19200 parity=E data=8 stop=1"));
+    ASSERT_TRUE(ctrl.channel().SetSignalOnCOM(3));  // DTR on
+    const std::string line = net.made[0]->wire.substr(ClientOpening().size());
+    net.made[0]->ended = true;  // the peer closed (no looker runs yet)
+    EXPECT_EQ(ctrl.channel().Write("lost"), 0);
+    for (int i = 0; i < 1000 && net.Heard().find("back") == std::string::npos; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(net.Heard(), "lost 10101,back,");
+    EXPECT_EQ(ctrl.channel().Write("again"), 5);
+    std::lock_guard<std::mutex> lock(net.mutex);
+    ASSERT_EQ(net.made.size(), 2u);
+    EXPECT_EQ(net.made[1]->wire, ClientOpening() + line + "again");  // negotiated, then the line as it was
 }
 
 TEST(PortNames, NetworkNamesAndEverythingElse) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "testkit/loopback.h"
 #include "windows/win32_tcp.h"
 #include "windows/win32_threads.h"
 
@@ -15,25 +16,8 @@ namespace {
 
 using interfaces::NetResult;
 
-struct Loopback {
-    Loopback() {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-        listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int length = sizeof at;
-        bind(listener, reinterpret_cast<sockaddr*>(&at), length);
-        listen(listener, 4);
-        getsockname(listener, reinterpret_cast<sockaddr*>(&at), &length);
-        port = ntohs(at.sin_port);
-    }
-    ~Loopback() {
-        closesocket(peer);
-        closesocket(listener);
-        WSACleanup();
-    }
+struct Loopback : LoopbackListener {
+    ~Loopback() { closesocket(peer); }
     std::unique_ptr<interfaces::TcpConnection> Connect() {
         auto connection = network.Connect("127.0.0.1", port, 5000, nullptr, result, error);
         closesocket(peer);
@@ -41,8 +25,7 @@ struct Loopback {
         return connection;
     }
     windows::Win32Network network;
-    SOCKET listener = INVALID_SOCKET, peer = INVALID_SOCKET;
-    std::uint16_t port = 0;
+    SOCKET peer = INVALID_SOCKET;
     NetResult result = NetResult::Failed;
     std::uint32_t error = 0;
 };
