@@ -278,8 +278,9 @@ TEST(NetworkPort, OnRfc2217CodesPassWholeSettingsGoOutAndWhatTheServerSaidComesB
 // Each connection the control makes answers its requests; it hears the losses too.
 struct FakeNetwork : interfaces::Network, DeviceWatcher {
     std::unique_ptr<interfaces::TcpConnection> Connect(const std::string&, std::uint16_t, std::uint32_t,
-                                                       interfaces::StopSignal*, interfaces::NetResult&,
+                                                       interfaces::StopSignal* stop, interfaces::NetResult&,
                                                        std::uint32_t&) override {
+        if (hold) return stop->WaitFor(60000), nullptr;  // a connect that waits till it is stopped
         std::lock_guard<std::mutex> lock(mutex);
         made.push_back(new FakeConnection);
         made.back()->answers = true;
@@ -294,6 +295,7 @@ struct FakeNetwork : interfaces::Network, DeviceWatcher {
     std::mutex mutex;
     std::vector<FakeConnection*> made;  // owned by the ports
     std::string heard;
+    bool hold = false;
 };
 
 TEST(NetworkPort, ADroppedConnectionIsLostOnceAndConnectsAgainWithItsLineAsItWas) {
@@ -312,9 +314,13 @@ TEST(NetworkPort, ADroppedConnectionIsLostOnceAndConnectsAgainWithItsLineAsItWas
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(net.Heard(), "lost 10101,back,");
     EXPECT_EQ(ctrl.channel().Write("again"), 5);
-    std::lock_guard<std::mutex> lock(net.mutex);
     ASSERT_EQ(net.made.size(), 2u);
     EXPECT_EQ(net.made[1]->wire, ClientOpening() + line + "again");  // negotiated, then the line as it was
+    net.hold = net.made[1]->ended = true;
+    EXPECT_EQ(ctrl.channel().Write("x"), 0);
+    const auto start = std::chrono::steady_clock::now();
+    ctrl.CloseDevice();  // the connect under way ends with it
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 TEST(PortNames, NetworkNamesAndEverythingElse) {
