@@ -63,9 +63,10 @@ NetResult NetworkLink::Write(const void* data, std::uint32_t length, std::uint32
     const std::uint32_t size = rfc2217_ ? static_cast<std::uint32_t>(encoded.size()) : length;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     const std::uint32_t start = clock_();
-    std::uint32_t at = 0, whole = 0;  // of the wire gone or queued; of the caller's bytes
+    std::uint32_t at = 0, whole = 0;  // of the wire gone or queued; of it, the caller's whole bytes
     for (;;) {
         NetResult result = NetResult::Ok;
+        bool done = false;
         {
             std::lock_guard<std::mutex> lock(send_mutex_);
             if (DrainLocked(result)) {
@@ -74,21 +75,18 @@ NetResult NetworkLink::Write(const void* data, std::uint32_t length, std::uint32
                 at += sent;
                 // An escape cut in two is finished before any other send, or
                 // the server would read a command: its rest goes first.
-                if (rfc2217_) {
-                    std::uint32_t unit = 0;
-                    for (; written < length && whole + (unit = static_cast<std::uint32_t>(EncodedLength(bytes, written, length, binary))) <= at; ++written)
-                        whole += unit;
-                    if (whole < at) {
-                        queued_.assign(wire + at, whole + unit - at);
-                        at = whole += unit;
-                        ++written;
-                    }
-                } else {
-                    written = at;
+                for (std::uint32_t unit = 0; rfc2217_ && written < length; ++written, whole += unit) {
+                    unit = static_cast<std::uint32_t>(EncodedLength(bytes, written, length, binary));
+                    if (whole + unit <= at) continue;
+                    if (whole == at) break;
+                    queued_.assign(wire + at, whole + unit - at);
+                    at = whole + unit;
                 }
+                if (!rfc2217_) written = at;
             }
+            done = at == size && queued_.empty();
         }
-        if (at == size) return NetResult::Ok;
+        if (done) return NetResult::Ok;
         if (result == NetResult::TimedOut) result = AwaitRoom(start, limit_ms, stop);
         if (result != NetResult::Ok) return result;
     }
