@@ -39,7 +39,7 @@
     METHOD(ClearCOMError, 11, kI4, channel, prompt, (), ())                                                  \
     METHOD(SetCOMSettings, 12, kBool, channel, prompt, (kBstr), (str_Params))                                \
     METHOD(WaitCOMSignal, 13, kI2, channel, waits, (kI2), (onsignal))                                        \
-    METHOD(ScanCodeFromCOM, 14, kBstr, reader, waits, (), ())                                                \
+    METHOD(ScanCodeFromCOM, 14, kBstr, channel, waits, (), ())                                               \
     METHOD(DeactivateScanTask, 15, kI4, session, prompt, (kI4), (M_Task))                                    \
     METHOD(ActivateScanTask, 16, kI4, session, prompt, (), ())                                               \
     METHOD(ReadBytes, 17, kI4, channel, waits, (kBstr, kI4, kI4), (str_Buffer, m_bufferlen, m_bytestoread))  \

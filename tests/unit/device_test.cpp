@@ -12,7 +12,6 @@
 #include "logic/reporting/texts.h"
 #include "logic/device/channel.h"
 #include "logic/device/channel_rules.h"
-#include "logic/scanner/code_reader.h"
 #include "tests/fakes/fake_port.h"
 
 namespace orvanta::logic {
@@ -402,9 +401,8 @@ TEST(ChannelPaths, AbandoningAThreadInsideAWriteOrAReadFreesThePaths) {
     stop.Set();
     stuck.join();
 
-    CodeReader reader(channel, p.ports);
     fakes::FakeStopSignal reading;
-    std::thread reader_stuck([&] { reader.Read(&reading); });  // waits for a code
+    std::thread reader_stuck([&] { channel.ReadCode(&reading); });  // waits for a code
     while (p.port->Count("wait char") == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     channel.AbandonPaths();
     EXPECT_EQ(p.port->Count("end read"), 1);
