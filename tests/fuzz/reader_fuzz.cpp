@@ -1,4 +1,4 @@
-// The scan code reader fed any port bytes, with reads that may come short
+// The channel's code reads fed any port bytes, with reads that may come short
 // and waits that may fail: every code comes back, none past its suffix,
 // none longer than the reader keeps, none holding a zero byte.
 #include <algorithm>

@@ -86,7 +86,7 @@ TEST_F(Scanner, ReaderEdgeCases) {
     EXPECT_TRUE(p.port->input.empty());
 
     p.port->ClearCalls();
-    p.port->wait_ok = false;
+    p.port->failing = {"wait char"};
     EXPECT_EQ(ctrl.channel().ScanCodeFromCOM(), "ERROR");
     EXPECT_EQ(p.port->Calls(), Calls{"wait char"});  // no byte taken
 }
@@ -301,7 +301,7 @@ TEST_F(Scanner, AHostCallingInFromABoxClosesTheDeviceOrFindsItsTaskSafely) {
     ctrl.settings().debugModus = false;
     ASSERT_TRUE(ctrl.OpenDevice("COM5"));
     ctrl.settings().withACKN = true;
-    p.port->write_end = interfaces::WriteEnd::kTimedOut;
+    p.port->ends = {fakes::End::kTimedOut};
     std::int32_t inner = -1;
     p.ui.on_event = [&](const fakes::UiEvent&) {
         p.ui.on_event = nullptr;
@@ -481,18 +481,14 @@ TEST_F(Scanner, ADeadPortIsAnsweredWithGrowingPausesThatStartOverAndStillStops) 
         pauses.push_back(ms);
         if (pauses.size() == 12) {  // the port comes back with a code
             p.port->Feed("x\x03");
-            std::lock_guard<std::mutex> port(p.port->mutex);
-            p.port->wait_ok = true;
+            p.port->Locked([&] { p.port->failing.clear(); });
         }
         return true;
     };
-    p.port->wait_ok = false;
+    p.port->failing = {"wait char"};
     ctrl.session().ActivateScanTask();
     ASSERT_TRUE(WaitUntil([&] { return p.input.Typed() == "x"; }));
-    {
-        std::lock_guard<std::mutex> port(p.port->mutex);
-        p.port->wait_ok = false;
-    }
+    p.port->Locked([&] { p.port->failing = {"wait char"}; });
     ASSERT_TRUE(WaitUntil([&] { return count() > 12; }));
     const auto before = Clock::now();
     ctrl.session().DeactivateScanTask(0);
