@@ -83,9 +83,8 @@ struct PortState {
         return Locked([&] { return std::count(calls.begin(), calls.end(), call); });
     }
     long CountStarting(const std::string& prefix) {
-        return Locked([&] {
-            return std::count_if(calls.begin(), calls.end(), [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
-        });
+        const std::vector<std::string> got = Calls();
+        return std::count_if(got.begin(), got.end(), [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
     }
     // The calls a test names, in this order; others may come between.
     bool InOrder(const std::vector<std::string>& wanted) {
@@ -196,50 +195,40 @@ public:
     }
 
     // The input stream as it stands: the wait, until the event character is
-    // in it; the reads, up to `count` bytes or the byte `last`.
+    // in it; the reads, up to `count` bytes, or through the byte `last` once
+    // what has come is taken.
     bool WaitEventChar(interfaces::StopSignal* stop) override {
         state_->Log("wait char");
-        std::unique_lock<std::mutex> lock(state_->mutex);
-        for (;; state_->input_cv.wait_for(lock, std::chrono::milliseconds(5))) {
-            if (state_->failing.count("wait char") || GoneLocked()) return false;
-            const auto& in = state_->input;
-            if (std::find(in.begin(), in.end(), state_->line.event_char) != in.end()) return true;
-            if (stop && stop->IsSet()) return false;
-        }
+        return Stream(stop, nullptr, 0, -1) != 0;
     }
     std::uint32_t Read(void* buffer, std::uint32_t count, interfaces::StopSignal* stop) override {
         state_->Log("read " + std::to_string(count));
-        return Take(static_cast<char*>(buffer), count, stop, -1);
+        return Stream(stop, static_cast<char*>(buffer), count, -1);
     }
-    // Everything fed counts as come.
     std::uint32_t ReadThrough(char last, void* buffer, std::uint32_t count, interfaces::StopSignal* stop) override {
-        const std::uint32_t n = Take(static_cast<char*>(buffer), count, stop, static_cast<unsigned char>(last));
+        const std::uint32_t n = Stream(stop, static_cast<char*>(buffer), count, static_cast<unsigned char>(last));
         state_->Log("read " + std::to_string(n));
         return n;
     }
-
     std::uint32_t LostError() const override {
         return state_->Locked([&] { return GoneLocked() ? state_->gone_error : 0; });
     }
 
 private:
     bool GoneLocked() const { return state_->unplugs > born_; }
-    // Moves bytes out until `count`, or through the byte `last` (0 to 255),
-    // when what has come is gone once one byte was taken; -1: until `count`.
-    std::uint32_t Take(char* out, std::uint32_t count, interfaces::StopSignal* stop, int last) {
+    // A failed wait also ends reads; only waits and writes see a device gone.
+    std::uint32_t Stream(interfaces::StopSignal* stop, char* out, std::uint32_t count, int last) {
         std::unique_lock<std::mutex> lock(state_->mutex);
-        std::uint32_t done = 0;
-        while (done < count) {
-            if (!state_->input.empty()) {
-                out[done] = state_->input.front();
-                state_->input.pop_front();
-                if (static_cast<unsigned char>(out[done++]) == last) break;
-                continue;
-            }
-            if ((last >= 0 && done > 0) || state_->failing.count("wait char") || (stop && stop->IsSet())) break;
-            state_->input_cv.wait_for(lock, std::chrono::milliseconds(5));
+        std::deque<char>& in = state_->input;
+        for (std::uint32_t done = 0;; state_->input_cv.wait_for(lock, std::chrono::milliseconds(5))) {
+            const bool failed = state_->failing.count("wait char") != 0;
+            if (!out && (failed || GoneLocked())) return 0;
+            if (!out && std::find(in.begin(), in.end(), state_->line.event_char) != in.end()) return 1;
+            for (; done < count && !in.empty(); in.pop_front())
+                if (static_cast<unsigned char>(out[done++] = in.front()) == last) return in.pop_front(), done;
+            if (done == count && out) return done;
+            if ((last >= 0 && done > 0) || failed || (stop && stop->IsSet())) return done;
         }
-        return done;
     }
 
     std::shared_ptr<PortState> state_;
@@ -254,7 +243,8 @@ public:
 
     std::unique_ptr<interfaces::Device> OpenDevice(const char* name, const char16_t*) override {
         state_->Log(std::string("open ") + name);
-        if (!state_->Locked([&] { return state_->missing_devices.count(name); })) return std::make_unique<FakeDevice>(state_, name);
+        if (!state_->Locked([&] { return state_->missing_devices.count(name); }))
+            return std::make_unique<FakeDevice>(state_, name);
         ui_.last_error = 2;  // as the platform leaves it after a failed open
         return nullptr;
     }
