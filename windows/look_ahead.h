@@ -27,10 +27,6 @@ public:
     // bytes are taken as TakeThrough takes them; `taken` gets how many.
     bool FindNew(unsigned char target, unsigned char last, unsigned char* out, std::size_t count,
                  std::size_t& taken);
-    bool FindNew(unsigned char target) {
-        std::size_t none = 0;
-        return FindNew(target, 0, nullptr, 0, none);
-    }
 
 private:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
