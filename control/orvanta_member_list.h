@@ -13,8 +13,8 @@
 //
 // Types are framework::AutoType names. The part is the one that implements the
 // method, under the method's own name: the device channel, the scan session,
-// or the control object itself. The timing is `waits` for a
-// method that may wait on the device for as long as its time-out allows (a host
+// or the control object itself. The timing is `waits` for a method that may
+// wait on the device for as long as its time-out allows (a host
 // that calls it must be ready to be held), `prompt` otherwise. A property is
 // the field of the same name in logic::Settings; a state is a read-only
 // property whose value the part's member of its name gives. The parameter names are those

@@ -1,8 +1,9 @@
 // Events for an object's own apartment: posted from any thread into a queue,
 // fired in order to the sinks of its connection point on the thread that made
 // the queue, from a hidden window's message, so a host gets them when it
-// pumps messages and never from a worker. A firing is never nested in another: events that come while a sink
-// runs a message loop of its own wait until that sink returns.
+// pumps messages and never from a worker. A firing is never nested in
+// another: events that come while a sink runs a message loop of its own wait
+// until that sink returns.
 #pragma once
 
 #include <windows.h>

@@ -73,7 +73,9 @@ public:
     // replace the device, and what follows then stays unread.
     struct CodeRead {
         std::string code;  // in front of the suffix, up to a zero byte, at most the longest code kept
-        bool wait_failed = false;  // a failed or stopped wait, told from a scanned "ERROR"
+        // The gate or the wait was stopped, or the wait failed: the code is
+        // "ERROR", told apart from a scanned one by this.
+        bool wait_failed = false;
         // Taken up to the suffix or the end of what the line gave, not cut
         // short by a stop: the scanner awaits its answer.
         bool taken = false;
