@@ -22,11 +22,6 @@ namespace framework {
 
 class EventQueue final : public HostEvents {
 public:
-    struct Event {
-        DISPID dispid;
-        std::vector<framework::EventArg> args;
-        std::uint64_t number = 0;  // the queue's own count, set by Post
-    };
     // `owner` is kept alive while events fire to `point`.
     EventQueue(IUnknown& owner, ConnectionPoint& point);
     ~EventQueue();
@@ -44,6 +39,11 @@ public:
     static constexpr std::size_t kLongest = 10000;
 
 private:
+    struct Event {
+        DISPID dispid;
+        std::vector<framework::EventArg> args;
+        std::uint64_t number = 0;  // the queue's own count, set by Post
+    };
     static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam);
     bool Wake();
     // Posts the wake-up the queue owes; false when it could not.
