@@ -171,6 +171,10 @@ public:
     std::uint32_t ReadThrough(char c, void* b, std::uint32_t n, interfaces::StopSignal* s) override {
         return inner_->ReadThrough(c, b, n, s);
     }
+    bool WaitEventCharThenRead(char c, void* b, std::uint32_t n, std::uint32_t& t, interfaces::StopSignal* s) override {
+        ++waits_;
+        return inner_->WaitEventCharThenRead(c, b, n, t, s);
+    }
     bool EndAbandonedWrite() override { return inner_->EndAbandonedWrite(); }
     bool EndAbandonedRead() override { return inner_->EndAbandonedRead(); }
 

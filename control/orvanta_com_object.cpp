@@ -24,7 +24,7 @@ const framework::ControlClass kClass = {
 OrvantaComObject::OrvantaComObject()
     : ControlBase(kClass),
       control_(interfaces::Platform{services_.ui, services_.ports, services_.input, services_.threads,
-                                      &services_.device_information}, this) {
+                                      &services_.device_information}, &Events()) {
     control_.SetAboutBox([] { ui::ShowAboutBox(framework::ModuleInstance()); });
 }
 

@@ -14,8 +14,7 @@ OrvantaControl::OrvantaControl(const interfaces::Platform& platform, framework::
       events_(events),
       report_(platform.ui, settings_),
       channel_(platform, settings_, report_),
-      reader_(channel_, platform.ports),
-      session_(platform, settings_, report_, channel_, reader_) {
+      session_(platform, settings_, report_, channel_) {
     if (events_) session_.SetListener(this);
     if (events_) channel_.SetDeviceWatcher(this);
 }

@@ -15,7 +15,6 @@
 #include "interfaces/types.h"
 #include "interfaces/user_interface.h"
 #include "logic/device/channel.h"
-#include "logic/scanner/code_reader.h"
 #include "logic/scanner/scan_session.h"
 #include "logic/reporting/reporter.h"
 #include "logic/settings/settings.h"
@@ -42,7 +41,6 @@ public:
 
     // The parts.
     logic::DeviceChannel& channel() { return channel_; }
-    logic::CodeReader& reader() { return reader_; }
     logic::ScanSession& session() { return session_; }
 
     // Design-time picture: a white rectangle with an inscribed ellipse.
@@ -100,7 +98,6 @@ private:
     logic::Settings settings_;
     logic::Reporter report_;
     logic::DeviceChannel channel_;
-    logic::CodeReader reader_;
     logic::ScanSession session_;
 };
 

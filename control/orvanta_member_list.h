@@ -12,9 +12,9 @@
 //   EVENT(name, dispid, (parameter types), (parameter names))
 //
 // Types are framework::AutoType names. The part is the one that implements the
-// method, under the method's own name: the device channel, the code reader,
-// the scan session, or the control object itself. The timing is `waits` for a
-// method that may wait on the device for as long as its time-out allows (a host
+// method, under the method's own name: the device channel, the scan session,
+// or the control object itself. The timing is `waits` for a method that may
+// wait on the device for as long as its time-out allows (a host
 // that calls it must be ready to be held), `prompt` otherwise. A property is
 // the field of the same name in logic::Settings; a state is a read-only
 // property whose value the part's member of its name gives. The parameter names are those
@@ -39,7 +39,7 @@
     METHOD(ClearCOMError, 11, kI4, channel, prompt, (), ())                                                  \
     METHOD(SetCOMSettings, 12, kBool, channel, prompt, (kBstr), (str_Params))                                \
     METHOD(WaitCOMSignal, 13, kI2, channel, waits, (kI2), (onsignal))                                        \
-    METHOD(ScanCodeFromCOM, 14, kBstr, reader, waits, (), ())                                                \
+    METHOD(ScanCodeFromCOM, 14, kBstr, channel, waits, (), ())                                               \
     METHOD(DeactivateScanTask, 15, kI4, session, prompt, (kI4), (M_Task))                                    \
     METHOD(ActivateScanTask, 16, kI4, session, prompt, (), ())                                               \
     METHOD(ReadBytes, 17, kI4, channel, waits, (kBstr, kI4, kI4), (str_Buffer, m_bufferlen, m_bytestoread))  \

@@ -27,7 +27,6 @@ constexpr AutoType kVoid = AutoType::kVoid, kBool = AutoType::kBool, kBstr = Aut
 // The parts as the member list names them.
 OrvantaControl& control(void* target) { return *static_cast<OrvantaControl*>(target); }
 logic::DeviceChannel& channel(void* target) { return control(target).channel(); }
-logic::CodeReader& reader(void* target) { return control(target).reader(); }
 logic::ScanSession& session(void* target) { return control(target).session(); }
 
 // An argument as the member's parameter type declares it.

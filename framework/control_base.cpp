@@ -5,7 +5,7 @@
 namespace framework {
 
 ControlBase::ControlBase(const ControlClass& cls)
-    : class_(cls), events_(*static_cast<IDispatch*>(this), [this](const EventQueue::Event& e) { FireEvent(e); }) {
+    : class_(cls) {
     extent_.cx = kDefaultExtentX;
     extent_.cy = kDefaultExtentY;
 }

@@ -67,7 +67,6 @@ class ControlBase : public IDispatch,
                     public IConnectionPointContainer,
                     public ISpecifyPropertyPages,
                     public IQuickActivate,
-                    public framework::HostEvents,
                     protected DispatchHandler {
 public:
     // IUnknown
@@ -172,10 +171,6 @@ public:
     STDMETHODIMP SetContentExtent(LPSIZEL size) override;
     STDMETHODIMP GetContentExtent(LPSIZEL size) override;
 
-    // Events of the default source interface, from any thread; fired on the
-    // thread that created the control (control_events.cpp).
-    bool Post(std::int32_t dispid, const framework::EventArg* args, std::size_t count, bool last = false) override;
-
 protected:
     explicit ControlBase(const ControlClass& cls);
     virtual ~ControlBase();
@@ -200,6 +195,9 @@ protected:
     void InvalidateControl();
     // Opens the host's property frame on the control's pages.
     HRESULT ShowPropertyPages(HWND parent);
+    // The events of the default source interface: posted from any thread,
+    // fired on the thread that created the control.
+    HostEvents& Events() { return events_; }
 
 private:
     // A new control's extent: 100 x 50 pixels at 96 dpi, in HIMETRIC.
@@ -237,8 +235,7 @@ private:
     // The event source: the sinks of the default source interface, and the
     // queue that brings events to this thread.
     ConnectionPoint event_point_{*this, *class_.events_iid};
-    EventQueue events_;
-    void FireEvent(const EventQueue::Event& event);
+    EventQueue events_{*static_cast<IDispatch*>(this), event_point_};
 };
 
 }  // namespace framework

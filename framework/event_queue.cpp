@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "framework/com_util.h"
+#include "framework/dispatch.h"
 
 namespace framework {
 
@@ -15,9 +16,9 @@ constexpr UINT kWakeRetryMs = 10;
 constexpr int kWakeTries = 50;
 }  // namespace
 
-EventQueue::EventQueue(IUnknown& owner, Fire fire)
+EventQueue::EventQueue(IUnknown& owner, ConnectionPoint& point)
     : owner_(owner),
-      fire_(std::move(fire)),
+      point_(point),
       // A message-only window of a system class needs no class of ours, so
       // nothing of this module stays registered after it unloads.
       window_(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr)),
@@ -38,10 +39,12 @@ EventQueue::~EventQueue() {
         PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
-bool EventQueue::Post(Event event, bool last) {
-    if (!window_) return false;
+bool EventQueue::Post(std::int32_t dispid, const EventArg* args, std::size_t count, bool last) {
+    // Nobody listens: nothing is queued and the caller knows it.
+    if (!window_ || !point_.HasSinks()) return false;
     std::uint64_t number = 0;
     try {
+        Event event{dispid, std::vector<EventArg>(args, args + count)};
         std::lock_guard<std::mutex> lock(mutex_);
         if (!last && events_.size() >= kLongest) return false;
         event.number = number = ++posted_;
@@ -106,12 +109,25 @@ void EventQueue::Drain() {
             events_.pop_front();
         }
         try {
-            fire_(event);
+            FireEvent(event);
         } catch (...) {
             // Out of memory for one event: it is dropped, the rest still come.
         }
     }
     draining_ = false;
+}
+
+void EventQueue::FireEvent(const Event& event) {
+    std::vector<Variant> values(event.args.size());
+    std::vector<VARIANT> args(event.args.size());
+    for (std::size_t i = 0; i < event.args.size(); ++i) {
+        const EventArg& a = event.args[i];
+        VARIANT* v = values[i].get();
+        // Out of memory: better no event than a wrong one.
+        if (FAILED(ToVariant(a.type, a.number, a.text, {}, v))) return;
+        args[i] = *v;  // a shallow view; the point copies for each sink
+    }
+    point_.Fire(event.dispid, args.data(), static_cast<UINT>(args.size()));
 }
 
 LRESULT CALLBACK EventQueue::WindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {

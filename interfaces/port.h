@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "interfaces/line_settings.h"
+#include "interfaces/threads.h"
 
 namespace orvanta::interfaces {
 
-class StopSignal;
 class Network;
 
 // How a write ended.
@@ -78,6 +78,11 @@ public:
     // Read does.
     virtual std::uint32_t ReadThrough(char last, void* buffer, std::uint32_t count,
                                       StopSignal* stop) = 0;
+    // The start of a code in one call: waits as WaitEventChar does, then,
+    // unless `stop` is set by then, takes as ReadThrough does; `taken` gets
+    // the count. False when the wait failed or was stopped.
+    virtual bool WaitEventCharThenRead(char last, void* buffer, std::uint32_t count, std::uint32_t& taken,
+                                       StopSignal* stop);
 
     // A thread ended inside Write or inside a read leaves it running: these
     // end it, within a bound. False when the device would not: it then takes
@@ -93,6 +98,14 @@ public:
     // only a new open of its name can reach it again.
     virtual std::uint32_t LostError() const { return 0; }
 };
+
+inline bool Device::WaitEventCharThenRead(char last, void* buffer, std::uint32_t count, std::uint32_t& taken,
+                                          StopSignal* stop) {
+    taken = 0;
+    if (!WaitEventChar(stop)) return false;
+    if (!(stop && stop->IsSet())) taken = ReadThrough(last, buffer, count, stop);
+    return true;
+}
 
 class File {
 public:

@@ -60,7 +60,9 @@ std::size_t LookAhead::TakeThrough(unsigned char last, unsigned char* out, std::
     return Take(out, span);
 }
 
-bool LookAhead::FindNew(unsigned char target) {
+bool LookAhead::FindNew(unsigned char target, unsigned char last, unsigned char* out, std::size_t count,
+                        std::size_t& taken) {
+    taken = 0;
     if (searched_for_ != target) {
         searched_for_ = target;
         searched_ = 0;
@@ -69,6 +71,7 @@ bool LookAhead::FindNew(unsigned char target) {
     while (searched_ < size_) {
         if (At(searched_++) != target) continue;
         if (first_ == kNone) first_ = searched_ - 1;
+        if (count) taken = TakeThrough(last, out, count);
         return true;
     }
     return false;

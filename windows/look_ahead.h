@@ -23,8 +23,10 @@ public:
     std::size_t TakeThrough(unsigned char last, unsigned char* out, std::size_t count);
     // Finds the next `target` byte that no earlier call found, so a caller
     // that waits for the event character again waits for a new arrival
-    // even while an earlier one is still unread.
-    bool FindNew(unsigned char target);
+    // even while an earlier one is still unread. Once found, up to `count`
+    // bytes are taken as TakeThrough takes them; `taken` gets how many.
+    bool FindNew(unsigned char target, unsigned char last, unsigned char* out, std::size_t count,
+                 std::size_t& taken);
 
 private:
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);

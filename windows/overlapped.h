@@ -1,5 +1,5 @@
-// What the device's write and read sides share: the overlapped record's
-// preparation and the bounded cancel.
+// The device's overlapped helpers: a write record's preparation, and the
+// bounded cancel its write and read sides share.
 #pragma once
 
 #include <windows.h>

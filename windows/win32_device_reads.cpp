@@ -5,7 +5,6 @@
 
 #include "windows/overlapped.h"
 #include "windows/win32_ports.h"
-#include "windows/win32_threads.h"
 
 namespace orvanta::windows {
 
@@ -28,7 +27,9 @@ Win32Device::ReadEnd Win32Device::ReadOnce(DWORD count, HANDLE stop_event, DWORD
         return ReadEnd::Failed;
     }
     count = std::min(count, kChunk);
-    Prepare(read_ov_, read_offset_);
+    read_ov_.Internal = read_ov_.InternalHigh = 0;
+    read_ov_.Offset = static_cast<DWORD>(read_offset_ & 0xFFFFFFFFu);
+    read_ov_.OffsetHigh = static_cast<DWORD>(read_offset_ >> 32);
     if (ReadFile(file_.get(), chunk_.get(), count, nullptr, &read_ov_)) {
         GetOverlappedResult(file_.get(), &read_ov_, &got, FALSE);
         read_offset_ += got;
@@ -73,6 +74,13 @@ bool Win32Device::CancelRead() {
 }
 
 bool Win32Device::WaitEventChar(interfaces::StopSignal* stop) {
+    std::uint32_t none = 0;
+    return WaitEventCharThenRead(0, nullptr, 0, none, stop);
+}
+
+bool Win32Device::WaitEventCharThenRead(char last, void* buffer, std::uint32_t count, std::uint32_t& taken,
+                                        interfaces::StopSignal* stop) {
+    taken = 0;
     char wanted = 0;
     const int applied = applied_event_char_.load();
     if (applied >= 0) {
@@ -83,12 +91,19 @@ bool Win32Device::WaitEventChar(interfaces::StopSignal* stop) {
         wanted = dcb.EvtChar;
     }
     const unsigned char target = static_cast<unsigned char>(wanted);
-    const HANDLE stop_event = StopEventOf(stop);
+    const HANDLE stop_event = stop ? static_cast<HANDLE>(stop->WaitHandle()) : nullptr;
 
     for (;;) {
-        if (look_ahead_.FindNew(target)) return true;
-        // The signal's flag: no call to the system per round.
-        if (stop && stop->IsSet()) return false;
+        // The signal's flag: no call to the system per round. The wait and
+        // the take are one search, so the bytes are looked at once.
+        const bool stopped = stop && stop->IsSet();
+        std::size_t got_now = 0;
+        if (look_ahead_.FindNew(target, static_cast<unsigned char>(last), static_cast<unsigned char*>(buffer),
+                                stopped ? 0 : count, got_now)) {
+            taken = static_cast<std::uint32_t>(got_now);
+            return true;
+        }
+        if (stopped) return false;
 
         // Take what has come; with nothing there, one byte pends until data arrives.
         DWORD want = InputQueued();
@@ -116,7 +131,7 @@ std::uint32_t Win32Device::Read(void* buffer, std::uint32_t count, interfaces::S
     if (count == 0) return 0;
     auto* out = static_cast<unsigned char*>(buffer);
     auto done = static_cast<std::uint32_t>(look_ahead_.Take(out, count));
-    const HANDLE stop_event = StopEventOf(stop);
+    const HANDLE stop_event = stop ? static_cast<HANDLE>(stop->WaitHandle()) : nullptr;
     while (done < count) {
         DWORD got = 0;
         const ReadEnd end = ReadOnce(count - done, stop_event, got);

@@ -42,6 +42,8 @@ public:
     std::uint32_t Read(void* buffer, std::uint32_t count, interfaces::StopSignal* stop) override;
     std::uint32_t ReadThrough(char last, void* buffer, std::uint32_t count,
                               interfaces::StopSignal* stop) override;
+    bool WaitEventCharThenRead(char last, void* buffer, std::uint32_t count, std::uint32_t& taken,
+                               interfaces::StopSignal* stop) override;
 
     bool EndAbandonedWrite() override { return CancelWrite(); }
     bool EndAbandonedRead() override { return CancelRead(); }

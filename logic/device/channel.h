@@ -67,22 +67,23 @@ public:
 
     // The read path: one reader at a time (so no code is split between two
     // readers) waits for the line's event character, then takes the bytes up
-    // to the suffix, as many at a time as have come. In debug mode each byte
-    // is shown in a box first; a host called back from a box may close or
+    // to the suffix, as many at a time as have come, and gives the
+    // processor to other threads once per code. In debug mode each byte is
+    // shown in a box first; a host called back from a box may close or
     // replace the device, and what follows then stays unread.
-    enum class ReadWait {
-        kNoDevice,  // none open; the debug box said so
-        kFailed,    // the gate or the wait was stopped, or the wait failed
-        kArrived,   // the event character came and the bytes were taken
-    };
-    struct CodeBytes {
-        ReadWait wait = ReadWait::kFailed;
-        std::string bytes;  // in front of the suffix, at most the longest code kept
+    struct CodeRead {
+        std::string code;  // in front of the suffix, up to a zero byte, at most the longest code kept
+        // The gate or the wait was stopped, or the wait failed: the code is
+        // "ERROR", told apart from a scanned one by this.
+        bool wait_failed = false;
         // Taken up to the suffix or the end of what the line gave, not cut
         // short by a stop: the scanner awaits its answer.
         bool taken = false;
+        bool no_device = false;  // none open; the debug box said so
     };
-    CodeBytes ReadCode(interfaces::StopSignal* stop);
+    // `stop`, when given, is the scan task's stop signal.
+    CodeRead ReadCode(interfaces::StopSignal* stop);
+    std::string ScanCodeFromCOM() { return ReadCode(nullptr).code; }
     // Frees the write and the read path from a thread that was terminated
     // inside one of them.
     void AbandonPaths();
@@ -101,6 +102,10 @@ private:
     };
     std::int32_t WriteLocked(const char* data, std::uint32_t length, std::uint32_t echo_length,
                              std::int32_t requested, interfaces::StopSignal* stop, WriteNotices& notices);
+    // ReadCode's passage through the read gate; false when the gate or the
+    // wait was stopped or the wait failed.
+    bool ReadCodeGated(const std::shared_ptr<interfaces::Device>& device, interfaces::StopSignal* stop,
+                       CodeRead& result);
     void ShowLineSettings(const interfaces::LineSettings& settings, const char* caption);
     // Whether a device is open; when none is, the debug box says so (in the
     // words the write path or the other operations use).

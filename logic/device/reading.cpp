@@ -27,33 +27,46 @@ std::int16_t DeviceChannel::WaitCOMSignal(std::int16_t /*wanted_signal: not used
     return device->WaitEventChar(stop) ? 1 : 0;
 }
 
-DeviceChannel::CodeBytes DeviceChannel::ReadCode(interfaces::StopSignal* stop) {
-    CodeBytes result;
+DeviceChannel::CodeRead DeviceChannel::ReadCode(interfaces::StopSignal* stop) {
+    CodeRead result;
     // Kept alive while a debug box lets the host call in and close the device.
     const std::shared_ptr<interfaces::Device> device = device_;
     if (!DeviceOpenOrSay()) {
-        result.wait = ReadWait::kNoDevice;
+        result.no_device = true;
         return result;
     }
-    if (read_gate_.Enter(stop) != Gate::Entry::Entered) return result;
+    if (!ReadCodeGated(device, stop, result)) {
+        result.code = texts::kCodeError;
+        result.wait_failed = true;
+        return result;
+    }
+    // The text ends at its first zero byte.
+    result.code.resize(std::min(result.code.size(), result.code.find('\0')));
+    // Other threads get the processor between codes.
+    platform_.ports.Sleep(0);
+    return result;
+}
+
+bool DeviceChannel::ReadCodeGated(const std::shared_ptr<interfaces::Device>& device,
+                                  interfaces::StopSignal* stop, CodeRead& result) {
+    if (read_gate_.Enter(stop) != Gate::Entry::Entered) return false;
     GatePass leave(read_gate_);
-    if (!device->WaitEventChar(stop)) return result;
-    result.wait = ReadWait::kArrived;
 
     // The same byte that the line watches for as its event character.
     const char suffix = settings_.SuffixByte();
     // Debug mode shows each byte in a box before it takes the next.
     const bool show = settings_.Debug();
+    const std::uint32_t step = show ? 1 : kStep;
     char bytes[kStep];
+    // What has come up to the suffix is taken at once, and nothing past it:
+    // that waits for the next reader. With nothing come yet (the event
+    // character was not the suffix) the next byte is waited for.
+    std::uint32_t count = 0;
+    if (!device->WaitEventCharThenRead(suffix, bytes, step, count, stop)) return false;
     bool complete = false;
     // A stop takes no more bytes: the rest of the code is left for the next
     // reader, and a code cut short is not the task's to answer.
-    while (!complete && !(stop && stop->IsSet())) {
-        // What has come up to the suffix is taken at once, and nothing past
-        // it: that waits for the next reader. With nothing come yet (the
-        // event character was not the suffix) the next byte is waited for.
-        const std::uint32_t count = device->ReadThrough(suffix, bytes, show ? 1 : kStep, stop);
-        if (count == 0) break;
+    while (count > 0) {
         std::uint32_t kept = count;
         if (show) {
             // The suffix too; a code whose device was closed from the box
@@ -69,11 +82,13 @@ DeviceChannel::CodeBytes DeviceChannel::ReadCode(interfaces::StopSignal* stop) {
             --kept;
             complete = true;
         }
-        const std::size_t room = kLongestCode - std::min(result.bytes.size(), kLongestCode);
-        result.bytes.append(bytes, std::min<std::size_t>(kept, room));
+        const std::size_t room = kLongestCode - std::min(result.code.size(), kLongestCode);
+        result.code.append(bytes, std::min<std::size_t>(kept, room));
+        if (complete || (stop && stop->IsSet())) break;
+        count = device->ReadThrough(suffix, bytes, step, stop);
     }
     result.taken = complete || !(stop && stop->IsSet());
-    return result;
+    return true;
 }
 
 std::int32_t DeviceChannel::ReadBytes(std::string host_buffer, std::int32_t buffer_length,

@@ -222,6 +222,16 @@ std::uint32_t ReturningDevice::ReadThrough(char last, void* buffer, std::uint32_
     return got;
 }
 
+bool ReturningDevice::WaitEventCharThenRead(char last, void* buffer, std::uint32_t count, std::uint32_t& taken,
+                                            interfaces::StopSignal* stop) {
+    taken = 0;
+    const auto device = Current();
+    if (!device) return false;
+    const bool came = device->WaitEventCharThenRead(last, buffer, count, taken, stop);
+    if (!came || (taken == 0 && count > 0 && !(stop && stop->IsSet()))) Check(device);
+    return came;
+}
+
 bool ReturningDevice::EndAbandonedWrite() {
     const auto device = Current();
     return !device || device->EndAbandonedWrite();

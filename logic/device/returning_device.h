@@ -77,6 +77,8 @@ public:
     std::uint32_t Read(void* buffer, std::uint32_t count, interfaces::StopSignal* stop) override;
     std::uint32_t ReadThrough(char last, void* buffer, std::uint32_t count,
                               interfaces::StopSignal* stop) override;
+    bool WaitEventCharThenRead(char last, void* buffer, std::uint32_t count, std::uint32_t& taken,
+                               interfaces::StopSignal* stop) override;
     bool EndAbandonedWrite() override;
     bool EndAbandonedRead() override;
     std::uint32_t LostError() const override { return lost_error_.load(); }

@@ -31,8 +31,8 @@ std::int32_t NextTaskReference() {
 }
 
 ScanSession::ScanSession(const interfaces::Platform& platform, Settings& settings, Reporter& report,
-                           DeviceChannel& channel, CodeReader& reader)
-    : platform_(platform), settings_(settings), report_(report), channel_(channel), reader_(reader) {}
+                           DeviceChannel& channel)
+    : platform_(platform), settings_(settings), report_(report), channel_(channel) {}
 
 ScanSession::~ScanSession() { DeactivateScanTask(0); }
 
@@ -123,7 +123,7 @@ void ScanSession::AnswerCode(bool acknowledged, interfaces::StopSignal& stop) {
 std::int32_t ScanSession::ScanLoop(ScanTask& task) {
     interfaces::StopSignal& stop = *task.stop;
     std::uint32_t backoff = 0;
-    CodeReader::CodeRead read = reader_.Read(&stop);
+    DeviceChannel::CodeRead read = channel_.ReadCode(&stop);
     for (;;) {
         // The device was closed under the task: there is nothing left to read
         // (an empty code each time would spin).
@@ -133,7 +133,7 @@ std::int32_t ScanSession::ScanLoop(ScanTask& task) {
         // again). The session goes on once the device is back.
         if (channel_.IsLost()) {
             if (AwaitReturn(stop)) return 0;
-            read = reader_.Read(&stop);
+            read = channel_.ReadCode(&stop);
             continue;
         }
         if (!read.wait_failed) backoff = 0;
@@ -161,7 +161,7 @@ std::int32_t ScanSession::ScanLoop(ScanTask& task) {
             AnswerCode(Acknowledges(delivery, queued), stop);
             if (stop.IsSet()) return 0;
         }
-        read = reader_.Read(&stop);
+        read = channel_.ReadCode(&stop);
     }
     if (settings_.Acknowledge()) channel_.SendByte(kAck, &stop);
     task.closing.store(true);

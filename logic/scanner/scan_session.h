@@ -1,5 +1,5 @@
 // The scan session: the background scan task that reads code after code
-// through the code reader, hands each to an application window and answers
+// through the device channel, hands each to an application window and answers
 // the scanner, until "ENDSCAN" or a stop; and the delivery it uses, which the
 // host may call on its own as well.
 #pragma once
@@ -15,7 +15,6 @@
 #include "logic/settings/settings.h"
 #include "logic/device/channel.h"
 #include "interfaces/threads.h"
-#include "logic/scanner/code_reader.h"
 
 namespace orvanta::logic {
 
@@ -91,7 +90,7 @@ std::int32_t NextTaskReference();
 class ScanSession {
 public:
     ScanSession(const interfaces::Platform& platform, Settings& settings, Reporter& report,
-                 DeviceChannel& channel, CodeReader& reader);
+                 DeviceChannel& channel);
     ~ScanSession();
     ScanSession(const ScanSession&) = delete;
     ScanSession& operator=(const ScanSession&) = delete;
@@ -145,7 +144,6 @@ private:
     Settings& settings_;
     Reporter& report_;
     DeviceChannel& channel_;
-    CodeReader& reader_;
 
     std::atomic<ScanListener*> listener_{nullptr};
     std::unique_ptr<ScanTask> task_;  // host thread only

@@ -1,4 +1,4 @@
-// The scan code reader fed any port bytes, with reads that may come short
+// The channel's code reads fed any port bytes, with reads that may come short
 // and waits that may fail: every code comes back, none past its suffix,
 // none longer than the reader keeps, none holding a zero byte.
 #include <algorithm>
@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     for (int idle = 0; idle < 64;) {
         const std::size_t before = ports.last->Consumed();
-        const std::string code = ctrl.reader().ScanCodeFromCOM();
+        const std::string code = ctrl.channel().ScanCodeFromCOM();
         if (code.size() > 65535 || code.find('\0') != std::string::npos) std::abort();
         // (A failed wait's "ERROR" may hold the suffix letter.)
         if (code != "ERROR" && code.find(suffix) != std::string::npos) std::abort();

@@ -12,13 +12,12 @@
 #include "logic/reporting/texts.h"
 #include "logic/device/channel.h"
 #include "logic/device/channel_rules.h"
-#include "logic/scanner/code_reader.h"
 #include "tests/fakes/fake_port.h"
 
 namespace orvanta::logic {
 namespace {
 
-using End = interfaces::WriteEnd;
+using fakes::End;
 using Calls = std::vector<std::string>;
 
 struct Channel : ::testing::Test {
@@ -131,7 +130,7 @@ TEST(PortList, ADeviceIdOpensThePresentPortItNamesAndTheListShowsIt) {
 }
 
 TEST_F(Channel, ADeviceNotReadyForWritesStillOpensWithItsNotice) {
-    p.port->ready = false;
+    p.port->failing = {"ready"};
     ctrl.settings().debugModus = true;
     EXPECT_TRUE(ctrl.OpenDevice("COM1"));
     EXPECT_TRUE(ctrl.channel().IsOpen());
@@ -184,7 +183,7 @@ TEST_F(Channel, WritelnSendsTextThenLineEndAndEchoesBoth) {
 
 TEST_F(Channel, ATextWhoseWriteFailedGetsNoLineEnd) {
     Open();
-    p.port->write_end = End::kRefused;
+    p.port->ends = {End::kRefused};
     EXPECT_EQ(ctrl.channel().Writeln("abc"), 0);
     EXPECT_EQ(p.port->Calls(), (Calls{"write 3", std::string("notice ") + texts::kSevereWriteError}));
     // The echo is made before the write is tried.
@@ -212,7 +211,7 @@ TEST_F(Channel, DebugModeShowsTheErrorNumberOnceTheWriteHasLeftThePath) {
 TEST_F(Channel, AWritesNoticesDoNotHoldTheWritePath) {
     Open();
     p.ui.hold_boxes = true;
-    p.port->next_writes = {End::kTimedOut};
+    p.port->ends = {End::kTimedOut, End::kWritten};
     std::thread::id first_id;
     std::thread first([&] {
         first_id = std::this_thread::get_id();
@@ -230,7 +229,7 @@ TEST_F(Channel, AWritesNoticesDoNotHoldTheWritePath) {
 
 TEST_F(Channel, TimedOutWriteShowsFourNoticesAndTheNextWriteWorks) {
     Open();
-    p.port->next_writes = {End::kTimedOut};
+    p.port->ends = {End::kTimedOut, End::kWritten};
     EXPECT_EQ(ctrl.channel().Write("\xE9xyz"), 0);
     EXPECT_EQ(p.port->Calls(), (Calls{"write 4", "notice schon wieder waitstate==WAIT_TIMEOUT",
                                       "notice m_Bytes: 0   L\xE4" "nge: 4", "notice \xE9xyz",
@@ -242,7 +241,7 @@ TEST_F(Channel, TimedOutWriteShowsFourNoticesAndTheNextWriteWorks) {
 
 TEST_F(Channel, TimeOutNoticesOfAByteShowTheCountAsGiven) {
     Open();
-    p.port->write_end = End::kTimedOut;
+    p.port->ends = {End::kTimedOut};
     EXPECT_EQ(ctrl.channel().SendByte(0x41), 0);
     const auto shown = Shown();
     ASSERT_EQ(shown.size(), 4u);
@@ -252,13 +251,13 @@ TEST_F(Channel, TimeOutNoticesOfAByteShowTheCountAsGiven) {
 
 TEST_F(Channel, FailedWaitShowsTheAbortNotice) {
     Open();
-    p.port->write_end = End::kWaitFailed;
+    p.port->ends = {End::kWaitFailed};
     EXPECT_EQ(ctrl.channel().Write("abc"), 0);
     EXPECT_EQ(p.port->Calls(), (Calls{"write 3", std::string("notice ") + texts::kWriteFailed}));
     // A write the device ended with an error passed no time limit: the
     // failed-write notice, not the time-out's.
     p.port->ClearCalls();
-    p.port->write_end = End::kFailed;
+    p.port->ends = {End::kFailed};
     EXPECT_EQ(ctrl.channel().Write("abc"), 0);
     EXPECT_EQ(p.port->Calls(), (Calls{"write 3", std::string("notice ") + texts::kSevereWriteError}));
 }
@@ -266,14 +265,14 @@ TEST_F(Channel, FailedWaitShowsTheAbortNotice) {
 TEST_F(Channel, AWriteTheDriverNeverEndsBreaksTheDeviceUntilItIsReopened) {
     Open();
     p.port->stuck = true;
-    p.port->write_end = End::kTimedOut;
+    p.port->ends = {End::kTimedOut};
     EXPECT_EQ(ctrl.channel().Write("abc"), 0);
     EXPECT_EQ(Shown().size(), 4u);  // the time-out's notices
     p.port->ClearCalls();
     EXPECT_EQ(ctrl.channel().Write("x"), 0);  // at once, without touching the device
     EXPECT_EQ(p.port->Calls(), (Calls{std::string("notice ") + texts::kSevereWriteError}));
     p.port->stuck = false;
-    p.port->write_end = End::kWritten;
+    p.port->ends = {End::kWritten};
     ctrl.CloseDevice();
     Open();
     EXPECT_EQ(ctrl.channel().Write("x"), 1);
@@ -391,7 +390,7 @@ TEST(ChannelPaths, AbandoningAThreadInsideAWriteOrAReadFreesThePaths) {
     Reporter report(p.ui, settings);
     DeviceChannel channel(p.Get(), settings, report);
     ASSERT_TRUE(channel.Open("COM1"));
-    p.port->next_writes = {End::kStopped};
+    p.port->ends = {End::kStopped, End::kWritten};
     fakes::FakeStopSignal stop;
     std::thread stuck([&] { channel.SendByte(6, &stop); });  // stands for the ended thread
     while (!p.port->writing) std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -402,9 +401,8 @@ TEST(ChannelPaths, AbandoningAThreadInsideAWriteOrAReadFreesThePaths) {
     stop.Set();
     stuck.join();
 
-    CodeReader reader(channel, p.ports);
     fakes::FakeStopSignal reading;
-    std::thread reader_stuck([&] { reader.Read(&reading); });  // waits for a code
+    std::thread reader_stuck([&] { channel.ReadCode(&reading); });  // waits for a code
     while (p.port->Count("wait char") == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     channel.AbandonPaths();
     EXPECT_EQ(p.port->Count("end read"), 1);
@@ -438,7 +436,7 @@ TEST_F(Channel, SendFileThatCannotBeOpenedOrFailsMidwayReportsIt) {
                                                  "Die Datei: locked.prn konnte nicht gelesen werden !"}));
 
     p.port->files["big.prn"] = std::string(10000, 'b');
-    p.port->next_writes = {End::kWritten, End::kRefused};
+    p.port->ends = {End::kWritten, End::kRefused, End::kWritten};
     EXPECT_EQ(ctrl.channel().SendFile("big.prn"), 4000);
     EXPECT_EQ(Shown().back(),
               "Die Ausgabe der  Datei: big.prn wurde abbgebrochen, da das Ausgabeger\xE4"
@@ -455,9 +453,9 @@ TEST_F(Channel, FormFeedSendsOneByteThenFlushes) {
     ctrl.channel().FormFeed();
     EXPECT_EQ(p.port->Calls(), (Calls{"write 1", "flush"}));
     EXPECT_EQ(p.port->device_bytes, "\x0C");
-    p.port->flush_ok = false;
+    p.port->failing = {"flush"};
     EXPECT_EQ(ctrl.channel().Flush(), 0);
-    p.port->flush_ok = true;
+    p.port->failing.clear();
     EXPECT_NE(ctrl.channel().Flush(), 0);
 }
 
@@ -548,7 +546,7 @@ TEST_F(Channel, WritesFromTwoThreadsNeverRunAtOnceOrInterleave) {
 
 TEST_F(Channel, AStoppedWriteGivesUpWithoutNoticesAndTheNextOneGoes) {
     Open();
-    p.port->next_writes = {End::kStopped};
+    p.port->ends = {End::kStopped, End::kWritten};
     fakes::FakeStopSignal stop;
     std::int16_t result = -1;
     std::thread task([&] { result = ctrl.channel().SendByte(6, &stop); });
@@ -592,13 +590,12 @@ TEST_F(Channel, ModeThatCannotBeReadOrParsedAppliesNothing) {
     EXPECT_FALSE(ctrl.channel().SetCOMSettings("baud=9600 bogus"));
     EXPECT_EQ(p.port->line.baud_rate, 0u);
     p.port->ClearCalls();
-    p.port->read_ok = false;
+    p.port->failing = {"get state"};
     EXPECT_FALSE(ctrl.channel().SetCOMSettings("baud=1200"));
     EXPECT_EQ(p.port->CountStarting("apply"), 0);
-    p.port->read_ok = true;
-    p.port->apply_ok = false;
+    p.port->failing = {"apply"};
     EXPECT_FALSE(ctrl.channel().SetCOMSettings("baud=1200"));
-    p.port->apply_ok = true;
+    p.port->failing.clear();
     p.port->ClearCalls();
     // The low byte of the suffix; a mode string's own fields for the rest.
     EXPECT_TRUE(ctrl.channel().SetCOMSettings("baud=19200"));
@@ -613,7 +610,7 @@ TEST_F(Channel, SignalsOneToEightMapToTheirLineSignals) {
     const Calls calls = p.port->Calls();
     ASSERT_EQ(calls.size(), 8u);
     for (int i = 0; i < 8; ++i) EXPECT_EQ(calls[i], "signal " + std::to_string(i));
-    p.port->escape_ok = false;
+    p.port->failing = {"signal"};
     EXPECT_FALSE(ctrl.channel().SetSignalOnCOM(7));
 }
 
@@ -622,7 +619,7 @@ TEST_F(Channel, ClearCOMErrorGivesTheMaskOrMinusOne) {
     EXPECT_EQ(ctrl.channel().ClearCOMError(), 0);
     p.port->error_mask = 0x0A;
     EXPECT_EQ(ctrl.channel().ClearCOMError(), 0x0A);
-    p.port->clear_ok = false;
+    p.port->failing = {"clear errors"};
     EXPECT_EQ(ctrl.channel().ClearCOMError(), -1);
 }
 
@@ -639,7 +636,7 @@ TEST_F(Channel, WaitCOMSignalReturnsOnceTheEventCharacterIsInAndLeavesTheBytes) 
     scanner.join();
     EXPECT_EQ(ctrl.channel().ReadBytes("xxxxx", 5, 5), 5);
     EXPECT_TRUE(p.port->input.empty());
-    p.port->wait_ok = false;
+    p.port->failing = {"wait char"};
     EXPECT_EQ(ctrl.channel().WaitCOMSignal(0), 0);
 }
 

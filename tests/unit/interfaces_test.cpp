@@ -13,6 +13,11 @@ namespace {
 
 using windows::LookAhead;
 
+bool FindNew(LookAhead& buffer, unsigned char target) {
+    std::size_t none = 0;
+    return buffer.FindNew(target, 0, nullptr, 0, none);
+}
+
 std::string TakeAll(LookAhead& buffer) {
     std::vector<unsigned char> out(LookAhead::kCapacity);
     const std::size_t n = buffer.Take(out.data(), out.size());
@@ -39,23 +44,24 @@ TEST(LookAhead, KeepsOrderAcrossTheWrapAndTakesNoMoreThanItHas) {
 TEST(LookAhead, FindsEachEventCharacterOnceWhetherOrNotItWasReadYet) {
     static LookAhead buffer;
     buffer.Append(reinterpret_cast<const unsigned char*>("A\x03" "B\x03"), 4);
-    EXPECT_TRUE(buffer.FindNew(3));
-    EXPECT_TRUE(buffer.FindNew(3));
-    EXPECT_FALSE(buffer.FindNew(3));  // both reported: the next wait waits
+    EXPECT_TRUE(FindNew(buffer, 3));
+    EXPECT_TRUE(FindNew(buffer, 3));
+    EXPECT_FALSE(FindNew(buffer, 3));  // both reported: the next wait waits
     unsigned char two[2];
     buffer.Take(two, 2);
-    EXPECT_FALSE(buffer.FindNew(3));  // "B\x03" is still unread but was reported
+    EXPECT_FALSE(FindNew(buffer, 3));  // "B\x03" is still unread but was reported
     buffer.Append(reinterpret_cast<const unsigned char*>("C\x03"), 2);
-    EXPECT_TRUE(buffer.FindNew(3));
-    EXPECT_TRUE(buffer.FindNew('B'));  // another character: searched afresh
+    EXPECT_TRUE(FindNew(buffer, 3));
+    EXPECT_TRUE(FindNew(buffer, 'B'));  // another character: searched afresh
     TakeAll(buffer);
 
     // Taken through the first of a byte, found or not, and never past `count`.
     unsigned char out[8];
     buffer.Append(reinterpret_cast<const unsigned char*>("ab\x03" "cd\x03" "ef"), 8);
-    EXPECT_TRUE(buffer.FindNew(3));
-    EXPECT_TRUE(buffer.FindNew(3));
-    EXPECT_EQ(buffer.TakeThrough(3, out, 8), 3u);
+    std::size_t taken = 0;
+    EXPECT_TRUE(buffer.FindNew(3, 3, out, 8, taken));
+    EXPECT_EQ(taken, 3u);
+    EXPECT_TRUE(FindNew(buffer, 3));
     EXPECT_EQ(buffer.TakeThrough(3, out, 2), 2u);
     EXPECT_EQ(buffer.TakeThrough(3, out, 8), 1u);
     EXPECT_EQ(buffer.TakeThrough('x', out, 8), 2u);

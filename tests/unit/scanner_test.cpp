@@ -55,7 +55,7 @@ struct Scanner : ::testing::Test {
 
 TEST_F(Scanner, ReadsTheBytesUpToTheSuffixInOneRead) {
     p.port->Feed("4711\x03" "rest");
-    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "4711");
+    EXPECT_EQ(ctrl.channel().ScanCodeFromCOM(), "4711");
     EXPECT_EQ(p.port->CountStarting("read "), 1);
     EXPECT_EQ(p.port->Count("read 5"), 1);
     // What follows the suffix waits for the next call.
@@ -65,7 +65,7 @@ TEST_F(Scanner, ReadsTheBytesUpToTheSuffixInOneRead) {
 TEST_F(Scanner, DebugModeShowsEveryByteTheSuffixIncluded) {
     ctrl.settings().debugModus = true;
     p.port->Feed("47\x03");
-    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "47");
+    EXPECT_EQ(ctrl.channel().ScanCodeFromCOM(), "47");
     const auto boxes = Shown();
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[0].text, "4");
@@ -79,15 +79,15 @@ TEST_F(Scanner, DebugModeShowsEveryByteTheSuffixIncluded) {
 
 TEST_F(Scanner, ReaderEdgeCases) {
     p.port->Feed("\x03" "ab\x03");
-    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "");
-    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "ab");
+    EXPECT_EQ(ctrl.channel().ScanCodeFromCOM(), "");
+    EXPECT_EQ(ctrl.channel().ScanCodeFromCOM(), "ab");
     p.port->Feed(std::string("x\0y\x03", 4));
-    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "x");  // the text ends at a zero byte
+    EXPECT_EQ(ctrl.channel().ScanCodeFromCOM(), "x");  // the text ends at a zero byte
     EXPECT_TRUE(p.port->input.empty());
 
     p.port->ClearCalls();
-    p.port->wait_ok = false;
-    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "ERROR");
+    p.port->failing = {"wait char"};
+    EXPECT_EQ(ctrl.channel().ScanCodeFromCOM(), "ERROR");
     EXPECT_EQ(p.port->Calls(), Calls{"wait char"});  // no byte taken
 }
 
@@ -95,9 +95,9 @@ TEST_F(Scanner, LongCodesComeWholeUpTo65535BytesAndTheNextStaysInStep) {
     std::string symbol(70000, 'q');
     for (std::size_t i = 0; i < symbol.size(); ++i) symbol[i] = static_cast<char>('a' + i % 26);
     p.port->Feed(symbol + "\x03" "next\x03");
-    const std::string code = ctrl.reader().ScanCodeFromCOM();
+    const std::string code = ctrl.channel().ScanCodeFromCOM();
     EXPECT_EQ(code, symbol.substr(0, 65535));
-    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "next");
+    EXPECT_EQ(ctrl.channel().ScanCodeFromCOM(), "next");
 }
 
 TEST_F(Scanner, SuffixComparesTheLowByteLikeTheEventCharacter) {
@@ -105,7 +105,7 @@ TEST_F(Scanner, SuffixComparesTheLowByteLikeTheEventCharacter) {
         ctrl.settings().ScannerSuffixChar = suffix;
         ctrl.channel().SetCOMSettings("");
         p.port->Feed("\xE4\x83");
-        EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "\xE4") << suffix;
+        EXPECT_EQ(ctrl.channel().ScanCodeFromCOM(), "\xE4") << suffix;
     }
 }
 
@@ -116,7 +116,7 @@ TEST_F(Scanner, ASuffixTheLineDoesNotWatchForYetIsReadUpToAsItComes) {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         p.port->Feed("cd#ef");
     });
-    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "ab\x03" "cd");
+    EXPECT_EQ(ctrl.channel().ScanCodeFromCOM(), "ab\x03" "cd");
     late.join();
     EXPECT_EQ(p.port->input.size(), 2u);
 }
@@ -124,11 +124,11 @@ TEST_F(Scanner, ASuffixTheLineDoesNotWatchForYetIsReadUpToAsItComes) {
 TEST(ScannerNoDevice, ReaderAndTaskWithoutADevice) {
     fakes::DevicePlatform p;
     OrvantaControl ctrl(p.Get());
-    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "");
+    EXPECT_EQ(ctrl.channel().ScanCodeFromCOM(), "");
     EXPECT_EQ(ctrl.session().ActivateScanTask(), 0);
     EXPECT_TRUE(p.ui.Events().empty());
     ctrl.settings().debugModus = true;
-    EXPECT_EQ(ctrl.reader().ScanCodeFromCOM(), "");
+    EXPECT_EQ(ctrl.channel().ScanCodeFromCOM(), "");
     EXPECT_EQ(ctrl.session().ActivateScanTask(), 0);
     const auto shown = p.ui.Events();
     ASSERT_EQ(shown.size(), 2u);
@@ -284,7 +284,7 @@ TEST_F(Scanner, AHostCallingInFromABoxClosesTheDeviceOrFindsItsTaskSafely) {
         p.ui.on_event = nullptr;
         ctrl.CloseDevice();
     };
-    ctrl.reader().ScanCodeFromCOM();  // the reader stops at the box that closed the device
+    ctrl.channel().ScanCodeFromCOM();  // the reader stops at the box that closed the device
     EXPECT_EQ(p.port->input.size(), 2u);  // "b" and the suffix stay unread
     EXPECT_FALSE(ctrl.channel().IsOpen());
 
@@ -301,7 +301,7 @@ TEST_F(Scanner, AHostCallingInFromABoxClosesTheDeviceOrFindsItsTaskSafely) {
     ctrl.settings().debugModus = false;
     ASSERT_TRUE(ctrl.OpenDevice("COM5"));
     ctrl.settings().withACKN = true;
-    p.port->write_end = interfaces::WriteEnd::kTimedOut;
+    p.port->ends = {fakes::End::kTimedOut};
     std::int32_t inner = -1;
     p.ui.on_event = [&](const fakes::UiEvent&) {
         p.ui.on_event = nullptr;
@@ -413,7 +413,7 @@ TEST_F(Scanner, StopDuringABurstLeavesNothingBehind) {
     // The host's own reader takes the rest in step (a last code in case the
     // task had read them all).
     p.port->Feed("999\x03");
-    const std::string next = ctrl.reader().ScanCodeFromCOM();
+    const std::string next = ctrl.channel().ScanCodeFromCOM();
     EXPECT_FALSE(next.empty());
     EXPECT_EQ(next.find_first_not_of("0123456789"), std::string::npos);
 }
@@ -481,18 +481,14 @@ TEST_F(Scanner, ADeadPortIsAnsweredWithGrowingPausesThatStartOverAndStillStops) 
         pauses.push_back(ms);
         if (pauses.size() == 12) {  // the port comes back with a code
             p.port->Feed("x\x03");
-            std::lock_guard<std::mutex> port(p.port->mutex);
-            p.port->wait_ok = true;
+            p.port->Locked([&] { p.port->failing.clear(); });
         }
         return true;
     };
-    p.port->wait_ok = false;
+    p.port->failing = {"wait char"};
     ctrl.session().ActivateScanTask();
     ASSERT_TRUE(WaitUntil([&] { return p.input.Typed() == "x"; }));
-    {
-        std::lock_guard<std::mutex> port(p.port->mutex);
-        p.port->wait_ok = false;
-    }
+    p.port->Locked([&] { p.port->failing = {"wait char"}; });
     ASSERT_TRUE(WaitUntil([&] { return count() > 12; }));
     const auto before = Clock::now();
     ctrl.session().DeactivateScanTask(0);
@@ -520,7 +516,7 @@ TEST_F(Scanner, AHostReaderBesideTheTaskNeverSplitsACode) {
         }
     });
     std::vector<std::string> host_codes;
-    for (int i = 0; i < 20; ++i) host_codes.push_back(ctrl.reader().ScanCodeFromCOM());
+    for (int i = 0; i < 20; ++i) host_codes.push_back(ctrl.channel().ScanCodeFromCOM());
     host_done = true;
     scanner.join();
     ctrl.session().DeactivateScanTask(0);

@@ -30,6 +30,7 @@ const framework::ControlClass kThrowingClass = {
 class ThrowingControl final : public framework::ControlBase {
 public:
     ThrowingControl() : ControlBase(kThrowingClass) {}
+    using ControlBase::Events;
 
 private:
     void OnDraw(HDC, const RECT&, const RECT&) override { throw std::runtime_error("draw"); }
@@ -94,10 +95,11 @@ TEST(ControlBaseGuard, FrozenEventsWaitTheQueueStopsAtItsCapAndTheLastStillComes
     ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
     ASSERT_EQ(control->FreezeEvents(TRUE), S_OK);
     const framework::EventArg two[] = {{framework::AutoType::kBstr, 0, "A1"}, {framework::AutoType::kI4, 7, ""}};
-    EXPECT_TRUE(control->Post(1, two, 2));
-    for (std::size_t i = 1; i < framework::EventQueue::kLongest; ++i) ASSERT_TRUE(control->Post(1, two + 1, 1));
-    EXPECT_FALSE(control->Post(1, two + 1, 1));
-    EXPECT_TRUE(control->Post(2, two + 1, 1, true));
+    EXPECT_TRUE(control->Events().Post(1, two, 2));
+    for (std::size_t i = 1; i < framework::EventQueue::kLongest; ++i)
+        ASSERT_TRUE(control->Events().Post(1, two + 1, 1));
+    EXPECT_FALSE(control->Events().Post(1, two + 1, 1));
+    EXPECT_TRUE(control->Events().Post(2, two + 1, 1, true));
     EXPECT_FALSE(PumpUntil([&] { return !sink.seen.empty(); }, 200));
     ASSERT_EQ(control->FreezeEvents(FALSE), S_OK);
     EXPECT_TRUE(PumpUntil([&] { return sink.seen.size() == framework::EventQueue::kLongest + 1; }));

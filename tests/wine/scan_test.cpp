@@ -157,7 +157,7 @@ TEST_F(Scan, AStopWhileWaitingIsPromptAndSilent) {
     EXPECT_EQ(scanner->Receive(16, 300), "");
     EXPECT_TRUE(watcher.Boxes().empty());
     // The code stayed in the port for the next reader.
-    EXPECT_EQ(Bounded("reading the code left", [&] { return ctrl->reader().ScanCodeFromCOM(); }), "late");
+    EXPECT_EQ(Bounded("reading the code left", [&] { return ctrl->channel().ScanCodeFromCOM(); }), "late");
     EXPECT_NE(ctrl->session().ActivateScanTask(), 0);
 }
 
@@ -259,15 +259,15 @@ TEST_F(Scan, FloodsBinaryAndZeroBytesLeaveTheNextCodeIntact) {
     // Sent while the reader takes it, as a scanner would: the cable holds little.
     bool sent = false;
     std::thread send([&] { sent = scanner->Send(flood + "\x03"); });
-    const std::string first = Bounded("reading the flood", [&] { return ctrl->reader().ScanCodeFromCOM(); });
+    const std::string first = Bounded("reading the flood", [&] { return ctrl->channel().ScanCodeFromCOM(); });
     send.join();
     EXPECT_TRUE(sent);
     EXPECT_LE(first.size(), 65535u);
     ASSERT_TRUE(scanner->Send(std::string("NEXT\x03" "ab\0cd\x03" "\x03" "\x80\xFF\x03", 15)));
-    EXPECT_EQ(Bounded("a code", [&] { return ctrl->reader().ScanCodeFromCOM(); }), "NEXT");
-    EXPECT_EQ(Bounded("a code", [&] { return ctrl->reader().ScanCodeFromCOM(); }), "ab");
-    EXPECT_EQ(Bounded("a code", [&] { return ctrl->reader().ScanCodeFromCOM(); }), "");
-    EXPECT_EQ(Bounded("a code", [&] { return ctrl->reader().ScanCodeFromCOM(); }), "\x80\xFF");
+    EXPECT_EQ(Bounded("a code", [&] { return ctrl->channel().ScanCodeFromCOM(); }), "NEXT");
+    EXPECT_EQ(Bounded("a code", [&] { return ctrl->channel().ScanCodeFromCOM(); }), "ab");
+    EXPECT_EQ(Bounded("a code", [&] { return ctrl->channel().ScanCodeFromCOM(); }), "");
+    EXPECT_EQ(Bounded("a code", [&] { return ctrl->channel().ScanCodeFromCOM(); }), "\x80\xFF");
 }
 
 // A form's handlers: `g_on_message` runs for the task's messages to the box,
