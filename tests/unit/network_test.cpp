@@ -187,7 +187,7 @@ TEST(NetworkLink, OnRfc2217ItNegotiatesEscapesAndSaysWhatTheServerConfirmed) {
     c->room = 2;  // "a" and the first half of the escape, nothing more
     // No lock is held across the wait (a thread ended there would leave it
     // held): the reader answers meanwhile, behind the escape's rest.
-    c->while_waiting = [&, c = c] { c->inbox = "\xFF\xFD\x18", link->Poll(data); };
+    c->while_waiting = [&data, c = c, l = link.get()] { c->inbox = "\xFF\xFD\x18", l->Poll(data); };
     EXPECT_EQ(link->Write("a\xFF" "b", 3, 1000, nullptr, written), interfaces::NetResult::TimedOut);
     EXPECT_EQ(written, 2u);  // the escape's rest goes first, whoever sends next
     c->room = 1u << 30;
