@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Every test of the project: installs what is missing, builds the native core
 # with its unit tests and the control for 32- and 64-bit Windows, runs the unit
-# tests, the hardening checks (tests/hardening.sh), reads both builds as files,
-# then runs the Windows tests under Wine on a virtual X display for each
-# architecture this machine can run (and says which it cannot, and why).
+# tests, then the Windows tests under Wine on a virtual X display for each
+# architecture this machine can run (and says which it cannot, and why), and
+# beside them reads both builds as files, makes the release and runs the
+# hardening checks (tests/hardening.sh).
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -28,12 +29,6 @@ unit_passed=$(sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\
     awk '{print $1 - $2}')
 unit_failed=$(sed -n 's/.*tests passed, \([0-9]*\) tests failed out of.*/\1/p' "$build/native/ctest.log")
 
-stage hardening: static analysis, sanitizers, valgrind, fuzzing
-hard_rc=0
-ORVANTA_BUILD="$build" bash tests/hardening.sh | tee "$build/hardening.log" || hard_rc=$?
-hard_passed=$(sed -n 's/^hardening: \([0-9]*\) passed, \([0-9]*\) failed$/\1/p' "$build/hardening.log")
-hard_failed=$(sed -n 's/^hardening: \([0-9]*\) passed, \([0-9]*\) failed$/\2/p' "$build/hardening.log")
-
 stage Windows builds
 for arch in i686 x86_64; do
     # The Windows test hosts of a build this machine cannot run are not
@@ -46,6 +41,18 @@ for arch in i686 x86_64; do
     cmake --build "$build/$arch" -j "$jobs" --target $targets
 done
 
+# The Windows tests mostly wait on devices, windows and timers: they run
+# beside the stages below, which are work for the processor and yield to
+# them (nice). Their output comes after those stages; the installer
+# packages' part waits for the release by the file release.done.
+stage "Windows tests under Wine, beside the stages below (their output follows them)"
+rm -f "$build/release.done"
+wine_rc=0
+(ORVANTA_BUILD="$build" ORVANTA_RELEASE_DONE="$build/release.done" \
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash tests/wine/run.sh >"$build/wine-run.log" 2>&1 ||
+    echo $? >"$build/wine-run.rc") </dev/null &
+wine_pid=$!
+
 stage both builds read as files
 pe_rc=0
 "$build/native/orvanta_pe_tests" --i686="$build/i686/ORVANTA.OCX" --x86_64="$build/x86_64/ORVANTA.OCX" \
@@ -57,14 +64,21 @@ pe_failed=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) test.*listed below.*/\1/p' "$bu
 
 stage the release: signed with a throwaway certificate, stripped, summed
 rel_rc=0
-ORVANTA_BUILD="$build" bash tests/release.sh 2>&1 | tee "$build/release-test.log" || rel_rc=$?
+ORVANTA_BUILD="$build" nice -n 10 bash tests/release.sh 2>&1 | tee "$build/release-test.log" || rel_rc=$?
+: >"$build/release.done"
 rel_passed=$(sed -n 's/^release: \([0-9]*\) passed, \([0-9]*\) failed$/\1/p' "$build/release-test.log")
 rel_failed=$(sed -n 's/^release: \([0-9]*\) passed, \([0-9]*\) failed$/\2/p' "$build/release-test.log")
 
-stage Windows tests under Wine
-wine_rc=0
-ORVANTA_BUILD="$build" xvfb-run -a -s "-screen 0 1280x1024x24" bash tests/wine/run.sh |
-    tee "$build/wine-run.log" || wine_rc=$?
+stage hardening: static analysis, sanitizers, valgrind, fuzzing
+hard_rc=0
+ORVANTA_BUILD="$build" nice -n 10 bash tests/hardening.sh | tee "$build/hardening.log" || hard_rc=$?
+hard_passed=$(sed -n 's/^hardening: \([0-9]*\) passed, \([0-9]*\) failed$/\1/p' "$build/hardening.log")
+hard_failed=$(sed -n 's/^hardening: \([0-9]*\) passed, \([0-9]*\) failed$/\2/p' "$build/hardening.log")
+
+stage the Windows tests under Wine end
+wait "$wine_pid" || true
+[ ! -f "$build/wine-run.rc" ] || wine_rc=$(cat "$build/wine-run.rc")
+cat "$build/wine-run.log"
 wine_passed=$(sed -n 's/^wine: \([0-9]*\) passed, \([0-9]*\) failed$/\1/p' "$build/wine-run.log")
 wine_failed=$(sed -n 's/^wine: \([0-9]*\) passed, \([0-9]*\) failed$/\2/p' "$build/wine-run.log")
 

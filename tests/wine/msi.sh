@@ -37,7 +37,15 @@ msi_smoke() {  # FOLDER STEP
 }
 
 msi_round_trip() {
-    local pkg folder dump step k v stage clsid work="$build/release/work" w="$build/wine/win64-msi"
+    local pkg folder dump step k v stage clsid work="$build/release/work" w="$build/wine/win64-msi" waited=0
+    # The test command makes the release beside these tests and says by a
+    # file when it is done: the packages are waited for, within bounds.
+    if [ -n "${ORVANTA_RELEASE_DONE:-}" ]; then
+        while [ ! -e "$ORVANTA_RELEASE_DONE" ] && [ "$waited" -lt 9000 ]; do
+            sleep 0.1
+            waited=$((waited + 1))
+        done
+    fi
     stage=$(ls -d "$build"/release/orvanta-*[0-9] 2>/dev/null | tail -n 1 || true)
     [ -n "$stage" ] && [ -f "$work/regdump-x64.txt" ] ||
         { echo "wine: installer packages not run: no release (scripts/release.sh makes it)"; return; }
