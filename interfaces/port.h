@@ -82,7 +82,7 @@ public:
     // unless `stop` is set by then, takes as ReadThrough does; `taken` gets
     // the count. False when the wait failed or was stopped.
     virtual bool WaitEventCharThenRead(char last, void* buffer, std::uint32_t count, std::uint32_t& taken,
-                                       StopSignal* stop);
+                                       StopSignal* stop) = 0;
 
     // A thread ended inside Write or inside a read leaves it running: these
     // end it, within a bound. False when the device would not: it then takes
@@ -98,14 +98,6 @@ public:
     // only a new open of its name can reach it again.
     virtual std::uint32_t LostError() const { return 0; }
 };
-
-inline bool Device::WaitEventCharThenRead(char last, void* buffer, std::uint32_t count, std::uint32_t& taken,
-                                          StopSignal* stop) {
-    taken = 0;
-    if (!WaitEventChar(stop)) return false;
-    if (!(stop && stop->IsSet())) taken = ReadThrough(last, buffer, count, stop);
-    return true;
-}
 
 class File {
 public:

@@ -334,6 +334,14 @@ std::uint32_t NetworkPort::ReadThrough(char last, void* buffer, std::uint32_t co
     return Read(buffer, 1, stop);
 }
 
+bool NetworkPort::WaitEventCharThenRead(char last, void* buffer, std::uint32_t count, std::uint32_t& taken,
+                                        interfaces::StopSignal* stop) {
+    taken = 0;
+    if (!WaitEventChar(stop)) return false;
+    if (!(stop && stop->IsSet())) taken = ReadThrough(last, buffer, count, stop);
+    return true;
+}
+
 void NetworkPort::Note(std::string note) {
     std::lock_guard<std::mutex> lock(notes_mutex_);
     notes_.push_back(std::move(note));

@@ -67,6 +67,8 @@ public:
 
     bool WaitEventChar(interfaces::StopSignal* stop) override;
     std::uint32_t Read(void* buffer, std::uint32_t count, interfaces::StopSignal* stop) override;
+    bool WaitEventCharThenRead(char last, void* buffer, std::uint32_t count, std::uint32_t& taken,
+                               interfaces::StopSignal* stop) override;
     std::uint32_t ReadThrough(char last, void* buffer, std::uint32_t count,
                               interfaces::StopSignal* stop) override;
 

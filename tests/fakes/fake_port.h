@@ -210,6 +210,13 @@ public:
         state_->Log("read " + std::to_string(n));
         return n;
     }
+    bool WaitEventCharThenRead(char last, void* buffer, std::uint32_t count, std::uint32_t& taken,
+                               interfaces::StopSignal* stop) override {
+        taken = 0;
+        if (!WaitEventChar(stop)) return false;
+        if (!(stop && stop->IsSet())) taken = ReadThrough(last, buffer, count, stop);
+        return true;
+    }
     std::uint32_t LostError() const override {
         return state_->Locked([&] { return GoneLocked() ? state_->gone_error : 0; });
     }
