@@ -5,6 +5,7 @@
 
 #include "windows/overlapped.h"
 #include "windows/win32_ports.h"
+#include "windows/win32_threads.h"
 
 namespace orvanta::windows {
 
@@ -27,9 +28,7 @@ Win32Device::ReadEnd Win32Device::ReadOnce(DWORD count, HANDLE stop_event, DWORD
         return ReadEnd::Failed;
     }
     count = std::min(count, kChunk);
-    read_ov_.Internal = read_ov_.InternalHigh = 0;
-    read_ov_.Offset = static_cast<DWORD>(read_offset_ & 0xFFFFFFFFu);
-    read_ov_.OffsetHigh = static_cast<DWORD>(read_offset_ >> 32);
+    Prepare(read_ov_, read_offset_);
     if (ReadFile(file_.get(), chunk_.get(), count, nullptr, &read_ov_)) {
         GetOverlappedResult(file_.get(), &read_ov_, &got, FALSE);
         read_offset_ += got;
@@ -91,7 +90,7 @@ bool Win32Device::WaitEventCharThenRead(char last, void* buffer, std::uint32_t c
         wanted = dcb.EvtChar;
     }
     const unsigned char target = static_cast<unsigned char>(wanted);
-    const HANDLE stop_event = stop ? static_cast<HANDLE>(stop->WaitHandle()) : nullptr;
+    const HANDLE stop_event = StopEventOf(stop);
 
     for (;;) {
         // The signal's flag: no call to the system per round. The wait and
@@ -131,7 +130,7 @@ std::uint32_t Win32Device::Read(void* buffer, std::uint32_t count, interfaces::S
     if (count == 0) return 0;
     auto* out = static_cast<unsigned char*>(buffer);
     auto done = static_cast<std::uint32_t>(look_ahead_.Take(out, count));
-    const HANDLE stop_event = stop ? static_cast<HANDLE>(stop->WaitHandle()) : nullptr;
+    const HANDLE stop_event = StopEventOf(stop);
     while (done < count) {
         DWORD got = 0;
         const ReadEnd end = ReadOnce(count - done, stop_event, got);
